@@ -1,0 +1,563 @@
+#include "Tallyport.h"
+#include "ui_Tallyport.h"
+
+#include "AppDir.h"
+#include "AutoStart.h"
+#include "CheckStandWin.h"
+#include "ConfigStore.h"
+#include "DailyQueryWin.h"
+#include "HostSettings.h"
+#include "HttpClient.h"
+#include "LoginRequest.h"
+#include "NoteWin.h"
+#include "OrderQueryWin.h"
+#include "ParamSettingWin.h"
+#include "PayWin.h"
+#include "PayingWin.h"
+#include "ProcessControl.h"
+#include "ReFundWin.h"
+#include "RunLog.h"
+#include "ShowWin.h"
+#include "Signing.h"
+#include "SingleWin.h"
+#include "Text.h"
+#include "UpgradeCheck.h"
+#include "WindowScaling.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QPainterPath>
+#include <QShortcut>
+
+namespace {
+
+std::atomic<bool> s_busy {false};
+
+const QString kKeyHook = QStringLiteral("KeyHook");
+
+constexpr int kNoticeMs = 4000;
+constexpr int kAutoLoginDelayMs = 1000;
+
+QString pick(int language, const char *chinese, const char *english, const char *vietnamese)
+{
+    return QString::fromUtf8(language == 1 ? chinese : language == 2 ? english : vietnamese);
+}
+
+QString loginButtonStyle(bool busy)
+{
+    return QStringLiteral("QPushButton { background-color: %1; color: white; border: none;"
+                          " border-radius: 4px; font: 14pt \"Arial\"; }")
+        .arg(busy ? QStringLiteral("rgb(0, 145, 189)") : QStringLiteral("rgb(193,39,45)"));
+}
+
+} // namespace
+
+Tallyport::Tallyport(QWidget *parent)
+    : QWidget(parent)
+    , m_ui(std::make_unique<Ui::TallyportClass>())
+    , m_language(kLanguageChinese)
+{
+    // 1. The form, as a frameless top-level window.
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+    m_http = std::make_unique<HttpClient>();
+
+    // 2. Settings; the language is Chinese whatever the file says.
+    m_settings = LoginSettings::load(ConfigStore());
+    m_language = m_settings.language;
+
+    // 3. The exit prompt and the progress window, hidden.
+    m_noteWin = new NoteWin;
+    m_noteWin->hide();
+    m_payingWin = new PayingWin;
+    m_payingWin->hide();
+
+    // 4. The tray icon (invisible until login) with its menu.
+    buildTray();
+
+    // 5. Connections and looks.
+    connect(this, &Tallyport::finishPost, this, &Tallyport::OnLogin, Qt::QueuedConnection);
+    connect(m_ui->pushButton_input0, &QPushButton::clicked, this, &Tallyport::OnInput0);
+    connect(m_ui->pushButton_input1, &QPushButton::clicked, this, &Tallyport::OnInput1);
+    connect(m_ui->pushButton_input2, &QPushButton::clicked, this, &Tallyport::OnInput2);
+    connect(m_ui->pushButton_input3, &QPushButton::clicked, this, &Tallyport::OnInput3);
+    connect(m_ui->pushButton_input4, &QPushButton::clicked, this, &Tallyport::OnInput4);
+    connect(m_ui->pushButton_input5, &QPushButton::clicked, this, &Tallyport::OnInput5);
+    connect(m_ui->pushButton_input6, &QPushButton::clicked, this, &Tallyport::OnInput6);
+    connect(m_ui->pushButton_input7, &QPushButton::clicked, this, &Tallyport::OnInput7);
+    connect(m_ui->pushButton_input8, &QPushButton::clicked, this, &Tallyport::OnInput8);
+    connect(m_ui->pushButton_input9, &QPushButton::clicked, this, &Tallyport::OnInput9);
+    connect(m_ui->pushButton_input00, &QPushButton::clicked, this, &Tallyport::OnInput00);
+    connect(m_ui->pushButton_inputdot, &QPushButton::clicked, this, &Tallyport::OnInputDot);
+    connect(m_ui->pushButton_delete, &QPushButton::clicked, this, &Tallyport::OnInputDelete);
+    connect(m_ui->pushButton_close, &QPushButton::clicked, this, &Tallyport::OnInputEsc);
+    connect(m_ui->pushButton_login, &QPushButton::clicked, this, &Tallyport::OnInputLogin);
+    setStyleSheet(QStringLiteral(
+        "#TallyportClass { border-image: url(:/Tallyport/skin/bj0328.png); }"
+        "#label_title { color: white; font: bold 22pt \"Arial\"; background: transparent; }"
+        "QLineEdit { border: 1px solid rgb(220, 223, 230); border-radius: 4px; padding-left: 6px;"
+        " font: 13pt \"Arial\"; background: white; }"
+        "#label_note { background-color: rgba(0, 0, 0, 160); color: white; border-radius: 8px;"
+        " font: 12pt \"Arial\"; }"
+        "QPushButton[keypad=\"true\"] { background-color: white; color: rgb(80, 80, 80);"
+        " border: 1px solid rgb(225, 225, 225); border-radius: 4px; font: 14pt \"Arial\"; }"
+        "QPushButton[keypad=\"true\"]:pressed { background-color: rgb(240, 240, 240); }"
+        "#pushButton_delete { image: url(:/Tallyport/skin/delete.png); padding: 6px; }"
+        "#pushButton_close { border: none; image: url(:/Tallyport/skin/guanbi2.png); }"
+        "#pushButton_close:hover { background-color: #ff4444; }"));
+    for (QPushButton *key : findChildren<QPushButton *>()) {
+        if (key->objectName().startsWith(QLatin1String("pushButton_input"))
+            || key == m_ui->pushButton_delete) {
+            key->setProperty("keypad", true);
+            key->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    setLoginButtonBusy(false);
+    m_ui->label_note->hide();
+
+    // 6. The stored credentials.
+    m_ui->lineEdit_username->setText(Text::fromLocal(m_settings.username));
+    m_ui->lineEdit_password->setText(Text::fromLocal(m_settings.password));
+
+    // 7. Texts of the current language.
+    applyTexts();
+
+    // 8. Focus, and Return in either field logs in.
+    m_ui->lineEdit_username->setFocus();
+    connect(m_ui->lineEdit_username, &QLineEdit::returnPressed, this, &Tallyport::OnInputLogin);
+    connect(m_ui->lineEdit_password, &QLineEdit::returnPressed, this, &Tallyport::OnInputLogin);
+
+    // 9. The notice timer; with auto-login it submits the stored credentials after a second.
+    connect(&m_noteTimer, &QTimer::timeout, this, &Tallyport::handleTimeout);
+    if (m_settings.autoLogin == 1) {
+        m_autoLogin = 1;
+        m_noteTimer.start(kAutoLoginDelayMs);
+    }
+
+    // 10. Icon and layout.
+    setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
+    resizeWinodw();
+
+    // 11. The keyboard-hook program runs while the client uses it.
+    if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook))
+        ProcessControl::startDetached(QDir::current().filePath(kKeyHook), {}, QDir::currentPath());
+}
+
+Tallyport::~Tallyport()
+{
+    if (m_loginThread.joinable())
+        m_loginThread.join();
+    delete m_showWin;
+    delete m_noteWin;
+    delete m_payingWin;
+}
+
+bool Tallyport::busy()
+{
+    return s_busy.load();
+}
+
+void Tallyport::buildTray()
+{
+    m_tray = new QSystemTrayIcon(QIcon(QStringLiteral("://Tallyport//skin//bankicon.png")), this);
+    m_tray->setToolTip(pick(m_language, "Kovani-收银系统", "Kovani-Cashier System",
+                            "Thu ngân Kovani"));
+    m_trayMenu = new QMenu(this);
+    const int l = m_language;
+
+    m_powerBootAction = m_trayMenu->addAction(
+        pick(l, "开机自动运行", "Start up automatic operation", "Tự động chạy khi mở máy"));
+    m_powerBootAction->setCheckable(true);
+    m_powerBootAction->setChecked(m_settings.powerBoot);
+    connect(m_powerBootAction, &QAction::triggered, this, &Tallyport::OnPowerBoot);
+
+    connect(m_trayMenu->addAction(pick(l, "打开", "Open", "Mở")), &QAction::triggered, this,
+            &Tallyport::OnShowWindow);
+    connect(m_trayMenu->addAction(pick(l, "设置", "Setting up", "Cài đặt")), &QAction::triggered,
+            this, &Tallyport::OnParamSetting);
+
+    m_voiceAction = m_trayMenu->addAction(
+        pick(l, "播放语音", "Play the voice", "Thông báo âm thanh"));
+    m_voiceAction->setCheckable(true);
+    m_voiceAction->setChecked(m_settings.download == 1);
+    connect(m_voiceAction, &QAction::triggered, this, &Tallyport::OnDownLoad);
+
+    m_noteAction = m_trayMenu->addAction(pick(l, "弹窗提示", "Pop-up prompts", "Thông báo popup"));
+    m_noteAction->setCheckable(true);
+    m_noteAction->setChecked(m_settings.note == 1);
+    connect(m_noteAction, &QAction::triggered, this, &Tallyport::OnNote);
+
+    connect(m_trayMenu->addAction(pick(l, "升级版本", "Upgraded version", "Bản nâng cấp")),
+            &QAction::triggered, this, &Tallyport::OnUpgrade);
+    connect(m_trayMenu->addAction(pick(l, "退出", "Exit", "Thoát")), &QAction::triggered, this,
+            &Tallyport::OnEixtApp);
+
+    m_tray->setContextMenu(m_trayMenu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, &Tallyport::OnShowWindowClickSystem);
+}
+
+void Tallyport::applyTexts()
+{
+    const int l = m_language;
+    m_ui->label_title->setText(pick(l, "收银系统", "Cashier System", "Thu ngân"));
+    m_ui->pushButton_login->setText(pick(l, "登录", "Login", "Đăng nhập"));
+    m_ui->label_note->setText(pick(l, "登录失败", "Login failed", "Đăng nhập thất bại"));
+    m_ui->lineEdit_username->setPlaceholderText(pick(l, " 账号", " Account number", "Tài khoản"));
+    m_ui->lineEdit_password->setPlaceholderText(pick(l, " 密码", " Password", "Mật khẩu"));
+}
+
+void Tallyport::setLoginButtonBusy(bool busy)
+{
+    m_ui->pushButton_login->setStyleSheet(loginButtonStyle(busy));
+    m_ui->pushButton_login->setText(busy ? QStringLiteral("登录中")
+                                         : pick(m_language, "登录", "Login", "Đăng nhập"));
+}
+
+void Tallyport::showFailureNotice()
+{
+    m_autoLogin = 0;
+    m_ui->label_note->show();
+    m_ui->label_note->raise();
+    m_noteTimer.start(kNoticeMs);
+}
+
+QLineEdit *Tallyport::keypadTarget() const
+{
+    return m_ui->lineEdit_username->hasFocus() ? m_ui->lineEdit_username
+                                               : m_ui->lineEdit_password;
+}
+
+void Tallyport::appendKey(const QString &text)
+{
+    QLineEdit *field = keypadTarget();
+    field->setText(field->text() + text);
+}
+
+void Tallyport::OnInput0()
+{
+    appendKey(QStringLiteral("0"));
+}
+
+void Tallyport::OnInput1()
+{
+    appendKey(QStringLiteral("1"));
+}
+
+void Tallyport::OnInput2()
+{
+    appendKey(QStringLiteral("2"));
+}
+
+void Tallyport::OnInput3()
+{
+    appendKey(QStringLiteral("3"));
+}
+
+void Tallyport::OnInput4()
+{
+    appendKey(QStringLiteral("4"));
+}
+
+void Tallyport::OnInput5()
+{
+    appendKey(QStringLiteral("5"));
+}
+
+void Tallyport::OnInput6()
+{
+    appendKey(QStringLiteral("6"));
+}
+
+void Tallyport::OnInput7()
+{
+    appendKey(QStringLiteral("7"));
+}
+
+void Tallyport::OnInput8()
+{
+    appendKey(QStringLiteral("8"));
+}
+
+void Tallyport::OnInput9()
+{
+    appendKey(QStringLiteral("9"));
+}
+
+void Tallyport::OnInput00()
+{
+    appendKey(QStringLiteral("00"));
+}
+
+void Tallyport::OnInputDot()
+{
+    appendKey(QStringLiteral("."));
+}
+
+void Tallyport::OnInputDelete()
+{
+    QLineEdit *field = keypadTarget();
+    QString text = field->text();
+    text.chop(1);
+    field->setText(text);
+}
+
+void Tallyport::OnInputEsc()
+{
+    if (m_settings.connMode == 0)
+        ProcessControl::killAll(kKeyHook);
+    QCoreApplication::quit();
+}
+
+bool Tallyport::OnInputLogin()
+{
+    const std::string tel = Text::toLocal(m_ui->lineEdit_username->text());
+    const std::string password = Text::toLocal(m_ui->lineEdit_password->text());
+    if (tel.empty() || password.empty()) {
+        showFailureNotice();
+        return false;
+    }
+    if (s_busy.exchange(true))
+        return false;
+
+    setLoginButtonBusy(true);
+    RunLog::writeLogin("%s", "点击登录=======================");
+
+    m_requestBody = Text::localToUtf8(LoginRequest::body(tel, LoginRequest::passwordProof(password)));
+    m_requestUrl = HostSettings::load().gatewayUrl(LoginRequest::kPath);
+    RunLog::writeLogin("登录请求参数：===========================    %s",
+                       LoginRequest::maskedBody(tel).c_str());
+
+    if (m_loginThread.joinable())
+        m_loginThread.join();
+    const std::string url = m_requestUrl;
+    const std::string body = m_requestBody;
+    const std::string caBundle = HostSettings::load().caBundle;
+    m_loginThread = std::thread([this, url, body, caBundle] {
+        HttpClient client(caBundle);
+        std::string reply;
+        client.Post(url, body, reply, "json");
+        {
+            std::lock_guard<std::mutex> lock(m_replyMutex);
+            m_reply = reply;
+        }
+        emit finishPost();
+    });
+    return false;
+}
+
+void Tallyport::OnLogin()
+{
+    std::string reply;
+    {
+        std::lock_guard<std::mutex> lock(m_replyMutex);
+        reply.swap(m_reply);
+    }
+
+    const LoginRequest::LoginOutcome outcome = LoginRequest::decodeReply(reply, m_session);
+    if (outcome != LoginRequest::LoginOutcome::LoggedIn) {
+        setLoginButtonBusy(false);
+        RunLog::writeLogin("%s", outcome == LoginRequest::LoginOutcome::NoReply ? "登录失败=====0=="
+                                                                    : "登录失败================");
+        showFailureNotice();
+        s_busy = false;
+        return;
+    }
+
+    RunLog::writeLogin("%s", "登录成功===========================");
+    GatewaySession::set({m_session.appid, m_session.key, m_session.sid});
+
+    m_showWin = new ShowWin;
+    m_showWin->hide();
+    connect(m_showWin->payWin()->paramSettingWin(), &ParamSettingWin::SendToLogin, this,
+            &Tallyport::OnShowThis);
+
+    m_session.tel = Text::toLocal(m_ui->lineEdit_username->text());
+    m_session.password = Text::toLocal(m_ui->lineEdit_password->text());
+    copySessionToWindows();
+
+    ParamSettingWin *settings = m_showWin->payWin()->paramSettingWin();
+    connect(this, &Tallyport::senDataToParamSettingWin, settings,
+            &ParamSettingWin::receiveDataFromMain, Qt::UniqueConnection);
+    emit senDataToParamSettingWin();
+
+    s_busy = false;
+    setLoginButtonBusy(false);
+    hide();
+    saveSettings();
+
+    if (m_settings.suspendWindowShow == 0)
+        m_showWin->show();
+
+    m_tray->setVisible(true);
+    m_tray->showMessage(pick(m_language, "系统消息", "System Information", "Tin tức hệ thống"),
+                        pick(m_language, "Kovani-收银系统已启动", "Kovani-cashier system started",
+                             "Đã khởi động hệ thống thu ngân Kovani"),
+                        QSystemTrayIcon::Information, 10000);
+}
+
+void Tallyport::copySessionToWindows()
+{
+    PayWin *payWin = m_showWin->payWin();
+    payWin->singleWin()->setClerkTel(m_session.tel);
+    payWin->checkStandWin()->setClerkTel(m_session.tel);
+    payWin->reFundWin()->setClerkTel(m_session.tel);
+    payWin->orderQueryWin()->setClerkTel(m_session.tel);
+    payWin->dailyQueryWin()->setClerkTel(m_session.tel);
+    payWin->paramSettingWin()->setClerkTel(m_session.tel);
+    payWin->dailyQueryWin()->setStoreName(m_session.storeName);
+    payWin->paramSettingWin()->setSessionInfo(m_session.mchName, m_session.storeName,
+                                              m_session.mchNameCopy, m_session.storeTel);
+}
+
+void Tallyport::saveSettings()
+{
+    m_settings.powerBoot = m_powerBootAction->isChecked();
+    m_settings.username = Text::toLocal(m_ui->lineEdit_username->text());
+    m_settings.password = Text::toLocal(m_ui->lineEdit_password->text());
+    m_settings.language = m_language;
+    m_settings.save(ConfigStore());
+}
+
+void Tallyport::handleTimeout()
+{
+    if (!m_noteTimer.isActive())
+        return;
+    m_noteTimer.stop();
+    if (m_autoLogin == 0)
+        m_ui->label_note->hide();
+    else
+        OnInputLogin();
+}
+
+void Tallyport::OnShowThis()
+{
+    if (m_settings.connMode == 0)
+        ProcessControl::killAll(kKeyHook);
+    // The logout request comes from inside the main window, so it goes once that call returns.
+    if (m_showWin) {
+        m_showWin->hide();
+        m_showWin->payWin()->hide();
+        m_showWin->deleteLater();
+        m_showWin = nullptr;
+    }
+    m_tray->setVisible(false);
+    show();
+}
+
+void Tallyport::OnShowWindow()
+{
+    if (!m_showWin)
+        return;
+    const QSize screen = WindowScaling::screenSize();
+    PayWin *payWin = m_showWin->payWin();
+    payWin->move((screen.width() - payWin->width()) / 4, (screen.height() - payWin->height()) / 2);
+    payWin->show();
+    payWin->raise();
+    payWin->activateWindow();
+    m_showWin->move((screen.width() - m_showWin->width()) * 6 / 11,
+                    (screen.height() - m_showWin->height()) * 2 / 10);
+    m_showWin->activateWindow();
+}
+
+void Tallyport::OnShowWindowClickSystem(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
+        OnShowWindow();
+}
+
+void Tallyport::OnParamSetting()
+{
+    if (!m_showWin)
+        return;
+    PayWin *payWin = m_showWin->payWin();
+    payWin->checkStandWin()->hide();
+    payWin->reFundWin()->hide();
+    payWin->orderQueryWin()->hide();
+    payWin->dailyQueryWin()->hide();
+    payWin->OnShowParamSetting();
+    const QSize screen = WindowScaling::screenSize();
+    payWin->move((screen.width() - payWin->width()) / 4, (screen.height() - payWin->height()) / 2);
+    payWin->show();
+    payWin->raise();
+    payWin->activateWindow();
+}
+
+void Tallyport::OnDownLoad()
+{
+    m_settings.download = m_voiceAction->isChecked() ? 1 : 0;
+    saveSettings();
+}
+
+void Tallyport::OnNote()
+{
+    m_settings.note = m_noteAction->isChecked() ? 1 : 0;
+    saveSettings();
+}
+
+void Tallyport::OnPowerBoot()
+{
+    const bool enabled = m_powerBootAction->isChecked();
+    AutoStart::setEnabled(enabled, QCoreApplication::applicationFilePath());
+    saveSettings();
+}
+
+void Tallyport::OnUpgrade()
+{
+    const std::string body = UpgradeCheck::body(Signing::nonce());
+    std::string reply;
+    m_http->Post(HostSettings::load().upgradeUrl(UpgradeCheck::kPath), Text::localToUtf8(body),
+                 reply, "json");
+    if (reply.empty())
+        return;
+    const std::optional<UpgradeOffer> offer = UpgradeCheck::decodeOffer(reply);
+    if (!offer || !offer->save(ConfigStore()))
+        return;
+    if (m_showWin) {
+        connect(this, &Tallyport::sendMsgToUpdate, m_showWin->payWin()->paramSettingWin(),
+                &ParamSettingWin::receiveUpdateMsg, Qt::UniqueConnection);
+    }
+    emit sendMsgToUpdate();
+    ProcessControl::startDetached(AppDir::filePath(QStringLiteral("Download")),
+                                  UpgradeCheck::updaterArguments(*offer), QString());
+}
+
+void Tallyport::OnEixtApp()
+{
+    const int l = m_language;
+    m_noteWin->setMode(1);
+    m_noteWin->setTexts(pick(l, "退出提示", "Exit prompt", "Thông báo đăng xuất"),
+                        pick(l, "是否退出Kovani-收银系统?",
+                             "Do you want to exit\nthe Kovani-cashier system?",
+                             "Thoát khỏi hệ thống thu\nngân Kovani?"),
+                        QString(), false);
+    m_noteWin->setYesNoMode(pick(l, "确定", "yes", "Xác nhận"), pick(l, "取消", "no", "Hủy"));
+    const QSize screen = WindowScaling::screenSize();
+    m_noteWin->move((screen.width() - m_noteWin->width()) / 2,
+                    (screen.height() - m_noteWin->height()) / 2);
+    m_noteWin->show();
+    m_noteWin->raise();
+}
+
+void Tallyport::resizeWinodw()
+{
+    const ScreenScale scale = WindowScaling::current();
+    if (scale.active()) {
+        WindowScaling::scaleWidgetTree(this, scale);
+        // The close key stays square.
+        m_ui->pushButton_close->setGeometry(scale.x(500), 0, scale.x(20), scale.x(20));
+    }
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 5, 5);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+void Tallyport::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    const QSize screen = WindowScaling::screenSize();
+    move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
+    activateWindow();
+}

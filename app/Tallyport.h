@@ -1,0 +1,117 @@
+#pragma once
+
+#include "LoginSession.h"
+#include "Settings.h"
+
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace Ui {
+class TallyportClass;
+}
+
+class HttpClient;
+class NoteWin;
+class PayingWin;
+class QAction;
+class QLineEdit;
+class QMenu;
+class ShowWin;
+
+// The login window: the first and longest-living window. It logs the cashier in, keeps the
+// session, creates the floating icon (which creates the main window with every working
+// window), owns the tray icon and its menu, and handles logout and exit.
+class Tallyport final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Tallyport(QWidget *parent = nullptr);
+    ~Tallyport() override;
+
+    const LoginSession &session() const { return m_session; }
+    ShowWin *floatingIcon() const { return m_showWin; }
+    QSystemTrayIcon *trayIcon() const { return m_tray; }
+    QMenu *trayMenu() const { return m_trayMenu; }
+    NoteWin *noteWin() const { return m_noteWin; }
+    // Process-wide: a login request is under way.
+    static bool busy();
+    bool autoLoginPending() const { return m_autoLogin != 0; }
+
+signals:
+    void finishPost();
+    void senDataToParamSettingWin();
+    void sendMsgToUpdate();
+
+public slots:
+    void OnInput0();
+    void OnInput1();
+    void OnInput2();
+    void OnInput3();
+    void OnInput4();
+    void OnInput5();
+    void OnInput6();
+    void OnInput7();
+    void OnInput8();
+    void OnInput9();
+    void OnInput00();
+    void OnInputDot();
+    void OnInputDelete();
+    void OnInputEsc();
+    bool OnInputLogin();
+    void OnLogin();
+    void handleTimeout();
+    void OnShowThis();
+    void OnShowWindow();
+    void OnShowWindowClickSystem(QSystemTrayIcon::ActivationReason reason);
+    void OnParamSetting();
+    void OnDownLoad();
+    void OnNote();
+    void OnEixtApp();
+    void resizeWinodw();
+    void OnPowerBoot();
+    void OnUpgrade();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildTray();
+    void applyTexts();
+    void setLoginButtonBusy(bool busy);
+    void showFailureNotice();
+    QLineEdit *keypadTarget() const;
+    void appendKey(const QString &text);
+    void saveSettings();
+    void copySessionToWindows();
+
+    std::unique_ptr<Ui::TallyportClass> m_ui;
+    LoginSettings m_settings;
+    LoginSession m_session;
+    int m_language;
+    int m_autoLogin = 0;
+
+    NoteWin *m_noteWin;
+    PayingWin *m_payingWin;
+    QSystemTrayIcon *m_tray;
+    QMenu *m_trayMenu;
+    QAction *m_powerBootAction = nullptr;
+    QAction *m_voiceAction = nullptr;
+    QAction *m_noteAction = nullptr;
+    QTimer m_noteTimer;
+    ShowWin *m_showWin = nullptr;
+    std::unique_ptr<HttpClient> m_http;
+
+    std::mutex m_replyMutex;
+    std::string m_reply;
+    std::string m_requestBody;
+    std::string m_requestUrl;
+    std::thread m_loginThread;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ScreenScale.h"
+
+#include <QPoint>
+#include <QSize>
+
+class QWidget;
+
+// The screen adaptation shared by every window: the scale of the current screen, and the
+// scaling of a whole form designed for 1440 x 900.
+namespace WindowScaling {
+
+// The primary screen's size, or the size set for tests.
+QSize screenSize();
+ScreenScale current();
+// Tests lay windows out for a screen of their choosing; an empty size restores the real one.
+void setScreenOverride(QSize size);
+
+// Scales the root's size and the geometry of every widget inside it (not the root's position).
+void scaleWidgetTree(QWidget *root, const ScreenScale &scale);
+
+// The top-left that centres `size` over `owner`, in global coordinates.
+QPoint centredOver(const QWidget *owner, QSize size);
+
+} // namespace WindowScaling

@@ -1,0 +1,563 @@
+#include "CheckStandWin.h"
+#include "ui_CheckStandWin.h"
+
+#include "AppDir.h"
+#include "CheckoutTexts.h"
+#include "ConfigStore.h"
+#include "DisplayAmount.h"
+#include "HostSettings.h"
+#include "HttpClient.h"
+#include "KeypadInput.h"
+#include "LoginSession.h"
+#include "PayTransaction.h"
+#include "PayingWin.h"
+#include "ProgressTable.h"
+#include "RunLog.h"
+#include "Text.h"
+#include "Voice.h"
+#include "WindowScaling.h"
+#include "collectionWin.h"
+
+#include <QDebug>
+#include <QGraphicsDropShadowEffect>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+
+#include <array>
+
+namespace {
+
+CheckStandWin *s_instance = nullptr;
+
+std::mutex s_lastAmountMutex;
+QString s_lastAmount;
+
+// The progress dots' phase survives from one poll to the next.
+int s_progressPhase = 0;
+
+void setLastAmount(const QString &amount)
+{
+    std::lock_guard<std::mutex> lock(s_lastAmountMutex);
+    s_lastAmount = amount;
+}
+
+QString pick(int language, const char *chinese, const char *english, const char *vietnamese)
+{
+    return QString::fromUtf8(language == 1 ? chinese : language == 2 ? english : vietnamese);
+}
+
+} // namespace
+
+CheckStandWin::CheckStandWin(QWidget *parent)
+    : QWidget(parent)
+    , m_ui(std::make_unique<Ui::CheckStandWin>())
+    , m_language(kLanguageChinese)
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
+    readSettings();
+
+    m_ui->lineEdit_money->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("^[0-9]+(\\.[0-9]{0,2})?$")), this));
+    m_ui->lineEdit_paycode->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("([0-9]){16,24}")), this));
+
+    m_payingWin = new PayingWin;
+    m_payingWin->hide();
+    m_noteDlg = new collectionWin;
+    m_noteDlg->hide();
+
+    connect(&m_countdownTimer, &QTimer::timeout, this, &CheckStandWin::handleTimeout);
+
+    m_ui->label_2->hide();
+    m_ui->lineEdit_note->hide();
+    applyLook();
+    applyTexts();
+    m_ui->label_paymessage->hide();
+
+    connect(m_ui->pushButton_input0, &QPushButton::clicked, this, &CheckStandWin::OnInput0);
+    connect(m_ui->pushButton_input1, &QPushButton::clicked, this, &CheckStandWin::OnInput1);
+    connect(m_ui->pushButton_input2, &QPushButton::clicked, this, &CheckStandWin::OnInput2);
+    connect(m_ui->pushButton_input3, &QPushButton::clicked, this, &CheckStandWin::OnInput3);
+    connect(m_ui->pushButton_input4, &QPushButton::clicked, this, &CheckStandWin::OnInput4);
+    connect(m_ui->pushButton_input5, &QPushButton::clicked, this, &CheckStandWin::OnInput5);
+    connect(m_ui->pushButton_input6, &QPushButton::clicked, this, &CheckStandWin::OnInput6);
+    connect(m_ui->pushButton_input7, &QPushButton::clicked, this, &CheckStandWin::OnInput7);
+    connect(m_ui->pushButton_input8, &QPushButton::clicked, this, &CheckStandWin::OnInput8);
+    connect(m_ui->pushButton_input9, &QPushButton::clicked, this, &CheckStandWin::OnInput9);
+    connect(m_ui->pushButton_input00, &QPushButton::clicked, this, &CheckStandWin::OnInput00);
+    connect(m_ui->pushButton_inputdot, &QPushButton::clicked, this, &CheckStandWin::OnInputDot);
+    connect(m_ui->pushButton_delete, &QPushButton::clicked, this, &CheckStandWin::OnInputDelete);
+    connect(m_ui->pushButton_esc, &QPushButton::clicked, this, &CheckStandWin::OnInputEsc);
+    connect(m_ui->pushButton_yes, &QPushButton::clicked, this, &CheckStandWin::OnInputYes);
+    connect(this, &CheckStandWin::sendSuccess, this, &CheckStandWin::SuccessNote);
+    connect(this, &CheckStandWin::sendFail, this, &CheckStandWin::FailNote);
+    connect(this, &CheckStandWin::sendContinueQuery, this, &CheckStandWin::ContinueQuery);
+
+    connect(&m_mirrorTimer, &QTimer::timeout, this, &CheckStandWin::ctrlTimeout);
+    m_mirrorTimer.start(500);
+
+    const ScreenScale scale = WindowScaling::current();
+    WindowScaling::scaleWidgetTree(this, scale);
+
+    m_http = std::make_unique<HttpClient>();
+    s_instance = this;
+    // The payment-code sources (keyboard hook, serial scanner, network device) start here.
+}
+
+CheckStandWin::~CheckStandWin()
+{
+    if (m_poller)
+        m_poller->stop();
+    if (m_pollThread.joinable())
+        m_pollThread.join();
+    if (s_instance == this)
+        s_instance = nullptr;
+    delete m_noteDlg;
+    delete m_payingWin;
+}
+
+CheckStandWin *CheckStandWin::instance()
+{
+    return s_instance;
+}
+
+QString CheckStandWin::lastAmount()
+{
+    std::lock_guard<std::mutex> lock(s_lastAmountMutex);
+    return s_lastAmount;
+}
+
+void CheckStandWin::setClerkTel(const std::string &tel)
+{
+    m_clerkTel = tel;
+}
+
+void CheckStandWin::setPollCadence(const OrderPoller::Cadence &cadence)
+{
+    m_cadence = cadence;
+}
+
+void CheckStandWin::readSettings()
+{
+    m_settings = CheckoutSettings::load(ConfigStore());
+    m_language = m_settings.language;
+}
+
+void CheckStandWin::applyLook()
+{
+    setStyleSheet(QStringLiteral(
+        "#CheckStandWin { background-color: white; }"
+        "QLabel { color: rgb(51, 51, 51); font: 12pt \"Arial\"; }"
+        "QLineEdit { border: 1px solid rgb(220, 223, 230); border-radius: 2px; padding-left: 4px;"
+        " font: 13pt \"Arial\"; background: white; }"
+        "QGroupBox { border: none; }"
+        "QGroupBox QPushButton { background-color: white; color: rgb(80, 80, 80);"
+        " border: 1px solid rgb(225, 225, 225); border-radius: 4px; font: 15pt \"Arial\"; }"
+        "QGroupBox QPushButton:pressed { background-color: rgb(240, 240, 240); }"
+        "#pushButton_esc { color: rgb(254, 182, 69); font: 12pt \"Arial\"; }"
+        "#pushButton_yes { background-color: rgb(254, 182, 69); color: white; border: none;"
+        " font: bold 12pt \"Arial\"; }"
+        "#pushButton_yes:pressed { background-color: rgb(230, 160, 50); }"
+        "#pushButton_delete { image: url(:/Tallyport/skin/delete.png); padding: 8px; }"));
+    const QList<QPushButton *> keys = m_ui->groupBox->findChildren<QPushButton *>();
+    for (QPushButton *key : keys) {
+        key->setFocusPolicy(Qt::NoFocus);
+        auto *shadow = new QGraphicsDropShadowEffect(key);
+        shadow->setBlurRadius(8);
+        shadow->setOffset(0, 1);
+        shadow->setColor(QColor(160, 160, 160));
+        key->setGraphicsEffect(shadow);
+    }
+}
+
+void CheckStandWin::applyTexts()
+{
+    const int l = m_language;
+    m_ui->pushButton_esc->setText(pick(l, "取消", "Cancel", "Xóa"));
+    m_ui->pushButton_yes->setText(pick(l, "刷脸\n\n\n收款", "OK", "Xác\nnhận"));
+    m_ui->label->setText(pick(l, "收款金额", "Payment amount", "Số tiền nhận"));
+    m_ui->label_3->setText(
+        pick(l, "顾客付款码", "Customer payment\ncode", "Mã thanh toán\nkhách hàng"));
+    if (l != 1)
+        m_ui->label_2->setText(pick(l, "备注", "Note", "Ghi chú"));
+    m_ui->lineEdit_money->setPlaceholderText(pick(l, " 金额", " Sum", " Số tiền"));
+    m_ui->lineEdit_paycode->setPlaceholderText(
+        pick(l, " 付款码", " Payment code", " Mã thanh toán"));
+    if (l != 1)
+        m_ui->lineEdit_note->setPlaceholderText(pick(l, "", " Note", " Ghi chú"));
+
+    m_noteDlg->setFixedTexts(CheckoutTexts::cardMethodValue(l), CheckoutTexts::cardClosingWords(l),
+                             CheckoutTexts::cardButton(l));
+    m_payingWin->setText(CheckoutTexts::progressText(l));
+}
+
+void CheckStandWin::appendKey(const QString &text)
+{
+    KeypadInput::append({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode}, text);
+}
+
+void CheckStandWin::OnInput0()
+{
+    appendKey(QStringLiteral("0"));
+}
+
+void CheckStandWin::OnInput1()
+{
+    appendKey(QStringLiteral("1"));
+}
+
+void CheckStandWin::OnInput2()
+{
+    appendKey(QStringLiteral("2"));
+}
+
+void CheckStandWin::OnInput3()
+{
+    appendKey(QStringLiteral("3"));
+}
+
+void CheckStandWin::OnInput4()
+{
+    appendKey(QStringLiteral("4"));
+}
+
+void CheckStandWin::OnInput5()
+{
+    appendKey(QStringLiteral("5"));
+}
+
+void CheckStandWin::OnInput6()
+{
+    appendKey(QStringLiteral("6"));
+}
+
+void CheckStandWin::OnInput7()
+{
+    appendKey(QStringLiteral("7"));
+}
+
+void CheckStandWin::OnInput8()
+{
+    appendKey(QStringLiteral("8"));
+}
+
+void CheckStandWin::OnInput9()
+{
+    appendKey(QStringLiteral("9"));
+}
+
+void CheckStandWin::OnInput00()
+{
+    appendKey(QStringLiteral("00"));
+}
+
+void CheckStandWin::OnInputDot()
+{
+    appendKey(QStringLiteral("."));
+}
+
+void CheckStandWin::OnInputDelete()
+{
+    KeypadInput::removeLast({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode});
+}
+
+void CheckStandWin::OnInputEsc()
+{
+    clearFields();
+}
+
+void CheckStandWin::clearFields()
+{
+    KeypadInput::clear({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode});
+}
+
+void CheckStandWin::SetEntryFocus()
+{
+    const QString amount = m_ui->lineEdit_money->text().simplified().remove(QLatin1Char(' '));
+    if (amount.isEmpty())
+        m_ui->lineEdit_money->setFocus(Qt::OtherFocusReason);
+    else
+        m_ui->lineEdit_paycode->setFocus(Qt::OtherFocusReason);
+}
+
+void CheckStandWin::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        const bool hasAmount = !m_ui->lineEdit_money->text().isEmpty();
+        const bool hasCode = !m_ui->lineEdit_paycode->text().isEmpty();
+        if (hasAmount && hasCode)
+            OnInputYes();
+        else if (hasAmount)
+            m_ui->lineEdit_paycode->setFocus(Qt::OtherFocusReason);
+    }
+    event->accept();
+}
+
+void CheckStandWin::ctrlTimeout()
+{
+    m_mirrorTimer.stop();
+    const QString amount = m_ui->lineEdit_money->text();
+    m_ui->lineEdit_money->setText(amount);
+    setLastAmount(amount);
+    emit sendMoneyToShowWin(amount.toFloat());
+    m_mirrorTimer.start(600);
+}
+
+void CheckStandWin::receiveDataFromShowWin(QString data)
+{
+    qDebug() << "receivce  ===   " << data;
+    if (const std::optional<QString> amount = DisplayAmount::extract(data))
+        m_ui->lineEdit_money->setText(*amount);
+}
+
+void CheckStandWin::setCardMethod(const std::wstring &payType)
+{
+    if (payType == L"ali")
+        m_noteDlg->setMethod(CheckoutTexts::alipay(m_language), 1);
+    else if (payType == L"wx")
+        m_noteDlg->setMethod(CheckoutTexts::wechat(m_language), 2);
+}
+
+void CheckStandWin::setCardMethodNone()
+{
+    m_noteDlg->setMethod(CheckoutTexts::payModeNone(m_language), 0);
+}
+
+void CheckStandWin::showCard(bool success, const QString &message, const QString &orderLine,
+                             const QString &title)
+{
+    const QString caption = CheckoutTexts::payModeCaption(m_language);
+    if (success)
+        m_noteDlg->showSuccess(message, orderLine, caption, title);
+    else
+        m_noteDlg->showFailure(message, orderLine, caption, title);
+    m_hideAfterCard = success;
+    m_noteDlg->move(WindowScaling::centredOver(this, m_noteDlg->size()));
+    m_countdownMode = 3;
+    m_countdownTimer.start(1000);
+    m_noteDlg->setCountdown(QStringLiteral("3s"));
+    m_noteDlg->show();
+    m_noteDlg->raise();
+}
+
+void CheckStandWin::playVoice() const
+{
+    Voice::playAndWait(AppDir::filePath(QStringLiteral("pay.wav")));
+}
+
+void CheckStandWin::OnInputYes()
+{
+    RunLog::write("OnInputYes m_stopPay = %d", m_stopPay.load());
+    readSettings();
+    if (m_stopPay.load() != 0)
+        return;
+
+    RunLog::write("%s", "OnInputYes 1");
+    if (m_ui->lineEdit_money->hasFocus() || m_ui->lineEdit_note->hasFocus())
+        m_ui->lineEdit_paycode->setFocus(Qt::OtherFocusReason);
+    RunLog::write("%s", "OnInputYes 2");
+
+    const QString money = m_ui->lineEdit_money->text().remove(QLatin1Char(','));
+    const std::string amount = Text::toLocal(money);
+    const std::string payCode = Text::toLocal(m_ui->lineEdit_paycode->text());
+
+    if (const auto failure = PayTransaction::validate(amount, payCode, m_language)) {
+        qDebug() << "Input Money ==  " << money.toFloat();
+        m_ui->lineEdit_paycode->clear();
+        setCardMethodNone();
+        showCard(false, failure->message, CheckoutTexts::noOrderLine(m_language),
+                 CheckoutTexts::failureTitle(m_language));
+        RunLog::write("%s", failure->logLine);
+        return;
+    }
+
+    RunLog::write("%s", "searchUrl = PAYMONEY_URL_NEW");
+    const GatewaySession::Credentials session = GatewaySession::get();
+    const std::optional<PayTransaction::Request> request = PayTransaction::payRequest(
+        amount, payCode, Text::wideToLocal(session.appid), Text::wideToLocal(session.sid),
+        Text::wideToLocal(session.key));
+    std::string reply;
+    m_http->Post(HostSettings::load().gatewayUrl(PayTransaction::kFacePath),
+                 Text::localToUtf8(request->body), reply, "json");
+    qDebug() << "----------------PayMoney post:" << QString::fromStdString(reply);
+    qDebug() << "Paramers ====  " << QString::fromStdString(request->body);
+
+    m_order = CurrentOrder();
+    const PayTransaction::PayDecision decision = PayTransaction::decidePayReply(reply, m_order);
+    const QString orderNumber = QString::fromStdWString(m_order.orderNumber);
+    switch (decision.outcome) {
+    case PayTransaction::PayOutcome::RequestFailed:
+        clearFields();
+        setCardMethodNone();
+        showCard(false, CheckoutTexts::requestFailed(m_language),
+                 CheckoutTexts::noOrderLineRequest(m_language),
+                 CheckoutTexts::failureTitle(m_language));
+        break;
+    case PayTransaction::PayOutcome::Refused:
+        clearFields();
+        setCardMethodNone();
+        showCard(false, QString::fromStdWString(decision.message),
+                 CheckoutTexts::noOrderLineRequest(m_language),
+                 CheckoutTexts::failureTitle(m_language));
+        RunLog::write("%s", "OnInputYes m_noteDlg->show()4;");
+        break;
+    case PayTransaction::PayOutcome::Failed:
+        clearFields();
+        setCardMethod(m_order.payType);
+        showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
+                 CheckoutTexts::failureTitle(m_language));
+        RunLog::write("%s", "OnInputYes m_noteDlg->show()6;");
+        break;
+    case PayTransaction::PayOutcome::FailedKeepFields:
+        setCardMethod(m_order.payType);
+        showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
+                 CheckoutTexts::failureTitle(m_language));
+        break;
+    case PayTransaction::PayOutcome::Pending:
+        clearFields();
+        startPolling();
+        RunLog::write("%s", "OnInputYes _beginthread;");
+        break;
+    case PayTransaction::PayOutcome::Paid:
+        directSuccess(money);
+        break;
+    }
+}
+
+void CheckStandWin::directSuccess(const QString &money)
+{
+    if (m_settings.download == 1)
+        playVoice();
+    clearFields();
+    setCardMethod(m_order.payType);
+    showCard(true, money, CheckoutTexts::orderLine(m_language, QString::fromStdWString(m_order.orderNumber)),
+             CheckoutTexts::successTitle(m_language));
+    m_order.marker = L"11";
+    emit sendMsgToPrinter(m_order.receiptMessage());
+    setLastAmount(money);
+    emit sendMoneyToShowWin(money.toFloat());
+    RunLog::write("%s", "OnInputYes emit sendMoneyToShowWin(money.toFloat());");
+}
+
+void CheckStandWin::startPolling()
+{
+    if (m_pollThread.joinable())
+        m_pollThread.join();
+    m_stopPay = 1;
+    m_poller = std::make_shared<OrderPoller>();
+
+    const GatewaySession::Credentials session = GatewaySession::get();
+    const HostSettings hosts = HostSettings::load();
+    OrderPoller::Target target;
+    target.url = hosts.gatewayUrl(PayTransaction::kFacePath);
+    target.appid = Text::wideToLocal(session.appid);
+    target.key = Text::wideToLocal(session.key);
+    target.voice = m_settings.download == 1;
+
+    std::shared_ptr<OrderPoller> poller = m_poller;
+    const CurrentOrder order = m_order;
+    const OrderPoller::Cadence cadence = m_cadence;
+    const std::string caBundle = hosts.caBundle;
+    m_pollThread = std::thread([this, poller, target, order, cadence, caBundle] {
+        HttpClient client(caBundle);
+        OrderPoller::Callbacks callbacks;
+        callbacks.progress = [this](int attempt) { emit sendContinueQuery(attempt); };
+        callbacks.paid = [this](const CurrentOrder &polled) {
+            {
+                std::lock_guard<std::mutex> lock(m_polledMutex);
+                m_polledOrder = polled;
+            }
+            emit sendSuccess();
+        };
+        callbacks.failed = [this](const CurrentOrder &polled) {
+            {
+                std::lock_guard<std::mutex> lock(m_polledMutex);
+                m_polledOrder = polled;
+            }
+            emit sendFail();
+        };
+        callbacks.playVoice = [this] { playVoice(); };
+        callbacks.exchanged = [](const std::string &body, const std::string &reply) {
+            qDebug() << "----------------Query By Odrer post:" << QString::fromStdString(reply);
+            qDebug() << "QUERY Order ====  " << QString::fromStdString(body);
+        };
+        poller->run(client, target, order, cadence, callbacks);
+        m_stopPay = 0;
+    });
+}
+
+void CheckStandWin::SuccessNote()
+{
+    CurrentOrder order;
+    {
+        std::lock_guard<std::mutex> lock(m_polledMutex);
+        order = m_polledOrder;
+    }
+    clearFields();
+    setCardMethod(order.payType);
+    showCard(true, QString::fromStdWString(order.amountB),
+             CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
+             CheckoutTexts::successTitle(m_language));
+    emit sendMsgToPrinter(order.receiptMessage());
+}
+
+void CheckStandWin::FailNote()
+{
+    CurrentOrder order;
+    {
+        std::lock_guard<std::mutex> lock(m_polledMutex);
+        order = m_polledOrder;
+    }
+    clearFields();
+    setCardMethod(order.payType);
+    showCard(false, QString::fromStdWString(order.message),
+             CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
+             CheckoutTexts::failureTitle(m_language));
+}
+
+void CheckStandWin::ContinueQuery(int cFlag)
+{
+    if (cFlag == -1) {
+        m_payingWin->hide();
+        m_payingWin->setDots({false, false, false, false, false});
+        return;
+    }
+    const std::optional<ProgressTable::Cell> cell = ProgressTable::cell(s_progressPhase, cFlag);
+    if (!cell)
+        return;
+    if (cFlag == 1 && s_progressPhase == 0) {
+        m_payingWin->move(WindowScaling::centredOver(this, m_payingWin->size()));
+        m_payingWin->show();
+        m_payingWin->raise();
+    }
+    std::array<bool, 5> dots {};
+    for (int i = 0; i < 5; ++i)
+        dots[i] = i < cell->lit;
+    m_payingWin->setDots(dots);
+    s_progressPhase = cell->nextPhase;
+}
+
+void CheckStandWin::handleTimeout()
+{
+    if (!m_countdownTimer.isActive())
+        return;
+    switch (m_countdown.tick()) {
+    case CardCountdown::Step::ShowTwo:
+        m_noteDlg->setCountdown(QStringLiteral("2s"));
+        m_countdownTimer.start(1000);
+        break;
+    case CardCountdown::Step::ShowOne:
+        m_noteDlg->setCountdown(QStringLiteral("1s"));
+        m_countdownTimer.start(1000);
+        break;
+    case CardCountdown::Step::Close:
+        m_countdownTimer.stop();
+        m_noteDlg->hide();
+        if (m_hideAfterCard && parentWidget()) {
+            parentWidget()->hide();
+            RunLog::write("%s", "PayWin payWin  HideWidget()");
+        }
+        break;
+    }
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "CardCountdown.h"
+#include "CurrentOrder.h"
+#include "MetaTypes.h"
+#include "OrderPoller.h"
+#include "Settings.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace Ui {
+class CheckStandWin;
+}
+
+class HttpClient;
+class PayingWin;
+class collectionWin;
+
+// The checkout page: the amount, the customer's payment code, a keypad and the confirm key.
+// Confirming validates, sends the payment, follows a pending order on a polling thread and
+// shows the outcome on a result card with a three-second countdown.
+class CheckStandWin final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CheckStandWin(QWidget *parent = nullptr);
+    ~CheckStandWin() override;
+
+    // The one checkout window of the process, registered at its construction.
+    static CheckStandWin *instance();
+    // The amount text as last mirrored or paid, read by the floating icon.
+    static QString lastAmount();
+
+    void setClerkTel(const std::string &tel);
+    const std::string &clerkTel() const { return m_clerkTel; }
+
+    // Puts the focus in the amount field when it is blank, otherwise in the payment code.
+    void SetEntryFocus();
+
+    // Tests follow a pending order faster than a cashier would.
+    void setPollCadence(const OrderPoller::Cadence &cadence);
+    bool polling() const { return m_stopPay.load() != 0; }
+    collectionWin *resultCard() const { return m_noteDlg; }
+    PayingWin *progressWindow() const { return m_payingWin; }
+
+signals:
+    void sendData();
+    void sendPayWinShow();
+    void sendShowReceipt();
+    void SendReceiveRefundCode(std::string code);
+    void sendMsgToPrinter(std::wstring receipt);
+    void sendMoneyToShowWin(float amount);
+    void sendDeleteBarCode();
+    void sendSuccess();
+    void sendFail();
+    void sendContinueQuery(int attempt);
+
+public slots:
+    void OnInput0();
+    void OnInput1();
+    void OnInput2();
+    void OnInput3();
+    void OnInput4();
+    void OnInput5();
+    void OnInput6();
+    void OnInput7();
+    void OnInput8();
+    void OnInput9();
+    void OnInput00();
+    void OnInputDot();
+    void OnInputDelete();
+    void OnInputEsc();
+    void OnInputYes();
+    void ctrlTimeout();
+    void receiveDataFromShowWin(QString data);
+    void SuccessNote();
+    void FailNote();
+    void ContinueQuery(int cFlag);
+    void handleTimeout();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void readSettings();
+    void applyLook();
+    void applyTexts();
+    void appendKey(const QString &text);
+    void clearFields();
+    void showCard(bool success, const QString &message, const QString &orderLine,
+                  const QString &title);
+    void setCardMethod(const std::wstring &payType);
+    void setCardMethodNone();
+    void directSuccess(const QString &money);
+    void startPolling();
+    void playVoice() const;
+
+    std::unique_ptr<Ui::CheckStandWin> m_ui;
+    collectionWin *m_noteDlg;
+    PayingWin *m_payingWin;
+    QTimer m_countdownTimer;
+    CardCountdown m_countdown;
+    int m_countdownMode = 3;
+    bool m_hideAfterCard = false;
+    QTimer m_mirrorTimer;
+
+    CheckoutSettings m_settings;
+    int m_language;
+    std::string m_clerkTel;
+    std::unique_ptr<HttpClient> m_http;
+
+    CurrentOrder m_order;
+    std::mutex m_polledMutex;
+    CurrentOrder m_polledOrder;
+    std::atomic<int> m_stopPay {0};
+    OrderPoller::Cadence m_cadence;
+    std::shared_ptr<OrderPoller> m_poller;
+    std::thread m_pollThread;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <initializer_list>
+
+class QLineEdit;
+
+// The on-screen keypads of the checkout, the single-window form and the refund window: a key
+// acts on whichever of the window's fields has the keyboard focus (the keys themselves never
+// take it), and on nothing when none has.
+namespace KeypadInput {
+
+void append(std::initializer_list<QLineEdit *> fields, const QString &text);
+void removeLast(std::initializer_list<QLineEdit *> fields);
+void clear(std::initializer_list<QLineEdit *> fields);
+
+} // namespace KeypadInput

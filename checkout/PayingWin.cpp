@@ -1,0 +1,58 @@
+#include "PayingWin.h"
+#include "ui_PayingWin.h"
+
+#include "WindowScaling.h"
+
+namespace {
+
+const char kLitDot[] = "border-image: url(:/Tallyport/skin/yl.png);";
+const char kUnlitDot[] = "border-image: url(:/Tallyport/skin/ya.png);";
+
+} // namespace
+
+PayingWin::PayingWin(QWidget *parent)
+    : QWidget(parent)
+    , m_ui(std::make_unique<Ui::PayingWin>())
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
+        | Qt::WindowStaysOnTopHint);
+    setAttribute(Qt::WA_StyledBackground);
+
+    m_dotLabels = {m_ui->label_3, m_ui->label_4, m_ui->label_5, m_ui->label_6, m_ui->label_7};
+    setDots({});
+
+    m_designSize = size();
+    const QList<QWidget *> children = findChildren<QWidget *>();
+    for (QWidget *child : children)
+        m_designGeometry.insert(child, child->geometry());
+    resizeWinodw();
+}
+
+PayingWin::~PayingWin() = default;
+
+void PayingWin::setText(const QString &text)
+{
+    m_ui->label_2->setText(text);
+}
+
+void PayingWin::setDots(const std::array<bool, 5> &lit)
+{
+    m_lit = lit;
+    for (std::size_t i = 0; i < m_dotLabels.size(); ++i)
+        m_dotLabels[i]->setStyleSheet(QLatin1String(lit[i] ? kLitDot : kUnlitDot));
+}
+
+std::array<bool, 5> PayingWin::dots() const
+{
+    return m_lit;
+}
+
+void PayingWin::resizeWinodw()
+{
+    // Start from the design each time, so a second call does not scale twice.
+    resize(m_designSize);
+    for (auto it = m_designGeometry.cbegin(); it != m_designGeometry.cend(); ++it)
+        it.key()->setGeometry(it.value());
+    WindowScaling::scaleWidgetTree(this, WindowScaling::current());
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class ShowWin;
+}
+
+class PayWin;
+
+// The floating icon: a small half-transparent bar on top of every window that shows the
+// amount being typed and brings the cashier back to the checkout with one click. It creates
+// the main window at login and destroys it at logout.
+class ShowWin final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ShowWin(QWidget *parent = nullptr);
+    ~ShowWin() override;
+
+    PayWin *payWin() const { return m_payWin.get(); }
+    QString amountText() const;
+
+signals:
+    void sendDataToCheckStand(QString data);
+    void sendShowWindow();
+
+public slots:
+    void OnShowPayWindow();
+    void receiveDataFromStand(float data);
+    void receiveShowWindow();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    void onKeepOnTopTick();
+
+    std::unique_ptr<Ui::ShowWin> m_ui;
+    std::unique_ptr<PayWin> m_payWin;
+    QPoint m_lastMouse;
+    int m_multiWindowShow = 0;
+    int m_suspendWindowShow = 0;
+    QString m_collectMethod;
+    QTimer m_keepOnTop;
+    int m_keepOnTopSeconds = 0;
+};

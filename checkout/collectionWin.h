@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QHash>
+#include <QRect>
+#include <QSize>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class collectionWin;
+}
+
+// The result card of a payment: a success or failure picture, a title, the amount or the
+// reason, the payment method with its wallet icon, the order line and a countdown. It is
+// created hidden and reused for every outcome; the owner fills it, centres it over itself,
+// shows it and counts it down.
+class collectionWin final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum MethodIcon { NoIcon = 0, AlipayIcon = 1, WeChatIcon = 2 };
+
+    explicit collectionWin(QWidget *parent = nullptr);
+    ~collectionWin() override;
+
+    // Both fill the card's texts and choose its picture; neither shows nor moves the card.
+    void showFailure(const QString &message, const QString &orderLine, const QString &methodCaption,
+        const QString &title);
+    void showSuccess(const QString &message, const QString &orderLine, const QString &methodCaption,
+        const QString &title);
+    // `kind` is a MethodIcon; any other value sets the text and keeps the icon shown.
+    void setMethod(const QString &text, int kind);
+    void setCountdown(const QString &text);
+    void setFixedTexts(
+        const QString &methodValue, const QString &closingWords, const QString &buttonText);
+    // Which picture the card holds: the success picture (also the designed one) or the
+    // failure picture.
+    bool successShown() const;
+
+public slots:
+    void hideThis();
+    // Lays the card out for the current screen from its 1440 x 900 design.
+    void resizeWinodw();
+
+private:
+    void fill(bool success, const QString &message, const QString &orderLine,
+        const QString &methodCaption, const QString &title);
+
+    std::unique_ptr<Ui::collectionWin> m_ui;
+    bool m_success = true;
+    QSize m_designSize;
+    QHash<QWidget *, QRect> m_designGeometry;
+};

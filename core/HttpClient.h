@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+// One blocking HTTPS POST through libcurl per call. TLS peer and host names are verified
+// against the system's CAs plus an optional extra bundle; every request has a connect
+// time-out and a total time-out, so no caller can wait for ever.
+// One object must not serve two requests at the same time.
+class HttpClient final
+{
+public:
+    static constexpr const char *kUserAgent
+        = "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:13.0) Gecko/20100101 Firefox/13.0.1";
+    static constexpr long kConnectTimeoutMs = 10000;
+    static constexpr long kTotalTimeoutMs = 30000;
+
+    // Trusts the ca_bundle of the configuration file besides the system's CAs.
+    HttpClient();
+    explicit HttpClient(std::string caBundle);
+
+    // Posts `body` to `url`. Returns the HTTP status, or -1 when the transfer failed
+    // (no connection, TLS refused, time-out, too many redirects, dropped connection).
+    // `reply` is assigned the body only for status 200; otherwise it keeps its value.
+    // Only `kind` exactly "json" adds the header "Content-Type:application/json".
+    int Post(std::string url, std::string body, std::string &reply, std::string kind);
+
+    void setTimeouts(long connectMs, long totalMs);
+
+    // Response header lines of the last request, as received.
+    const std::string &headers() const { return m_header; }
+
+private:
+    std::string m_caBundle;
+    std::string m_header;
+    std::string m_body;
+    long m_connectMs = kConnectTimeoutMs;
+    long m_totalMs = kTotalTimeoutMs;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <boost/property_tree/ptree.hpp>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+// Reads string values of a JSON reply by dotted path. The first missing path ends the
+// reading: that read and every later one return false and leave their target unchanged,
+// so the caller keeps what was read so far.
+class ReplyReader final
+{
+public:
+    explicit ReplyReader(const boost::property_tree::ptree &node);
+
+    bool read(const char *path, std::string &utf8);
+    bool read(const char *path, std::wstring &wide);
+    // Calls `visit` for each entry of the list (or object) at `path`, in order. A missing
+    // path, or an entry whose reading stopped, ends the reading of this reader too.
+    bool forEach(const char *path, const std::function<void(ReplyReader &)> &visit);
+
+    bool stopped() const { return m_stopped; }
+
+private:
+    const boost::property_tree::ptree *m_node;
+    bool m_stopped = false;
+};
+
+// A decoded reply. An empty body, or one that is not JSON, gives no reply at all, which
+// callers treat like a failed request.
+class Reply final
+{
+public:
+    static std::optional<Reply> parse(const std::string &body);
+
+    ReplyReader reader() const { return ReplyReader(m_tree); }
+    const boost::property_tree::ptree &tree() const { return m_tree; }
+
+private:
+    boost::property_tree::ptree m_tree;
+};

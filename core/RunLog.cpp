@@ -1,0 +1,71 @@
+#include "RunLog.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <string>
+
+namespace {
+
+std::mutex &logMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string formatMessage(const char *format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length <= 0)
+        return std::string();
+    std::string message(static_cast<std::size_t>(length) + 1, '\0');
+    std::vsnprintf(message.data(), message.size(), format, args);
+    message.resize(static_cast<std::size_t>(length));
+    return message;
+}
+
+int writeLine(const char *fileName, const char *trailer, const std::string &message)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d   ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    const std::string line = stamp + message + trailer;
+
+    std::lock_guard<std::mutex> lock(logMutex());
+    std::FILE *file = std::fopen(fileName, "a+");
+    if (!file)
+        return EOF;
+    std::fwrite(line.data(), 1, line.size(), file);
+    return std::fclose(file);
+}
+
+} // namespace
+
+namespace RunLog {
+
+int write(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const std::string message = formatMessage(format, args);
+    va_end(args);
+    return writeLine("tallyport.log", "  Kovani\r\n", message);
+}
+
+int writeLogin(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    const std::string message = formatMessage(format, args);
+    va_end(args);
+    return writeLine("RecordRun.log", "  tallyport\r\n", message);
+}
+
+} // namespace RunLog

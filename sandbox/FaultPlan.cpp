@@ -1,0 +1,148 @@
+#include "FaultPlan.h"
+
+#include "FieldRules.h"
+#include "Reply.h"
+
+void FaultPlan::add(const Fault &fault)
+{
+    if (fault.count <= 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.push_back(fault);
+}
+
+void FaultPlan::clear()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.clear();
+}
+
+std::optional<Fault> FaultPlan::take()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_faults.empty()) {
+        return std::nullopt;
+    }
+    Fault applied = m_faults.front();
+    applied.count = 1;
+    if (--m_faults.front().count <= 0) {
+        m_faults.pop_front();
+    }
+    return applied;
+}
+
+int FaultPlan::pending() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int sum = 0;
+    for (const Fault &fault : m_faults) {
+        sum += fault.count;
+    }
+    return sum;
+}
+
+std::string FaultPlan::kindName(Fault::Kind kind)
+{
+    switch (kind) {
+    case Fault::Kind::Delay:
+        return "delay";
+    case Fault::Kind::Status:
+        return "status";
+    case Fault::Kind::InvalidJson:
+        return "invalid_json";
+    case Fault::Kind::Redirect:
+        return "redirect";
+    case Fault::Kind::Drop:
+        return "drop";
+    case Fault::Kind::Body:
+        return "body";
+    }
+    return {};
+}
+
+namespace {
+
+// Reads an integer member in [minValue, maxValue]; absent members keep `target`.
+bool readNumber(const boost::property_tree::ptree &tree, const char *name, int minValue,
+    int maxValue, int &target, std::string &error)
+{
+    const auto child = tree.get_child_optional(name);
+    if (!child) {
+        return true;
+    }
+    const auto value = FieldRules::positiveInteger(child->data(), maxValue);
+    const bool zeroAllowed = minValue == 0 && child->data() == "0";
+    if (!zeroAllowed && (!value || *value < minValue)) {
+        error = std::string("bad value of \"") + name + "\": " + child->data();
+        return false;
+    }
+    target = zeroAllowed ? 0 : static_cast<int>(*value);
+    return true;
+}
+
+} // namespace
+
+bool FaultPlan::parse(const std::string &json, Fault &fault, bool &isClear, std::string &error)
+{
+    isClear = false;
+    const std::optional<Reply> reply = Reply::parse(json);
+    if (!reply) {
+        error = "the fault request is not a JSON object";
+        return false;
+    }
+    const boost::property_tree::ptree &tree = reply->tree();
+    const std::string kind = tree.get<std::string>("kind", "");
+    fault = Fault();
+    if (!readNumber(tree, "count", 1, kMaxCount, fault.count, error)) {
+        return false;
+    }
+    if (kind == "clear") {
+        isClear = true;
+        return true;
+    }
+    if (kind == "delay") {
+        fault.kind = Fault::Kind::Delay;
+        fault.value = -1;
+        if (!readNumber(tree, "ms", 0, kMaxDelayMs, fault.value, error)) {
+            return false;
+        }
+    } else if (kind == "status") {
+        fault.kind = Fault::Kind::Status;
+        fault.value = -1;
+        if (!readNumber(tree, "status", 100, 599, fault.value, error)) {
+            return false;
+        }
+    } else if (kind == "invalid_json") {
+        fault.kind = Fault::Kind::InvalidJson;
+        return true;
+    } else if (kind == "redirect") {
+        fault.kind = Fault::Kind::Redirect;
+        fault.value = -1;
+        if (!readNumber(tree, "hops", 1, kMaxRedirects, fault.value, error)
+            || !readNumber(tree, "length", 1, kMaxRedirects, fault.value, error)) {
+            return false;
+        }
+    } else if (kind == "drop") {
+        fault.kind = Fault::Kind::Drop;
+        return true;
+    } else if (kind == "body") {
+        fault.kind = Fault::Kind::Body;
+        const auto body = tree.get_child_optional("body");
+        if (!body || !body->empty()) {
+            error = "the fault kind body needs \"body\", a string";
+            return false;
+        }
+        fault.body = body->data();
+        return true;
+    } else {
+        error = "unknown fault kind \"" + kind
+            + "\" (delay, status, invalid_json, redirect, drop, body, clear)";
+        return false;
+    }
+    if (fault.value < 0) {
+        error = "the fault kind " + kind + " needs its value (ms, status or hops)";
+        return false;
+    }
+    return true;
+}

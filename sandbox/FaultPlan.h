@@ -1,0 +1,47 @@
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+
+// One kind of misbehaviour the sandbox can show for the next requests.
+struct Fault
+{
+    enum class Kind { Delay, Status, InvalidJson, Redirect, Drop, Body };
+
+    Kind kind = Kind::Delay;
+    int value = 0; // delay in ms, HTTP status, or redirect chain length
+    int count = 1; // number of requests it still applies to
+    std::string body; // the canned answer of a Body fault
+};
+
+// A thread-safe queue of faults. Each gateway request takes the fault at the front, which
+// stays until it has been applied `count` times.
+class FaultPlan
+{
+public:
+    static constexpr int kMaxDelayMs = 600000;
+    static constexpr int kMaxRedirects = 50;
+    static constexpr int kMaxCount = 1000000;
+
+    void add(const Fault &fault);
+    void clear();
+    // The fault for the next request, if any; counts it as applied.
+    std::optional<Fault> take();
+    // Requests still to be faulted, summed over all queued faults.
+    int pending() const;
+
+    // Reads a request of the control path: {"kind":"delay","ms":2000,"count":1},
+    // {"kind":"status","status":500}, {"kind":"invalid_json"}, {"kind":"redirect","hops":6}
+    // ("length" is accepted for "hops"), {"kind":"drop"}, {"kind":"body","body":"<reply>"}
+    // (HTTP 200 with exactly that body instead of the real answer), {"kind":"clear"}.
+    // Returns false with `error` set when the request is not understood; `isClear` tells a
+    // clear request from a fault.
+    static bool parse(const std::string &json, Fault &fault, bool &isClear, std::string &error);
+    static std::string kindName(Fault::Kind kind);
+
+private:
+    mutable std::mutex m_mutex;
+    std::deque<Fault> m_faults;
+};

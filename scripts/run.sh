@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Runs Tallyport against the sandbox gateway on this machine.
+# - builds what is missing,
+# - starts tallyport-sandbox on 127.0.0.1:${SANDBOX_PORT:-8443} unless it already answers,
+# - writes a configuration for it into the demo home ($TALLYPORT_HOME, default ./demo-home),
+# - starts the client on the current display, or under Xvfb with a screenshot when there is
+#   none (once the client exists; until then it says where the sandbox listens).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+bash scripts/setup.sh
+bash scripts/build.sh >/dev/null
+
+export TALLYPORT_HOME="${TALLYPORT_HOME:-$root/demo-home}"
+port="${SANDBOX_PORT:-8443}"
+data="$TALLYPORT_HOME/sandbox"
+mkdir -p "$data"
+chmod 700 "$TALLYPORT_HOME"
+
+if curl -s --max-time 2 --cacert "$data/ca.pem" "https://127.0.0.1:$port/sandbox/health" >/dev/null 2>&1; then
+  echo "sandbox gateway already listening on https://127.0.0.1:$port"
+else
+  nohup "$root/build/bin/tallyport-sandbox" --port "$port" --data-dir "$data" \
+    >"$TALLYPORT_HOME/sandbox.log" 2>&1 &
+  for _ in $(seq 1 100); do
+    grep -q "listening on" "$TALLYPORT_HOME/sandbox.log" 2>/dev/null && break
+    sleep 0.1
+  done
+  if ! grep -q "listening on" "$TALLYPORT_HOME/sandbox.log"; then
+    echo "the sandbox gateway did not start; see $TALLYPORT_HOME/sandbox.log" >&2
+    exit 1
+  fi
+  echo "sandbox gateway started: $(grep "listening on" "$TALLYPORT_HOME/sandbox.log")"
+fi
+
+config="$TALLYPORT_HOME/TallyportConfig.ini"
+host="https://127.0.0.1:$port"
+if [ ! -f "$config" ]; then
+  umask 077
+  printf '%s\r\n' \
+    "[GATEWAY_HOST]" "gateway_host=$host" \
+    "[TRADE_HOST]" "trade_host=$host" \
+    "[UPGRADE_HOST]" "upgrade_host=$host" \
+    "[CA_BUNDLE]" "ca_bundle=$data/ca.pem" \
+    "[USERNAME]" "username=13800000000" \
+    "[PASSWORD]" "password=123456" >"$config"
+else
+  sed -i -e "s#^gateway_host=.*#gateway_host=$host\r#" -e "s#^trade_host=.*#trade_host=$host\r#" \
+    -e "s#^upgrade_host=.*#upgrade_host=$host\r#" -e "s#^ca_bundle=.*#ca_bundle=$data/ca.pem\r#" \
+    "$config"
+fi
+echo "configuration: $config"
+echo "demo merchant: phone 13800000000, password 123456 (payment codes: sandbox/README.md)"
+
+client="$root/build/bin/tallyport"
+if [ ! -x "$client" ]; then
+  echo "the cashier client is not built yet; the sandbox keeps running in the background"
+  exit 0
+fi
+
+if [ -n "${DISPLAY:-}" ]; then
+  exec "$client"
+fi
+
+# No display: run under Xvfb and keep a screenshot of what the cashier would see.
+display=":${XVFB_DISPLAY:-99}"
+if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
+  Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+  for _ in $(seq 1 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+export DISPLAY="$display" QT_QPA_PLATFORM=xcb
+"$client" &
+pid=$!
+sleep "${SCREENSHOT_DELAY:-4}"
+import -window root "$TALLYPORT_HOME/screenshot.png"
+echo "running under Xvfb on $display (pid $pid); screenshot: $TALLYPORT_HOME/screenshot.png"
+wait "$pid"

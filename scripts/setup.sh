@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Tallyport needs.
+# Non-interactive and idempotent: when everything is present it returns in a second.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake pkg-config clang-format
+  qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5x11extras5-dev libqt5svg5-dev
+  qtmultimedia5-dev libqt5multimedia5-plugins qttools5-dev-tools
+  libcurl4-openssl-dev libboost-dev libcpp-httplib-dev libssl-dev libsqlite3-dev
+  libgtest-dev libbenchmark-dev libx11-dev libxcb1-dev
+  # images and sound made at build time
+  librsvg2-bin icoutils espeak-ng sox
+  # running and testing: X server, input, screenshots, fonts
+  xvfb xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei fonts-noto-cjk
+  # serial lines, printing, barcodes, audio
+  socat cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils zbar-tools
+  alsa-utils pulseaudio pulseaudio-utils
+  # tests and tools
+  openssl sqlite3 curl procps psmisc
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+sudo_cmd=""
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
+$sudo_cmd apt-get update -qq
+$sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "setup: done"

@@ -1,0 +1,268 @@
+#include "Envelope.h"
+#include "HttpClient.h"
+#include "LoginRequest.h"
+#include "Reply.h"
+#include "SandboxProcess.h"
+#include "Signing.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QtTest>
+
+namespace {
+
+const std::string kDemoTel = "13800000000";
+const std::string kDemoPassword = "123456";
+const std::string kPayingWeChatCode = "134567890123456780"; // 18 digits, last digit 0: paid
+
+QJsonObject lastJournalEntry(const SandboxProcess &sandbox)
+{
+    const QList<QJsonObject> entries = sandbox.journal();
+    return entries.isEmpty() ? QJsonObject() : entries.last();
+}
+
+QString headerValue(const QJsonObject &entry, const QString &name)
+{
+    const QJsonObject headers = entry.value(QStringLiteral("headers")).toObject();
+    for (auto it = headers.begin(); it != headers.end(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value().toString();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestHttpClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void okReplyIsHandedBack();
+    void statusOtherThan200KeepsTheReply();
+    void bodyThatIsNotJsonCountsAsFailed();
+    void redirects_data();
+    void redirects();
+    void jsonHeaderOnlyForKindJson_data();
+    void jsonHeaderOnlyForKindJson();
+    void unknownCertificateAuthorityIsRefused();
+    void certificateForAnotherHostIsRefused();
+    void delayBeyondTheTimeOutFailsInBoundedTime();
+    void droppedConnectionFails();
+    void closedPortFails();
+    void signedLoginThenPay();
+
+private:
+    std::string loginBody() const;
+
+    SandboxProcess m_sandbox;
+};
+
+std::string TestHttpClient::loginBody() const
+{
+    return LoginRequest::body(kDemoTel, LoginRequest::passwordProof(kDemoPassword));
+}
+
+void TestHttpClient::initTestCase()
+{
+    QVERIFY(m_sandbox.start());
+}
+
+void TestHttpClient::okReplyIsHandedBack()
+{
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), 200);
+    const std::optional<Reply> decoded = Reply::parse(reply);
+    QVERIFY(decoded);
+    std::string code;
+    QVERIFY(decoded->reader().read("code", code));
+    QCOMPARE(code, std::string("100"));
+    QCOMPARE(lastJournalEntry(m_sandbox).value("body").toString().toStdString(), loginBody());
+}
+
+void TestHttpClient::statusOtherThan200KeepsTheReply()
+{
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"status","status":500,"count":1})"));
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply = "kept";
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), 500);
+    QCOMPARE(reply, std::string("kept"));
+
+    // The fault applied to one request only.
+    reply.clear();
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), 200);
+    QVERIFY(!reply.empty());
+}
+
+void TestHttpClient::bodyThatIsNotJsonCountsAsFailed()
+{
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"invalid_json","count":1})"));
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), 200);
+    QVERIFY(!reply.empty());
+    QVERIFY(!Reply::parse(reply));
+}
+
+void TestHttpClient::redirects_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("status");
+    QTest::newRow("one redirect") << 1 << 200;
+    QTest::newRow("five redirects are followed") << 5 << 200;
+    QTest::newRow("a sixth ends the transfer") << 6 << -1;
+}
+
+void TestHttpClient::redirects()
+{
+    QFETCH(int, length);
+    QFETCH(int, status);
+    QVERIFY(m_sandbox.injectFault(
+        QStringLiteral(R"({"kind":"redirect","length":%1,"count":1})").arg(length).toUtf8()));
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), status);
+    QCOMPARE(reply.empty(), status != 200);
+    if (status == 200) {
+        // The request reached its path with its body after the last hop.
+        const QJsonObject entry = lastJournalEntry(m_sandbox);
+        QVERIFY(entry.value("path").toString().endsWith(QLatin1String("/api/login")));
+        QCOMPARE(entry.value("body").toString().toStdString(), loginBody());
+    }
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"clear"})"));
+}
+
+void TestHttpClient::jsonHeaderOnlyForKindJson_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("jsonHeader");
+    QTest::newRow("json") << "json" << true;
+    QTest::newRow("upper case") << "JSON" << false;
+    QTest::newRow("trailing blank") << "json " << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestHttpClient::jsonHeaderOnlyForKindJson()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, jsonHeader);
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply,
+                         kind.toStdString()),
+             200);
+    const QJsonObject entry = lastJournalEntry(m_sandbox);
+    QCOMPARE(headerValue(entry, "Content-Type") == QLatin1String("application/json"), jsonHeader);
+    QCOMPARE(headerValue(entry, "User-Agent"), QString::fromLatin1(HttpClient::kUserAgent));
+}
+
+void TestHttpClient::unknownCertificateAuthorityIsRefused()
+{
+    // Without the sandbox CA the self-made certificate is not trusted.
+    HttpClient client{std::string()};
+    std::string reply;
+    const int entriesBefore = m_sandbox.journal().size();
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
+    QVERIFY(reply.empty());
+    QCOMPARE(m_sandbox.journal().size(), entriesBefore);
+}
+
+void TestHttpClient::certificateForAnotherHostIsRefused()
+{
+    SandboxProcess other({QStringLiteral("--cert-host"), QStringLiteral("gateway.example")});
+    QVERIFY(other.start());
+    HttpClient client(other.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(other.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
+    QVERIFY(reply.empty());
+    QVERIFY(other.journal().isEmpty());
+}
+
+void TestHttpClient::delayBeyondTheTimeOutFailsInBoundedTime()
+{
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":6000,"count":1})"));
+    HttpClient client(m_sandbox.caPath().toStdString());
+    client.setTimeouts(1000, 1500);
+    std::string reply;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
+    QVERIFY2(clock.elapsed() < 6000, "the client waited for the whole delay");
+    QVERIFY(reply.empty());
+}
+
+void TestHttpClient::droppedConnectionFails()
+{
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"drop","count":1})"));
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
+    QVERIFY(reply.empty());
+}
+
+void TestHttpClient::closedPortFails()
+{
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post("https://127.0.0.1:" + std::to_string(port) + "/api/login", loginBody(),
+                         reply, "json"),
+             -1);
+    QVERIFY(reply.empty());
+}
+
+void TestHttpClient::signedLoginThenPay()
+{
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), 200);
+    std::optional<Reply> login = Reply::parse(reply);
+    QVERIFY(login);
+    std::string appid, key, sid;
+    ReplyReader session = login->reader();
+    QVERIFY(session.read("data.appid", appid));
+    QVERIFY(session.read("data.key", key));
+    QVERIFY(session.read("data.sid", sid));
+
+    const Fields data {{"store_id", sid}, {"total", "1250"}, {"nonce_str", "7c4e19a0d2f6b"},
+                       {"authCode", kPayingWeChatCode}};
+    const std::string body = Envelope::build(appid, "auto_pay", Signing::sign(data, key), data);
+    reply.clear();
+    QCOMPARE(client.Post(m_sandbox.url("/api/face"), body, reply, "json"), 200);
+    std::optional<Reply> pay = Reply::parse(reply);
+    QVERIFY(pay);
+    std::string code, status, orderNumber, total;
+    ReplyReader reader = pay->reader();
+    QVERIFY(reader.read("code", code));
+    QCOMPARE(code, std::string("100"));
+    QVERIFY(reader.read("data.status", status));
+    QCOMPARE(status, std::string("1"));
+    QVERIFY(reader.read("data.out_trade_no", orderNumber));
+    QCOMPARE(orderNumber.size(), std::size_t(21));
+    QVERIFY(reader.read("data.total", total));
+    QCOMPARE(total, std::string("1250"));
+    QCOMPARE(lastJournalEntry(m_sandbox).value("body").toString().toStdString(), body);
+
+    // The same request with a sign over another amount is refused and stores nothing.
+    const Fields forged {{"store_id", sid}, {"total", "999"}, {"nonce_str", "7c4e19a0d2f6b"},
+                         {"authCode", kPayingWeChatCode}};
+    reply.clear();
+    QCOMPARE(client.Post(m_sandbox.url("/api/face"),
+                         Envelope::build(appid, "auto_pay", Signing::sign(data, key), forged),
+                         reply, "json"),
+             200);
+    std::optional<Reply> refused = Reply::parse(reply);
+    QVERIFY(refused);
+    code.clear();
+    QVERIFY(refused->reader().read("code", code));
+    QVERIFY(code != "100");
+}
+
+QTEST_GUILESS_MAIN(TestHttpClient)
+#include "TestHttpClient.moc"

@@ -1,0 +1,355 @@
+// The login window against the real sandbox gateway: keypad, notice, busy flag, auto-login,
+// the session, logout and a new login.
+#include "CheckStandWin.h"
+#include "ConfigStore.h"
+#include "NoteWin.h"
+#include "ParamSettingWin.h"
+#include "PayWin.h"
+#include "Resources.h"
+#include "SandboxProcess.h"
+#include "ShowWin.h"
+#include "Tallyport.h"
+#include "TempHome.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+int loginRequests(const SandboxProcess &sandbox)
+{
+    int count = 0;
+    for (const QJsonObject &entry : sandbox.journal()) {
+        if (entry.value("path").toString() == QLatin1String("/api/login"))
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+class TestTallyport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void keypadGoesToThePhoneFieldOnlyWhileItHasFocus();
+    void emptyCredentialsShowTheNoticeAndSendNothing_data();
+    void emptyCredentialsShowTheNoticeAndSendNothing();
+    void returnTwiceSendsOneRequest();
+    void autoLoginSubmitsAfterASecond();
+    void autoLoginWithoutPasswordShowsTheNotice();
+    void noAutoLoginWaitsForTheCashier();
+    void failedLoginRestoresTheButton_data();
+    void failedLoginRestoresTheButton();
+    void replyWithoutKeyStillLogsIn();
+    void loginFillsTheSessionAndTheWindows();
+    void logoutThenLoginGivesNewWindows();
+
+private:
+    void writeConfig(const QStringList &extraLines = {}, const QString &password = "123456");
+    std::unique_ptr<Tallyport> makeWindow();
+    QLineEdit *field(Tallyport &window, const char *name);
+    QPushButton *button(Tallyport &window, const char *name);
+    void login(Tallyport &window);
+
+    SandboxProcess m_sandbox;
+    std::unique_ptr<TempHome> m_home;
+};
+
+void TestTallyport::initTestCase()
+{
+    Resources::initialise();
+    QVERIFY(m_sandbox.start());
+}
+
+void TestTallyport::init()
+{
+    m_home = std::make_unique<TempHome>();
+    QVERIFY(m_home->isValid());
+    qputenv("TALLYPORT_PLAYER", "true");
+    writeConfig();
+}
+
+void TestTallyport::cleanup()
+{
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"clear"})"));
+    m_home.reset();
+}
+
+void TestTallyport::writeConfig(const QStringList &extraLines, const QString &password)
+{
+    QFile file(m_home->filePath(QStringLiteral("TallyportConfig.ini")));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QStringList lines {
+        QStringLiteral("[GATEWAY_HOST]"),
+        QStringLiteral("gateway_host=https://127.0.0.1:%1").arg(m_sandbox.port()),
+        QStringLiteral("[CA_BUNDLE]"),
+        QStringLiteral("ca_bundle=%1").arg(m_sandbox.caPath()),
+        // No keyboard-hook program in these tests.
+        QStringLiteral("[adbinfo]"),
+        QStringLiteral("ConnMode=9"),
+        QStringLiteral("[USERNAME]"),
+        QStringLiteral("username=13800000000"),
+        QStringLiteral("[PASSWORD]"),
+        QStringLiteral("password=") + password,
+    };
+    lines += extraLines;
+    file.write(lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+}
+
+std::unique_ptr<Tallyport> TestTallyport::makeWindow()
+{
+    auto window = std::make_unique<Tallyport>();
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        qWarning("login window not active");
+    return window;
+}
+
+QLineEdit *TestTallyport::field(Tallyport &window, const char *name)
+{
+    return window.findChild<QLineEdit *>(QString::fromLatin1(name));
+}
+
+QPushButton *TestTallyport::button(Tallyport &window, const char *name)
+{
+    return window.findChild<QPushButton *>(QString::fromLatin1(name));
+}
+
+void TestTallyport::login(Tallyport &window)
+{
+    QVERIFY(window.OnInputLogin() == false);
+    QTRY_VERIFY_WITH_TIMEOUT(window.floatingIcon() != nullptr, 15000);
+    QVERIFY(!window.isVisible());
+}
+
+void TestTallyport::keypadGoesToThePhoneFieldOnlyWhileItHasFocus()
+{
+    auto window = makeWindow();
+    QLineEdit *phone = field(*window, "lineEdit_username");
+    QLineEdit *password = field(*window, "lineEdit_password");
+    phone->clear();
+    password->clear();
+
+    phone->setFocus();
+    QTRY_VERIFY(phone->hasFocus());
+    QTest::mouseClick(button(*window, "pushButton_input1"), Qt::LeftButton);
+    window->OnInput00();
+    window->OnInputDot();
+    QCOMPARE(phone->text(), QStringLiteral("100."));
+    QVERIFY(password->text().isEmpty());
+    window->OnInputDelete();
+    QCOMPARE(phone->text(), QStringLiteral("100"));
+
+    password->setFocus();
+    QTRY_VERIFY(password->hasFocus());
+    window->OnInput9();
+    QCOMPARE(password->text(), QStringLiteral("9"));
+
+    // With the focus elsewhere the keys go to the password field.
+    button(*window, "pushButton_login")->setFocus();
+    window->OnInput7();
+    QCOMPARE(password->text(), QStringLiteral("97"));
+    QCOMPARE(phone->text(), QStringLiteral("100"));
+    // The keys never take the focus themselves.
+    QCOMPARE(button(*window, "pushButton_input7")->focusPolicy(), Qt::NoFocus);
+}
+
+void TestTallyport::emptyCredentialsShowTheNoticeAndSendNothing_data()
+{
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("no phone") << QString() << QStringLiteral("123456");
+    QTest::newRow("no password") << QStringLiteral("13800000000") << QString();
+}
+
+void TestTallyport::emptyCredentialsShowTheNoticeAndSendNothing()
+{
+    QFETCH(QString, phone);
+    QFETCH(QString, password);
+    auto window = makeWindow();
+    field(*window, "lineEdit_username")->setText(phone);
+    field(*window, "lineEdit_password")->setText(password);
+    const int before = loginRequests(m_sandbox);
+
+    QVERIFY(!window->OnInputLogin());
+    QLabel *notice = window->findChild<QLabel *>(QStringLiteral("label_note"));
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->text(), QStringLiteral("登录失败"));
+    QVERIFY(!Tallyport::busy());
+    // The notice stays about four seconds, then hides itself.
+    QTest::qWait(3000);
+    QVERIFY(notice->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 3000);
+    QCOMPARE(loginRequests(m_sandbox), before);
+}
+
+void TestTallyport::returnTwiceSendsOneRequest()
+{
+    auto window = makeWindow();
+    QLineEdit *password = field(*window, "lineEdit_password");
+    password->setFocus();
+    const int before = loginRequests(m_sandbox);
+    QTest::keyClick(password, Qt::Key_Return);
+    QVERIFY(Tallyport::busy());
+    QCOMPARE(button(*window, "pushButton_login")->text(), QStringLiteral("登录中"));
+    QTest::keyClick(password, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(window->floatingIcon() != nullptr, 15000);
+    QCOMPARE(loginRequests(m_sandbox), before + 1);
+    QVERIFY(!Tallyport::busy());
+}
+
+void TestTallyport::autoLoginSubmitsAfterASecond()
+{
+    writeConfig({QStringLiteral("[AUTOLOGIN]"), QStringLiteral("autologin=1")});
+    const int before = loginRequests(m_sandbox);
+    auto window = makeWindow();
+    QVERIFY(window->autoLoginPending());
+    QCOMPARE(loginRequests(m_sandbox), before);
+    QTRY_VERIFY_WITH_TIMEOUT(window->floatingIcon() != nullptr, 15000);
+    QCOMPARE(loginRequests(m_sandbox), before + 1);
+}
+
+void TestTallyport::autoLoginWithoutPasswordShowsTheNotice()
+{
+    writeConfig({QStringLiteral("[AUTOLOGIN]"), QStringLiteral("autologin=1")}, QString());
+    const int before = loginRequests(m_sandbox);
+    auto window = makeWindow();
+    QLabel *notice = window->findChild<QLabel *>(QStringLiteral("label_note"));
+    QTRY_VERIFY_WITH_TIMEOUT(notice->isVisible(), 3000);
+    QVERIFY(!window->autoLoginPending());
+    QCOMPARE(loginRequests(m_sandbox), before);
+    // The notice then hides instead of trying again.
+    QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 6000);
+    QCOMPARE(loginRequests(m_sandbox), before);
+}
+
+void TestTallyport::noAutoLoginWaitsForTheCashier()
+{
+    auto window = makeWindow();
+    QVERIFY(!window->autoLoginPending());
+    QCOMPARE(field(*window, "lineEdit_username")->text(), QStringLiteral("13800000000"));
+    QCOMPARE(field(*window, "lineEdit_password")->text(), QStringLiteral("123456"));
+    QVERIFY(window->floatingIcon() == nullptr);
+}
+
+void TestTallyport::failedLoginRestoresTheButton_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QByteArray>("fault");
+    QTest::newRow("code other than 100") << QStringLiteral("654321") << QByteArray();
+    QTest::newRow("no answer") << QStringLiteral("123456")
+                               << QByteArray(R"({"kind":"status","status":502})");
+    QTest::newRow("not JSON") << QStringLiteral("123456")
+                              << QByteArray(R"({"kind":"invalid_json"})");
+}
+
+void TestTallyport::failedLoginRestoresTheButton()
+{
+    QFETCH(QString, password);
+    QFETCH(QByteArray, fault);
+    if (!fault.isEmpty())
+        QVERIFY(m_sandbox.injectFault(fault));
+    auto window = makeWindow();
+    field(*window, "lineEdit_password")->setText(password);
+    window->OnInputLogin();
+    QVERIFY(Tallyport::busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!Tallyport::busy(), 15000);
+    QCOMPARE(button(*window, "pushButton_login")->text(), QStringLiteral("登录"));
+    QVERIFY(window->findChild<QLabel *>(QStringLiteral("label_note"))->isVisible());
+    QVERIFY(window->floatingIcon() == nullptr);
+    QVERIFY(window->isVisible());
+    // The cashier can try again at once.
+    field(*window, "lineEdit_password")->setText(QStringLiteral("123456"));
+    login(*window);
+}
+
+void TestTallyport::replyWithoutKeyStillLogsIn()
+{
+    const QByteArray reply = "{\"code\":\"100\",\"msg\":\"ok\",\"data\":{\"appid\":\"A-NEW\"}}";
+    QJsonObject fault;
+    fault.insert("kind", "body");
+    fault.insert("body", QString::fromUtf8(reply));
+    QVERIFY(m_sandbox.injectFault(QJsonDocument(fault).toJson(QJsonDocument::Compact)));
+    auto window = makeWindow();
+    login(*window);
+    QCOMPARE(window->session().appid, std::wstring(L"A-NEW"));
+    QVERIFY(window->session().key.empty());
+    QVERIFY(window->session().storeName.empty());
+}
+
+void TestTallyport::loginFillsTheSessionAndTheWindows()
+{
+    auto window = makeWindow();
+    login(*window);
+    const LoginSession &session = window->session();
+    QVERIFY(!session.appid.empty());
+    QVERIFY(!session.key.empty());
+    QVERIFY(!session.sid.empty());
+    QCOMPARE(session.tel, std::string("13800000000"));
+    QCOMPARE(session.mchName, session.mchNameCopy);
+
+    PayWin *payWin = window->floatingIcon()->payWin();
+    QVERIFY(payWin->isVisible());
+    QCOMPARE(payWin->currentItem(), PayWin::Checkout);
+    QCOMPARE(payWin->checkStandWin()->clerkTel(), std::string("13800000000"));
+    QCOMPARE(CheckStandWin::instance(), payWin->checkStandWin());
+    const QLineEdit *account =
+        payWin->paramSettingWin()->findChild<QLineEdit *>(QStringLiteral("lineEdit_username"));
+    QCOMPARE(account->text(), QStringLiteral(" 13800000000"));
+    const QLabel *merchant = payWin->paramSettingWin()->findChild<QLabel *>(QStringLiteral("label_shmc"));
+    QCOMPARE(merchant->text(), QString::fromStdWString(session.mchName));
+    QVERIFY(window->trayIcon()->isVisible());
+    // The floating icon shows after login when the settings ask for it.
+    QVERIFY(window->floatingIcon()->isVisible());
+
+    // The login saved its settings: the stored credentials and the defaults written back.
+    const ConfigStore store;
+    QCOMPARE(store.readString("USERNAME", "username"), QStringLiteral("13800000000"));
+    QCOMPARE(store.readString("CODEHEAD", "codeHead"), QStringLiteral(";"));
+    QCOMPARE(store.readString("WINDOWSHOW", "showWindowTime"), QStringLiteral("10"));
+}
+
+void TestTallyport::logoutThenLoginGivesNewWindows()
+{
+    auto window = makeWindow();
+    login(*window);
+    QPointer<ShowWin> oldIcon = window->floatingIcon();
+    QPointer<PayWin> oldPayWin = oldIcon->payWin();
+    QPointer<CheckStandWin> oldCheckout = oldPayWin->checkStandWin();
+    QPointer<ParamSettingWin> oldSettings = oldPayWin->paramSettingWin();
+
+    // Logout goes through the settings window's prompt.
+    oldSettings->OnExitUser();
+    NoteWin *prompt = oldSettings->noteWin();
+    QVERIFY(prompt->isVisible());
+    QCOMPARE(prompt->mode(), 2);
+    prompt->OnBtnYes();
+    QTRY_VERIFY(window->isVisible());
+    QVERIFY(window->floatingIcon() == nullptr);
+    QVERIFY(!window->trayIcon()->isVisible());
+    QTRY_VERIFY(oldPayWin.isNull());
+    QVERIFY(oldIcon.isNull());
+    QVERIFY(oldCheckout.isNull());
+    QVERIFY(oldSettings.isNull());
+
+    login(*window);
+    PayWin *newPayWin = window->floatingIcon()->payWin();
+    QVERIFY(newPayWin != nullptr);
+    QCOMPARE(CheckStandWin::instance(), newPayWin->checkStandWin());
+    QVERIFY(newPayWin->isVisible());
+}
+
+QTEST_MAIN(TestTallyport)
+#include "TestTallyport.moc"
