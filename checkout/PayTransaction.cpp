@@ -22,7 +22,8 @@ std::optional<ValidationFailure> validate(const std::string &amount, const std::
     if (payCode.empty())
         return ValidationFailure {CheckoutTexts::payCodeEmpty(language),
                                   "OnInputYes m_noteDlg->show();"};
-    if (payCode.size() <= 15)
+    // Characters, not bytes: a code typed with full-width digits is still too short.
+    if (Text::fromLocal(payCode).size() <= 15)
         return ValidationFailure {CheckoutTexts::payCodeTooShort(language),
                                   "OnInputYes m_noteDlg->show()2;"};
     return std::nullopt;

@@ -50,6 +50,8 @@ ShowWin::ShowWin(QWidget *parent)
 
     m_payWin = std::make_unique<PayWin>();
     m_payWin->setFloatingIcon(this);
+    m_payWin->move((screen.width() - m_payWin->width()) / 4,
+                   (screen.height() - m_payWin->height()) / 2);
     m_payWin->show();
     m_ui->pushButton_getmoney->setText(QStringLiteral("0"));
 

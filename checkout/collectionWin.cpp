@@ -3,6 +3,9 @@
 
 #include "WindowScaling.h"
 
+#include <QPainterPath>
+#include <QRegion>
+
 #include <QKeySequence>
 
 namespace {
@@ -22,10 +25,9 @@ collectionWin::collectionWin(QWidget *parent)
     m_ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
         | Qt::WindowStaysOnTopHint);
-    // The white rounded card is painted by the style sheet; outside its corners the window
-    // stays see-through.
+    // The white card is painted by the style sheet; its rounded corners are cut by a mask,
+    // which needs no compositing window manager (a see-through window shows black without one).
     setAttribute(Qt::WA_StyledBackground);
-    setAttribute(Qt::WA_TranslucentBackground);
 
     // Keypad Enter, then the paragraph-separator key, then Return: each replaces the one
     // before, so Return is the button's key. A hidden button's shortcut does not fire.
@@ -115,4 +117,7 @@ void collectionWin::resizeWinodw()
     for (auto it = m_designGeometry.cbegin(); it != m_designGeometry.cend(); ++it)
         it.key()->setGeometry(it.value());
     WindowScaling::scaleWidgetTree(this, WindowScaling::current());
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), 8, 8);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
 }

@@ -10,9 +10,16 @@ struct Fault
 {
     enum class Kind { Delay, Status, InvalidJson, Redirect, Drop, Body };
 
-    Kind kind = Kind::Delay;
-    int value = 0; // delay in ms, HTTP status, or redirect chain length
-    int count = 1; // number of requests it still applies to
+    Fault(Kind kind = Kind::Delay, int value = 0, int count = 1, std::string body = {})
+        : kind(kind)
+        , value(value)
+        , count(count)
+        , body(std::move(body))
+    { }
+
+    Kind kind;
+    int value; // delay in ms, HTTP status, or redirect chain length
+    int count; // number of requests it still applies to
     std::string body; // the canned answer of a Body fault
 };
 

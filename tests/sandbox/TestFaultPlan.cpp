@@ -106,6 +106,10 @@ void TestFaultPlan::parse_data()
                                      << Fault::Kind::Redirect << 5 << 1;
     QTest::newRow("drop") << QByteArray(R"({"kind":"drop"})") << false << Fault::Kind::Drop << 0
                           << 1;
+    QTest::newRow("body") << QByteArray(R"({"kind":"body","body":"{\"code\":\"100\"}"})") << false
+                          << Fault::Kind::Body << 0 << 1;
+    QTest::newRow("empty body") << QByteArray(R"({"kind":"body","body":"","count":2})") << false
+                                << Fault::Kind::Body << 0 << 2;
     QTest::newRow("clear") << QByteArray(R"({"kind":"clear"})") << true << Fault::Kind::Delay << 0
                            << 1;
 }
@@ -125,6 +129,9 @@ void TestFaultPlan::parse()
     QCOMPARE(clear, isClear);
     if (!isClear) {
         QCOMPARE(fault.kind, kind);
+        if (kind == Fault::Kind::Body) {
+            QCOMPARE(fault.body, std::string(count == 1 ? R"({"code":"100"})" : ""));
+        }
         QCOMPARE(fault.value, value);
         QCOMPARE(fault.count, count);
     }
@@ -146,6 +153,8 @@ void TestFaultPlan::parseRefuses_data()
     QTest::newRow("status text") << QByteArray(R"({"kind":"status","status":"five"})");
     QTest::newRow("redirect 0") << QByteArray(R"({"kind":"redirect","hops":0})");
     QTest::newRow("redirect too long") << QByteArray(R"({"kind":"redirect","hops":51})");
+    QTest::newRow("body missing") << QByteArray(R"({"kind":"body"})");
+    QTest::newRow("body not a string") << QByteArray(R"({"kind":"body","body":{"code":"1"}})");
     QTest::newRow("count 0") << QByteArray(R"({"kind":"drop","count":0})");
     QTest::newRow("count fraction") << QByteArray(R"({"kind":"drop","count":1.5})");
 }

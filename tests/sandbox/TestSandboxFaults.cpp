@@ -6,6 +6,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QtTest>
@@ -28,6 +29,8 @@ private slots:
     void clearRemovesQueuedFaults();
     void controlPathsAreNotFaulted();
     void faultedPaymentStoresNothing();
+    void cannedBodyAnswersInstead_data();
+    void cannedBodyAnswersInstead();
     void badFaultRequestsRefused_data();
     void badFaultRequestsRefused();
     void faultsFromCommandLine_data();
@@ -39,6 +42,7 @@ private slots:
 
     void survivesGarbage();
     void restartKeepsCertificatesAndStore();
+    void certificateForAnotherHost();
 
 private:
     GatewayAnswer loginAnswer() const;
@@ -189,6 +193,29 @@ void TestSandboxFaults::faultedPaymentStoresNothing()
     }
     // A redirect chain that ends after 6 hops is not followed by the client: nothing is paid.
     QCOMPARE(m_caller.orderCount(), before);
+}
+
+void TestSandboxFaults::cannedBodyAnswersInstead_data()
+{
+    QTest::addColumn<QString>("body");
+
+    QTest::newRow("login without key") << R"({"code":"100","msg":"ok","data":{"appid":"A-NEW"}})";
+    QTest::newRow("chinese refusal") << R"({"code":"999","msg":"网关维护中"})";
+    QTest::newRow("empty") << "";
+}
+
+void TestSandboxFaults::cannedBodyAnswersInstead()
+{
+    QFETCH(QString, body);
+
+    const QJsonObject fault {{"kind", "body"}, {"body", body}};
+    const int before = m_caller.orderCount();
+    QVERIFY(m_sandbox.injectFault(QJsonDocument(fault).toJson(QJsonDocument::Compact)));
+    const GatewayAnswer canned = m_caller.pay("134567890123456780", "100");
+    QCOMPARE(canned.status, 200);
+    QCOMPARE(QString::fromStdString(canned.body), body);
+    QCOMPARE(m_caller.orderCount(), before);
+    QVERIFY(isNormalLogin(loginAnswer()));
 }
 
 void TestSandboxFaults::badFaultRequestsRefused_data()
@@ -403,6 +430,32 @@ void TestSandboxFaults::restartKeepsCertificatesAndStore()
         = again.pay("281234567890123450", "10").field("out_trade_no").toStdString();
     QVERIFY(next != orderNo);
     QCOMPARE(again.orderCount(), 2);
+}
+
+void TestSandboxFaults::certificateForAnotherHost()
+{
+    SandboxProcess other({"--cert-host", "gateway.example"});
+    QVERIFY(other.start());
+    HttpClient client(other.caPath().toStdString());
+    std::string reply;
+    const std::string body
+        = LoginRequest::body("13800000000", LoginRequest::passwordProof("123456"));
+    QCOMPARE(client.Post(other.url("/api/login"), body, reply, "json"), -1);
+    QVERIFY(reply.empty());
+    QVERIFY(other.journal().isEmpty());
+    QCOMPARE(other.stop(), 0);
+
+    // Started again without the option, the same CA issues a certificate for 127.0.0.1.
+    QFile ca(other.caPath());
+    QVERIFY(ca.open(QIODevice::ReadOnly));
+    const QByteArray caBytes = ca.readAll();
+    ca.close();
+    other.setExtraArgs({});
+    other.setDataDir(other.dataDir());
+    QVERIFY(other.start());
+    QCOMPARE(client.Post(other.url("/api/login"), body, reply, "json"), 200);
+    QVERIFY(ca.open(QIODevice::ReadOnly));
+    QCOMPARE(ca.readAll(), caBytes);
 }
 
 QTEST_GUILESS_MAIN(TestSandboxFaults)

@@ -40,15 +40,16 @@ void TestSandboxOptions::defaults()
 void TestSandboxOptions::valuesAndFaults()
 {
     std::string error;
-    const auto options
-        = parse({"--port", "0", "--data-dir=/tmp/x", "--offer-version", "2.0", "--fault-status",
-                    "503", "--fault-drop", "--fault-redirects=6", "--fault-delay", "250",
-                    "--fault-invalid-json", "--fault-count", "3"},
-            error);
+    const auto options = parse(
+        {"--port", "0", "--data-dir=/tmp/x", "--offer-version", "2.0", "--cert-host",
+            "gateway.example", "--fault-status", "503", "--fault-drop", "--fault-redirects=6",
+            "--fault-delay", "250", "--fault-invalid-json", "--fault-count", "3"},
+        error);
     QVERIFY2(options, error.c_str());
     QCOMPARE(options->port, 0);
     QCOMPARE(options->dataDir, std::string("/tmp/x"));
     QCOMPARE(options->offerVersion, std::string("2.0"));
+    QCOMPARE(options->certHost, std::string("gateway.example"));
     const std::vector<std::pair<Fault::Kind, int>> expected
         = {{Fault::Kind::Status, 503}, {Fault::Kind::Drop, 0}, {Fault::Kind::Redirect, 6},
             {Fault::Kind::Delay, 250}, {Fault::Kind::InvalidJson, 0}};
@@ -73,6 +74,8 @@ void TestSandboxOptions::refused_data()
     QTest::newRow("status 99") << QStringList {"--fault-status", "99"};
     QTest::newRow("redirects 0") << QStringList {"--fault-redirects", "0"};
     QTest::newRow("count 0") << QStringList {"--fault-count", "0"};
+    QTest::newRow("two cert hosts") << QStringList {"--cert-host", "a.example,b.example"};
+    QTest::newRow("empty cert host") << QStringList {"--cert-host="};
     QTest::newRow("flag with value") << QStringList {"--fault-drop=1"};
 }
 

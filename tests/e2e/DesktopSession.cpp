@@ -1,0 +1,111 @@
+#include "DesktopSession.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+DesktopSession::DesktopSession() = default;
+
+DesktopSession::~DesktopSession()
+{
+    if (m_xvfb.state() != QProcess::NotRunning) {
+        m_xvfb.terminate();
+        if (!m_xvfb.waitForFinished(5000)) {
+            m_xvfb.kill();
+            m_xvfb.waitForFinished(2000);
+        }
+    }
+    if (!m_lockDir.isEmpty())
+        QDir(m_lockDir).removeRecursively();
+}
+
+bool DesktopSession::start()
+{
+    // -displayfd 1: Xvfb picks a free display and prints its number once it accepts clients.
+    m_xvfb.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp")});
+    if (!m_xvfb.waitForStarted(5000))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray output;
+    while (!output.contains('\n') && clock.elapsed() < 15000) {
+        if (!m_xvfb.waitForReadyRead(500) && m_xvfb.state() == QProcess::NotRunning)
+            return false;
+        output += m_xvfb.readAllStandardOutput();
+    }
+    const QByteArray number = output.trimmed();
+    if (number.isEmpty())
+        return false;
+    m_display = QLatin1Char(':') + QString::fromLatin1(number);
+    QTemporaryDir lockDir;
+    lockDir.setAutoRemove(false);
+    m_lockDir = lockDir.path();
+    return true;
+}
+
+QProcessEnvironment DesktopSession::clientEnvironment(const QString &home) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("TALLYPORT_HOME"), home);
+    environment.insert(QStringLiteral("TALLYPORT_LOCK_DIR"), m_lockDir);
+    environment.insert(QStringLiteral("TALLYPORT_PLAYER"), QStringLiteral("true"));
+    return environment;
+}
+
+QString DesktopSession::run(const QString &program, const QStringList &arguments,
+                            int timeoutMs) const
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return QString();
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+QStringList DesktopSession::visibleWindowSizes(const QString &title) const
+{
+    QStringList sizes;
+    const QStringList ids = run(QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &id : ids) {
+        const QString geometry = run(QStringLiteral("xdotool"),
+                                     {QStringLiteral("getwindowgeometry"), id});
+        const int at = geometry.indexOf(QLatin1String("Geometry: "));
+        if (at >= 0)
+            sizes.append(id + QLatin1Char(' ') + geometry.mid(at + 10).section(QLatin1Char('\n'), 0, 0).trimmed());
+    }
+    return sizes;
+}
+
+QString DesktopSession::windowWithSize(const QString &title, const QString &size) const
+{
+    for (const QString &entry : visibleWindowSizes(title)) {
+        if (entry.section(QLatin1Char(' '), 1) == size)
+            return entry.section(QLatin1Char(' '), 0, 0);
+    }
+    return QString();
+}
+
+bool DesktopSession::screenshot(const QString &path) const
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("import"),
+                  {QStringLiteral("-window"), QStringLiteral("root"), path});
+    return process.waitForFinished(15000) && process.exitCode() == 0;
+}

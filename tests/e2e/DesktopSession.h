@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// A real X display (Xvfb) on a free display number, and the real client running on it, for
+// end-to-end tests driven with xdotool.
+class DesktopSession
+{
+public:
+    DesktopSession();
+    ~DesktopSession();
+    DesktopSession(const DesktopSession &) = delete;
+    DesktopSession &operator=(const DesktopSession &) = delete;
+
+    // Starts Xvfb at 1366 x 768; false when it does not come up.
+    bool start();
+    QString display() const { return m_display; }
+
+    // The environment a client on this display runs with: TALLYPORT_HOME, a private lock
+    // directory, the xcb platform, a silent voice player.
+    QProcessEnvironment clientEnvironment(const QString &home) const;
+
+    // Runs a command on this display and returns its standard output (empty on failure).
+    QString run(const QString &program, const QStringList &arguments, int timeoutMs = 10000) const;
+    // Visible top-level windows with this exact title, as "WIDTHxHEIGHT" per window id.
+    QStringList visibleWindowSizes(const QString &title) const;
+    // The id of the visible window with this title and size, or an empty string.
+    QString windowWithSize(const QString &title, const QString &size) const;
+    // A screenshot of the whole display.
+    bool screenshot(const QString &path) const;
+
+private:
+    QProcess m_xvfb;
+    QString m_display;
+    QString m_lockDir;
+};

@@ -1,0 +1,666 @@
+// Payments from the checkout page against the sandbox gateway over real HTTPS: the signed pay
+// request byte for byte, every pay and polling outcome on the result card, the receipt and
+// floating-icon signals, the main window after the countdown, network failures and the voice.
+#include "CheckStandWin.h"
+#include "HttpClient.h"
+#include "LoginRequest.h"
+#include "LoginSession.h"
+#include "MetaTypes.h"
+#include "PayingWin.h"
+#include "Reply.h"
+#include "Resources.h"
+#include "SandboxProcess.h"
+#include "TempHome.h"
+#include "WindowScaling.h"
+#include "collectionWin.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtEndian>
+#include <QtTest>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace {
+
+const QString kWeChatPaid = QStringLiteral("134567890123456780");
+const QString kAlipayPaid = QStringLiteral("2812345678901234560");
+const QString kWeChatPendingThenPaid = QStringLiteral("134567890123456786");
+const QString kWeChatPendingThenFailed = QStringLiteral("134567890123456787");
+const QString kWeChatPendingForEver = QStringLiteral("134567890123456788");
+const QString kWeChatRefused = QStringLiteral("134567890123456789");
+const QString kPayNonce = QStringLiteral("7c4e19a0d2f6b");
+const QString kRefusedMessage
+    = QStringLiteral("付款码已被钱包拒绝，请顾客更换付款码 (the wallet refused this payment code)");
+const QString kRequestFailed = QStringLiteral("请求失败,请检查网络！");
+const QRegularExpression kOrderLine(QStringLiteral("^订单号：(\\d{21})$"));
+
+constexpr int kOutcomeMs = 20000; // a pay answer or a whole fast poll
+constexpr int kCountdownMs = 8000; // "3s", "2s", "1s", closed
+
+// A quick poll for the tests: all 15 attempts, each with its six progress steps.
+const OrderPoller::Cadence kFastCadence {15, 5, 10, 20};
+
+QString cardText(const collectionWin *card, const char *name)
+{
+    const auto *label = card->findChild<QLabel *>(QLatin1String(name));
+    return label ? label->text() : QStringLiteral("<no label %1>").arg(QLatin1String(name));
+}
+
+QString md5Upper(const QString &text)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex().toUpper());
+}
+
+// Counts how often a window is shown.
+class ShowCounter : public QObject
+{
+public:
+    using QObject::QObject;
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            ++shown;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+class TestCheckoutPayments : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void directPayment_data();
+    void directPayment();
+    void pendingThenPaid();
+    void pendingThenFailed();
+    void pendingForEverGivesUp();
+    void failedStatusAnswerPollsOn_data();
+    void failedStatusAnswerPollsOn();
+    void confirmWhilePollingIsIgnored();
+    void refusedPayment();
+    void networkFailure_data();
+    void networkFailure();
+    void payRequestTimeOut();
+    void paymentVoice_data();
+    void paymentVoice();
+
+private:
+    void writeConfig(bool voice) const;
+    void buildWindow();
+    QLineEdit *field(const char *name) const;
+    void enter(const QString &money, const QString &payCode) const;
+    QList<QJsonObject> faceRequests(const QString &method) const;
+    QString expectedPayBody(const QString &total, const QString &payCode) const;
+    void verifyStatusBodies(const QList<QJsonObject> &queries, const QString &orderNumber) const;
+    void verifyFailureCard(const QString &message, const QString &orderLine) const;
+    void verifyFieldsCleared() const;
+
+    SandboxProcess m_sandbox;
+    QString m_appid;
+    QString m_key;
+    QString m_sid;
+
+    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<QWidget> m_main;
+    CheckStandWin *m_win = nullptr;
+};
+
+void TestCheckoutPayments::initTestCase()
+{
+    Resources::initialise();
+    MetaTypes::registerAll();
+    WindowScaling::setScreenOverride(QSize(1366, 768));
+    QVERIFY(m_sandbox.start());
+
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath),
+                 LoginRequest::body("13800000000", LoginRequest::passwordProof("123456")), reply,
+                 "json"),
+        200);
+    const std::optional<Reply> decoded = Reply::parse(reply);
+    QVERIFY2(decoded, reply.c_str());
+    ReplyReader reader = decoded->reader();
+    std::wstring code;
+    GatewaySession::Credentials session;
+    QVERIFY(reader.read("code", code));
+    QVERIFY(code == L"100");
+    QVERIFY(reader.read("data.appid", session.appid));
+    QVERIFY(reader.read("data.key", session.key));
+    QVERIFY(reader.read("data.sid", session.sid));
+    GatewaySession::set(session);
+    m_appid = QString::fromStdWString(session.appid);
+    m_key = QString::fromStdWString(session.key);
+    m_sid = QString::fromStdWString(session.sid);
+}
+
+void TestCheckoutPayments::init()
+{
+    m_home = std::make_unique<TempHome>();
+    QVERIFY(m_home->isValid());
+    writeConfig(false);
+    buildWindow();
+}
+
+void TestCheckoutPayments::cleanup()
+{
+    m_main.reset();
+    m_win = nullptr;
+    m_home.reset();
+    qunsetenv("TALLYPORT_PLAYER");
+    m_sandbox.injectFault(R"({"kind":"clear"})");
+}
+
+void TestCheckoutPayments::writeConfig(bool voice) const
+{
+    QFile config(m_home->filePath(QStringLiteral("TallyportConfig.ini")));
+    QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QByteArray text = "[GATEWAY_HOST]\r\ngateway_host=https://127.0.0.1:"
+        + QByteArray::number(m_sandbox.port()) + "\r\n[CA_BUNDLE]\r\nca_bundle="
+        + QFile::encodeName(m_sandbox.caPath()) + "\r\n[adbinfo]\r\nConnMode=9\r\n";
+    if (voice)
+        text += "[DOWNLOAD]\r\ndownload=1\r\n";
+    config.write(text);
+}
+
+void TestCheckoutPayments::buildWindow()
+{
+    m_main = std::make_unique<QWidget>();
+    m_main->setObjectName(QStringLiteral("mainWindow"));
+    m_main->resize(700, 520);
+    m_win = new CheckStandWin(m_main.get());
+    m_win->setPollCadence(kFastCadence);
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+}
+
+QLineEdit *TestCheckoutPayments::field(const char *name) const
+{
+    auto *edit = m_win->findChild<QLineEdit *>(QLatin1String(name));
+    if (!edit)
+        qFatal("no line edit %s", name);
+    return edit;
+}
+
+void TestCheckoutPayments::enter(const QString &money, const QString &payCode) const
+{
+    field("lineEdit_money")->setText(money);
+    field("lineEdit_note")->setText(QStringLiteral("table 4"));
+    field("lineEdit_paycode")->setText(payCode);
+}
+
+QList<QJsonObject> TestCheckoutPayments::faceRequests(const QString &method) const
+{
+    QList<QJsonObject> requests;
+    const QString marker = QStringLiteral("\"method\":\"%1\"").arg(method);
+    for (const QJsonObject &entry : m_sandbox.journal()) {
+        if (entry.value(QStringLiteral("path")).toString() == QLatin1String("/api/face")
+            && entry.value(QStringLiteral("body")).toString().contains(marker))
+            requests.append(entry);
+    }
+    return requests;
+}
+
+QString TestCheckoutPayments::expectedPayBody(const QString &total, const QString &payCode) const
+{
+    const QString sign
+        = md5Upper(QStringLiteral("authCode=%1&nonce_str=%2&store_id=%3&total=%4&key=%5")
+                       .arg(payCode, kPayNonce, m_sid, total, m_key));
+    return QStringLiteral("{\"appid\":\"%1\",\"method\":\"auto_pay\",\"sign\":\"%2\",\"data\":{"
+                          "\"store_id\":\"%3\",\"total\":\"%4\",\"nonce_str\":\"%5\","
+                          "\"authCode\":\"%6\"}}")
+        .arg(m_appid, sign, m_sid, total, kPayNonce, payCode);
+}
+
+void TestCheckoutPayments::verifyStatusBodies(
+    const QList<QJsonObject> &queries, const QString &orderNumber) const
+{
+    static const QRegularExpression nonceForm(QStringLiteral("^\\d{16,31}$"));
+    static const QRegularExpression nonceOf(QStringLiteral("\"nonce_str\":\"([^\"]*)\""));
+    QStringList nonces;
+    for (const QJsonObject &query : queries) {
+        const QString body = query.value(QStringLiteral("body")).toString();
+        const QString nonce = nonceOf.match(body).captured(1);
+        QVERIFY2(nonceForm.match(nonce).hasMatch(), qPrintable(body));
+        const QString sign = md5Upper(
+            QStringLiteral("nonce_str=%1&out_trade_no=%2&key=%3").arg(nonce, orderNumber, m_key));
+        QCOMPARE(body,
+            QStringLiteral("{\"appid\":\"%1\",\"method\":\"auto_orderQuery\","
+                           "\"sign\":\"%2\",\"data\":{\"out_trade_no\":\"%3\","
+                           "\"nonce_str\":\"%4\"}}")
+                .arg(m_appid, sign, orderNumber, nonce));
+        nonces << nonce;
+    }
+    // Attempts follow each other within a second here; each still has its own nonce.
+    nonces.removeDuplicates();
+    QCOMPARE(nonces.size(), queries.size());
+}
+
+void TestCheckoutPayments::verifyFailureCard(const QString &message, const QString &orderLine) const
+{
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);
+    QVERIFY(!card->successShown());
+    QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款失败"));
+    QCOMPARE(cardText(card, "label_sq"), message);
+    QCOMPARE(cardText(card, "label_ddh"), orderLine);
+    QCOMPARE(cardText(card, "label_fs"), QStringLiteral("支付方式:"));
+    QCOMPARE(cardText(card, "label_sj"), QStringLiteral("3s"));
+}
+
+void TestCheckoutPayments::verifyFieldsCleared() const
+{
+    QCOMPARE(field("lineEdit_money")->text(), QString());
+    QCOMPARE(field("lineEdit_note")->text(), QString());
+    QCOMPARE(field("lineEdit_paycode")->text(), QString());
+}
+
+void TestCheckoutPayments::directPayment_data()
+{
+    QTest::addColumn<QString>("money");
+    QTest::addColumn<QString>("payCode");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<float>("published");
+    QTest::addColumn<QString>("wallet");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("receiptAmount");
+
+    QTest::newRow("WeChat 12.5") << "12.5" << kWeChatPaid << "1250"
+                                 << "12.5" << 12.5f << "wx"
+                                 << "微信"
+                                 << "12.5";
+    QTest::newRow("Alipay 12.5") << "12.5" << kAlipayPaid << "1250"
+                                 << "12.5" << 12.5f << "ali"
+                                 << "支付宝"
+                                 << "12.5";
+    QTest::newRow("ten thousand") << "10000" << kWeChatPaid << "1000000"
+                                  << "10000" << 10000.0f << "wx"
+                                  << "微信"
+                                  << "10000";
+    QTest::newRow("thousands comma") << "1,000" << kWeChatPaid << "100000"
+                                     << "1000" << 1000.0f << "wx"
+                                     << "微信"
+                                     << "1000";
+    QTest::newRow("one cent") << "0.01" << kAlipayPaid << "1"
+                              << "0.01" << 0.01f << "ali"
+                              << "支付宝"
+                              << "0.01";
+}
+
+void TestCheckoutPayments::directPayment()
+{
+    QFETCH(QString, money);
+    QFETCH(QString, payCode);
+    QFETCH(QString, total);
+    QFETCH(QString, shown);
+    QFETCH(float, published);
+    QFETCH(QString, wallet);
+    QFETCH(QString, method);
+    QFETCH(QString, receiptAmount);
+
+    enter(money, payCode);
+    QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
+    QSignalSpy mirrored(m_win, &CheckStandWin::sendMoneyToShowWin);
+
+    m_win->OnInputYes();
+
+    // Read at once: the mirror timer republishes the (now empty) amount within 600 ms.
+    QCOMPARE(mirrored.count(), 1);
+    QCOMPARE(mirrored.first().at(0).toFloat(), published);
+    QCOMPARE(CheckStandWin::lastAmount(), shown);
+
+    const QList<QJsonObject> pays = faceRequests(QStringLiteral("auto_pay"));
+    QVERIFY(!pays.isEmpty());
+    QCOMPARE(pays.last().value(QStringLiteral("body")).toString(), expectedPayBody(total, payCode));
+
+    const collectionWin *card = m_win->resultCard();
+    QVERIFY(card->isVisible());
+    QVERIFY(card->successShown());
+    QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款成功"));
+    QCOMPARE(cardText(card, "label_sq"), shown);
+    QCOMPARE(cardText(card, "label_fs"), QStringLiteral("支付方式:"));
+    QCOMPARE(cardText(card, "label"), method);
+    QCOMPARE(cardText(card, "label_sj"), QStringLiteral("3s"));
+    const QRegularExpressionMatch order = kOrderLine.match(cardText(card, "label_ddh"));
+    QVERIFY2(order.hasMatch(), qPrintable(cardText(card, "label_ddh")));
+    verifyFieldsCleared();
+
+    QCOMPARE(printed.count(), 1);
+    const QStringList receipt = QString::fromStdWString(printed.first().at(0).value<std::wstring>())
+                                    .split(QLatin1Char('#'));
+    QCOMPARE(receipt.size(), 7);
+    QCOMPARE(receipt.at(0), QStringLiteral("11"));
+    QCOMPARE(receipt.at(1), wallet);
+    QCOMPARE(receipt.at(2), receiptAmount);
+    QVERIFY2(!receipt.at(3).isEmpty(), "pay time");
+    QCOMPARE(receipt.at(4), order.captured(1));
+    QCOMPARE(receipt.at(5), receiptAmount);
+    QCOMPARE(receipt.at(6), QStringLiteral("11"));
+
+    // A success card takes the main window with it when its countdown ends.
+    QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kCountdownMs);
+    QVERIFY(m_main->isHidden());
+    QCOMPARE(printed.count(), 1);
+}
+
+void TestCheckoutPayments::pendingThenPaid()
+{
+    // The first poll of the process: the progress phase starts at 0, so attempt 1 shows the
+    // progress window.
+    ShowCounter progressShown;
+    m_win->progressWindow()->installEventFilter(&progressShown);
+    // Queued after the window's own connection, so each entry is the state it just drew.
+    QList<int> litDots;
+    connect(
+        m_win, &CheckStandWin::sendContinueQuery, m_win,
+        [this, &litDots] {
+            const std::array<bool, 5> dots = m_win->progressWindow()->dots();
+            litDots << int(std::count(dots.begin(), dots.end(), true));
+        },
+        Qt::QueuedConnection);
+    QSignalSpy progress(m_win, &CheckStandWin::sendContinueQuery);
+    QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
+    const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
+    enter(QStringLiteral("12.5"), kWeChatPendingThenPaid);
+
+    m_win->OnInputYes();
+
+    QCOMPARE(
+        faceRequests(QStringLiteral("auto_pay")).last().value(QStringLiteral("body")).toString(),
+        expectedPayBody(QStringLiteral("1250"), kWeChatPendingThenPaid));
+    verifyFieldsCleared();
+    QVERIFY(m_win->polling());
+    QVERIFY(m_win->resultCard()->isHidden());
+
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);
+    QVERIFY(card->successShown());
+    QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款成功"));
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("12.5"));
+    QCOMPARE(cardText(card, "label"), QStringLiteral("微信"));
+    const QRegularExpressionMatch order = kOrderLine.match(cardText(card, "label_ddh"));
+    QVERIFY2(order.hasMatch(), qPrintable(cardText(card, "label_ddh")));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
+    const QList<QJsonObject> queries
+        = faceRequests(QStringLiteral("auto_orderQuery")).mid(queriesBefore);
+    QCOMPARE(queries.size(), 3);
+    verifyStatusBodies(queries, order.captured(1));
+
+    QVERIFY(progressShown.shown >= 1);
+    QTRY_VERIFY_WITH_TIMEOUT(m_win->progressWindow()->isHidden(), kOutcomeMs);
+    // Two undecided attempts of six steps each fill the dots from the left, then the third
+    // attempt's first step, then the end.
+    QTRY_COMPARE_WITH_TIMEOUT(litDots.size(), 14, kOutcomeMs);
+    QCOMPARE(litDots, (QList<int> {0, 1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5, 0, 0}));
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.first().at(0).toInt(), 1);
+    QCOMPARE(progress.last().at(0).toInt(), -1);
+
+    QCOMPARE(printed.count(), 1);
+    const QStringList receipt = QString::fromStdWString(printed.first().at(0).value<std::wstring>())
+                                    .split(QLatin1Char('#'));
+    QCOMPARE(receipt.size(), 7);
+    QCOMPARE(receipt.at(0), QStringLiteral("1"));
+    QCOMPARE(receipt.at(1), QStringLiteral("wx"));
+    QCOMPARE(receipt.at(2), QStringLiteral("12.5"));
+    QVERIFY2(!receipt.at(3).isEmpty(), "pay time");
+    QCOMPARE(receipt.at(4), order.captured(1));
+    QCOMPARE(receipt.at(5), QStringLiteral("12.5"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kCountdownMs);
+    QVERIFY(m_main->isHidden());
+}
+
+void TestCheckoutPayments::pendingThenFailed()
+{
+    QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
+    const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
+    enter(QStringLiteral("8"), kWeChatPendingThenFailed);
+
+    m_win->OnInputYes();
+    verifyFieldsCleared();
+
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);
+    QVERIFY(!card->successShown());
+    QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款失败"));
+    QCOMPARE(cardText(card, "label_sq"), QString());
+    QCOMPARE(cardText(card, "label"), QStringLiteral("微信"));
+    QVERIFY2(kOrderLine.match(cardText(card, "label_ddh")).hasMatch(),
+        qPrintable(cardText(card, "label_ddh")));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
+    QCOMPARE(faceRequests(QStringLiteral("auto_orderQuery")).size() - queriesBefore, 3);
+    QCOMPARE(printed.count(), 0);
+
+    QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kCountdownMs);
+    QVERIFY(m_main->isVisible());
+}
+
+void TestCheckoutPayments::pendingForEverGivesUp()
+{
+    QSignalSpy progress(m_win, &CheckStandWin::sendContinueQuery);
+    const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
+    enter(QStringLiteral("3"), kWeChatPendingForEver);
+
+    m_win->OnInputYes();
+
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 2 * kOutcomeMs);
+    QVERIFY(!card->successShown());
+    QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款失败"));
+    QVERIFY2(kOrderLine.match(cardText(card, "label_ddh")).hasMatch(),
+        qPrintable(cardText(card, "label_ddh")));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
+    const QList<QJsonObject> queries
+        = faceRequests(QStringLiteral("auto_orderQuery")).mid(queriesBefore);
+    QCOMPARE(queries.size(), 15);
+    verifyStatusBodies(queries, kOrderLine.match(cardText(card, "label_ddh")).captured(1));
+
+    // Six progress steps per attempt, then the end.
+    QCOMPARE(progress.size(), 15 * 6 + 1);
+    QCOMPARE(progress.at(6 * 14).at(0).toInt(), 15);
+    QCOMPARE(progress.last().at(0).toInt(), -1);
+    QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kCountdownMs);
+    QVERIFY(m_main->isVisible());
+}
+
+void TestCheckoutPayments::failedStatusAnswerPollsOn_data()
+{
+    QTest::addColumn<QByteArray>("fault");
+    QTest::newRow("HTTP 500") << QByteArray(R"({"kind":"status","status":500})");
+    QTest::newRow("body not JSON") << QByteArray(R"({"kind":"invalid_json"})");
+    QTest::newRow("dropped connection") << QByteArray(R"({"kind":"drop"})");
+}
+
+void TestCheckoutPayments::failedStatusAnswerPollsOn()
+{
+    // The pay request passes untouched (a delay of 0), the first status request fails; the
+    // gateway does not count it, so the order is paid at the fourth status request.
+    QFETCH(QByteArray, fault);
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":0})"));
+    QVERIFY(m_sandbox.injectFault(fault));
+    QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
+    const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
+    enter(QStringLiteral("12.5"), kWeChatPendingThenPaid);
+
+    m_win->OnInputYes();
+    QVERIFY(m_win->polling());
+
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);
+    QVERIFY(card->successShown());
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("12.5"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
+    QCOMPARE(faceRequests(QStringLiteral("auto_orderQuery")).size() - queriesBefore, 4);
+    QCOMPARE(printed.count(), 1);
+}
+
+void TestCheckoutPayments::confirmWhilePollingIsIgnored()
+{
+    m_win->setPollCadence({15, 5, 100, 100});
+    enter(QStringLiteral("3"), kWeChatPendingForEver);
+    m_win->OnInputYes();
+    QVERIFY(m_win->polling());
+    const int paysBefore = faceRequests(QStringLiteral("auto_pay")).size();
+
+    enter(QStringLiteral("4"), kWeChatPaid);
+    m_win->OnInputYes();
+
+    QVERIFY(m_win->polling());
+    QCOMPARE(faceRequests(QStringLiteral("auto_pay")).size(), paysBefore);
+    QCOMPARE(field("lineEdit_money")->text(), QStringLiteral("4"));
+    QCOMPARE(field("lineEdit_paycode")->text(), kWeChatPaid);
+    QVERIFY(m_win->resultCard()->isHidden());
+}
+
+void TestCheckoutPayments::refusedPayment()
+{
+    QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
+    QSignalSpy progress(m_win, &CheckStandWin::sendContinueQuery);
+    enter(QStringLiteral("12.5"), kWeChatRefused);
+
+    m_win->OnInputYes();
+
+    verifyFailureCard(kRefusedMessage, QStringLiteral("订单号：无"));
+    QCOMPARE(cardText(m_win->resultCard(), "label"), QStringLiteral("无"));
+    verifyFieldsCleared();
+    QVERIFY(!m_win->polling());
+    QCOMPARE(printed.count(), 0);
+    QCOMPARE(progress.count(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_win->resultCard()->isHidden(), kCountdownMs);
+    QVERIFY(m_main->isVisible());
+}
+
+void TestCheckoutPayments::networkFailure_data()
+{
+    QTest::addColumn<QByteArray>("fault");
+    QTest::newRow("HTTP 500") << QByteArray(R"({"kind":"status","status":500})");
+    QTest::newRow("body not JSON") << QByteArray(R"({"kind":"invalid_json"})");
+    QTest::newRow("dropped connection") << QByteArray(R"({"kind":"drop"})");
+}
+
+void TestCheckoutPayments::networkFailure()
+{
+    QFETCH(QByteArray, fault);
+    QVERIFY(m_sandbox.injectFault(fault));
+    QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
+    enter(QStringLiteral("12.5"), kWeChatPaid);
+
+    m_win->OnInputYes();
+
+    verifyFailureCard(kRequestFailed, QStringLiteral("订单号：无"));
+    QCOMPARE(cardText(m_win->resultCard(), "label"), QStringLiteral("无"));
+    verifyFieldsCleared();
+    QVERIFY(!m_win->polling());
+    QCOMPARE(printed.count(), 0);
+    // The request did reach the gateway; its answer was what failed.
+    QCOMPARE(
+        faceRequests(QStringLiteral("auto_pay")).last().value(QStringLiteral("body")).toString(),
+        expectedPayBody(QStringLiteral("1250"), kWeChatPaid));
+    QTRY_VERIFY_WITH_TIMEOUT(m_win->resultCard()->isHidden(), kCountdownMs);
+    QVERIFY(m_main->isVisible());
+}
+
+void TestCheckoutPayments::payRequestTimeOut()
+{
+    // Longer than the client's total time-out of 30 s: the request is abandoned, not awaited.
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":31000})"));
+    enter(QStringLiteral("12.5"), kWeChatPaid);
+
+    m_win->OnInputYes();
+
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 45000);
+    verifyFailureCard(kRequestFailed, QStringLiteral("订单号：无"));
+    verifyFieldsCleared();
+}
+
+void TestCheckoutPayments::paymentVoice_data()
+{
+    QTest::addColumn<QString>("payCode");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<int>("plays");
+    QTest::newRow("direct success") << kWeChatPaid << true << 1;
+    QTest::newRow("polled success") << kWeChatPendingThenPaid << true << 1;
+    QTest::newRow("refused") << kWeChatRefused << false << 0;
+    QTest::newRow("polled failure") << kWeChatPendingThenFailed << false << 0;
+}
+
+void TestCheckoutPayments::paymentVoice()
+{
+    QFETCH(QString, payCode);
+    QFETCH(bool, success);
+    QFETCH(int, plays);
+
+    // A 0.1 s silent WAV (8 kHz, 8 bit, mono) and a player that notes what it was given.
+    const QString wavPath = m_home->filePath(QStringLiteral("pay.wav"));
+    QFile wav(wavPath);
+    QVERIFY(wav.open(QIODevice::WriteOnly));
+    const QByteArray samples(800, char(0x80));
+    QByteArray header("RIFF");
+    const auto le32 = [](quint32 v) {
+        QByteArray b(4, 0);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    const auto le16 = [](quint16 v) {
+        QByteArray b(2, 0);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    header += le32(36 + quint32(samples.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1)
+        + le32(8000) + le32(8000) + le16(1) + le16(8) + "data" + le32(quint32(samples.size()));
+    QCOMPARE(header.size(), 44);
+    wav.write(header + samples);
+    wav.close();
+
+    const QString playedLog = m_home->filePath(QStringLiteral("played.log"));
+    const QString playerPath = m_home->filePath(QStringLiteral("player.sh"));
+    QFile player(playerPath);
+    QVERIFY(player.open(QIODevice::WriteOnly));
+    player.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + QFile::encodeName(playedLog) + "'\n");
+    player.close();
+    QVERIFY(player.setPermissions(
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    qputenv("TALLYPORT_PLAYER", QFile::encodeName(playerPath));
+    writeConfig(true);
+
+    enter(QStringLiteral("6.5"), payCode);
+    m_win->OnInputYes();
+
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);
+    QCOMPARE(card->successShown(), success);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
+
+    QStringList played;
+    QFile log(playedLog);
+    if (log.open(QIODevice::ReadOnly))
+        played = QString::fromLocal8Bit(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(played.size(), plays);
+    for (const QString &path : played)
+        QCOMPARE(path, wavPath);
+}
+
+QTEST_MAIN(TestCheckoutPayments)
+#include "TestCheckoutPayments.moc"
