@@ -4,6 +4,7 @@
 #include "CheckStandWin.h"
 #include "ConfigStore.h"
 #include "DailyQueryWin.h"
+#include "Language.h"
 #include "OrderQueryWin.h"
 #include "ParamSettingWin.h"
 #include "QMyButton.h"
@@ -58,14 +59,7 @@ FirstCalls &firstCalls()
 
 QString menuText(const MenuEntry &entry, int language)
 {
-    switch (language) {
-    case 1:
-        return QString::fromUtf8(entry.chinese);
-    case 2:
-        return QString::fromUtf8(entry.english);
-    default:
-        return QString::fromUtf8(entry.vietnamese);
-    }
+    return Language::pick(language, entry.chinese, entry.english, entry.vietnamese);
 }
 
 } // namespace
@@ -76,16 +70,17 @@ PayWin::PayWin(QWidget *parent)
     , m_language(kLanguageChinese)
 {
     m_ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinMaxButtonsHint);
+        | Qt::WindowMinMaxButtonsHint);
     resize(671, 503);
     setStyleSheet(QStringLiteral("#PayWin { background-color: white; }"));
 
     const ConfigStore store;
     if (store.exists()) {
         store.readInt(QStringLiteral("LANGUAGE"), QStringLiteral("language")); // never applied
-        const int stored = store.readInt(QStringLiteral("WINDOWSHOW"),
-                                         QStringLiteral("showWindowTime"));
+        const int stored
+            = store.readInt(QStringLiteral("WINDOWSHOW"), QStringLiteral("showWindowTime"));
         if (stored > 0)
             m_showWindowTime = stored;
     }
@@ -129,30 +124,30 @@ PayWin::PayWin(QWidget *parent)
     connect(m_reFundWin, &ReFundWin::sendData, this, &PayWin::receiveDataFromReFundWin);
     connect(m_reFundWin, &ReFundWin::SendShowRefund, this, &PayWin::OnShowRefund);
     connect(m_paramSettingWin, &ParamSettingWin::SendDataToPayWin, this,
-            &PayWin::receiveDataFromParamSettingWin);
+        &PayWin::receiveDataFromParamSettingWin);
     connect(m_paramSettingWin, &ParamSettingWin::SendDataToPayWinHotKey, this,
-            &PayWin::receiveDataFromParamSettingWinHotKey);
+        &PayWin::receiveDataFromParamSettingWinHotKey);
     connect(m_paramSettingWin, &ParamSettingWin::ReportSendDataToPayWinHotKey, this,
-            &PayWin::receiveDataFromParamSettingWindHotKeyReport);
+        &PayWin::receiveDataFromParamSettingWindHotKeyReport);
     connect(m_paramSettingWin, &ParamSettingWin::SendPrintChangedToPayWin, this,
-            &PayWin::receiveDataFromParamSettingWinPrintName);
+        &PayWin::receiveDataFromParamSettingWinPrintName);
     connect(this, &PayWin::SendPrintChangedToDailyQueryWin, m_dailyQueryWin,
-            &DailyQueryWin::receivePrintChanged);
+        &DailyQueryWin::receivePrintChanged);
     // The settings window keeps its copy of the receipt before it prints it.
     connect(m_checkStandWin, &CheckStandWin::sendMsgToPrinter, m_paramSettingWin,
-            &ParamSettingWin::receiveMsgFromCheckStand);
+        &ParamSettingWin::receiveMsgFromCheckStand);
     connect(m_checkStandWin, &CheckStandWin::sendMsgToPrinter, m_orderQueryWin,
-            &OrderQueryWin::receiveMsgFromCheckStand);
+        &OrderQueryWin::receiveMsgFromCheckStand);
     connect(m_checkStandWin, &CheckStandWin::sendMsgToPrinter, m_paramSettingWin,
-            &ParamSettingWin::receivePayPrint);
+        &ParamSettingWin::receivePayPrint);
     connect(m_checkStandWin, &CheckStandWin::SendReceiveRefundCode, m_reFundWin,
-            &ReFundWin::receiveRefundOrder);
+        &ReFundWin::receiveRefundOrder);
     connect(m_paramSettingWin, &ParamSettingWin::SendPrintWidthToDailQuery, m_dailyQueryWin,
-            &DailyQueryWin::receivePrintWidthChanged);
+        &DailyQueryWin::receivePrintWidthChanged);
     connect(m_orderQueryWin, &OrderQueryWin::SendPrintToParamSetting, m_paramSettingWin,
-            &ParamSettingWin::recvivePrint);
+        &ParamSettingWin::recvivePrint);
     connect(m_dailyQueryWin, &DailyQueryWin::SendToPayWinHidePayWin, this,
-            &PayWin::receiveFromDailyQueryWin);
+        &PayWin::receiveFromDailyQueryWin);
     connect(m_checkStandWin, &CheckStandWin::sendPayWinShow, this, &PayWin::onShowPayWin);
     connect(m_ui->pushButton_close, &QPushButton::clicked, this, &PayWin::OnCloseMe);
     m_showTimer.setSingleShot(true);
@@ -207,11 +202,12 @@ void PayWin::styleMenu()
         const bool active = m_currentItem == i + 1;
         const QString colour = QString::fromLatin1(active ? kActiveColour : kInactiveColour);
         const QString text = QStringLiteral("color: rgb(255, 255, 255); ") + colour;
-        const QString icon = QStringLiteral("color: rgb(255, 255, 255); image: url(:/Tallyport/skin/%1); ")
-                                 .arg(QString::fromLatin1(kMenu[i].icon))
+        const QString icon
+            = QStringLiteral("color: rgb(255, 255, 255); image: url(:/Tallyport/skin/%1); ")
+                  .arg(QString::fromLatin1(kMenu[i].icon))
             + colour;
-        m_menu[i]->setButtonText(menuText(kMenu[i], m_language), scale.x(kMenuWidth),
-                                 scale.y(kMenuHeight));
+        m_menu[i]->setButtonText(
+            menuText(kMenu[i], m_language), scale.x(kMenuWidth), scale.y(kMenuHeight));
         m_menu[i]->setStyleSheets(icon, text);
     }
 }
@@ -245,8 +241,8 @@ void PayWin::switchTo(MenuItem item)
         layOutMenu();
     }
 
-    QWidget *const pages[5] = {m_checkStandWin, m_orderQueryWin, m_dailyQueryWin, m_reFundWin,
-                               m_paramSettingWin};
+    QWidget *const pages[5]
+        = {m_checkStandWin, m_orderQueryWin, m_dailyQueryWin, m_reFundWin, m_paramSettingWin};
     for (int i = 0; i < 5; ++i) {
         if (i + 1 != item)
             pages[i]->hide();

@@ -8,6 +8,7 @@
 #include "DailyQueryWin.h"
 #include "HostSettings.h"
 #include "HttpClient.h"
+#include "Language.h"
 #include "LoginRequest.h"
 #include "NoteWin.h"
 #include "OrderQueryWin.h"
@@ -40,11 +41,6 @@ const QString kKeyHook = QStringLiteral("KeyHook");
 constexpr int kNoticeMs = 4000;
 constexpr int kAutoLoginDelayMs = 1000;
 
-QString pick(int language, const char *chinese, const char *english, const char *vietnamese)
-{
-    return QString::fromUtf8(language == 1 ? chinese : language == 2 ? english : vietnamese);
-}
-
 QString loginButtonStyle(bool busy)
 {
     return QStringLiteral("QPushButton { background-color: %1; color: white; border: none;"
@@ -61,8 +57,9 @@ Tallyport::Tallyport(QWidget *parent)
 {
     // 1. The form, as a frameless top-level window.
     m_ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+    setAttribute(Qt::WA_StyledBackground);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+        | Qt::WindowMaximizeButtonHint);
     m_http = std::make_unique<HttpClient>();
 
     // 2. Settings; the language is Chinese whatever the file says.
@@ -163,37 +160,39 @@ bool Tallyport::busy()
 void Tallyport::buildTray()
 {
     m_tray = new QSystemTrayIcon(QIcon(QStringLiteral("://Tallyport//skin//bankicon.png")), this);
-    m_tray->setToolTip(pick(m_language, "Kovani-收银系统", "Kovani-Cashier System",
-                            "Thu ngân Kovani"));
+    m_tray->setToolTip(
+        Language::pick(m_language, "Kovani-收银系统", "Kovani-Cashier System", "Thu ngân Kovani"));
     m_trayMenu = new QMenu(this);
     const int l = m_language;
 
-    m_powerBootAction = m_trayMenu->addAction(
-        pick(l, "开机自动运行", "Start up automatic operation", "Tự động chạy khi mở máy"));
+    m_powerBootAction = m_trayMenu->addAction(Language::pick(
+        l, "开机自动运行", "Start up automatic operation", "Tự động chạy khi mở máy"));
     m_powerBootAction->setCheckable(true);
     m_powerBootAction->setChecked(m_settings.powerBoot);
     connect(m_powerBootAction, &QAction::triggered, this, &Tallyport::OnPowerBoot);
 
-    connect(m_trayMenu->addAction(pick(l, "打开", "Open", "Mở")), &QAction::triggered, this,
-            &Tallyport::OnShowWindow);
-    connect(m_trayMenu->addAction(pick(l, "设置", "Setting up", "Cài đặt")), &QAction::triggered,
-            this, &Tallyport::OnParamSetting);
+    connect(m_trayMenu->addAction(Language::pick(l, "打开", "Open", "Mở")), &QAction::triggered,
+        this, &Tallyport::OnShowWindow);
+    connect(m_trayMenu->addAction(Language::pick(l, "设置", "Setting up", "Cài đặt")),
+        &QAction::triggered, this, &Tallyport::OnParamSetting);
 
     m_voiceAction = m_trayMenu->addAction(
-        pick(l, "播放语音", "Play the voice", "Thông báo âm thanh"));
+        Language::pick(l, "播放语音", "Play the voice", "Thông báo âm thanh"));
     m_voiceAction->setCheckable(true);
     m_voiceAction->setChecked(m_settings.download == 1);
     connect(m_voiceAction, &QAction::triggered, this, &Tallyport::OnDownLoad);
 
-    m_noteAction = m_trayMenu->addAction(pick(l, "弹窗提示", "Pop-up prompts", "Thông báo popup"));
+    m_noteAction
+        = m_trayMenu->addAction(Language::pick(l, "弹窗提示", "Pop-up prompts", "Thông báo popup"));
     m_noteAction->setCheckable(true);
     m_noteAction->setChecked(m_settings.note == 1);
     connect(m_noteAction, &QAction::triggered, this, &Tallyport::OnNote);
 
-    connect(m_trayMenu->addAction(pick(l, "升级版本", "Upgraded version", "Bản nâng cấp")),
-            &QAction::triggered, this, &Tallyport::OnUpgrade);
-    connect(m_trayMenu->addAction(pick(l, "退出", "Exit", "Thoát")), &QAction::triggered, this,
-            &Tallyport::OnEixtApp);
+    connect(
+        m_trayMenu->addAction(Language::pick(l, "升级版本", "Upgraded version", "Bản nâng cấp")),
+        &QAction::triggered, this, &Tallyport::OnUpgrade);
+    connect(m_trayMenu->addAction(Language::pick(l, "退出", "Exit", "Thoát")), &QAction::triggered,
+        this, &Tallyport::OnEixtApp);
 
     m_tray->setContextMenu(m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, &Tallyport::OnShowWindowClickSystem);
@@ -202,18 +201,20 @@ void Tallyport::buildTray()
 void Tallyport::applyTexts()
 {
     const int l = m_language;
-    m_ui->label_title->setText(pick(l, "收银系统", "Cashier System", "Thu ngân"));
-    m_ui->pushButton_login->setText(pick(l, "登录", "Login", "Đăng nhập"));
-    m_ui->label_note->setText(pick(l, "登录失败", "Login failed", "Đăng nhập thất bại"));
-    m_ui->lineEdit_username->setPlaceholderText(pick(l, " 账号", " Account number", "Tài khoản"));
-    m_ui->lineEdit_password->setPlaceholderText(pick(l, " 密码", " Password", "Mật khẩu"));
+    m_ui->label_title->setText(Language::pick(l, "收银系统", "Cashier System", "Thu ngân"));
+    m_ui->pushButton_login->setText(Language::pick(l, "登录", "Login", "Đăng nhập"));
+    m_ui->label_note->setText(Language::pick(l, "登录失败", "Login failed", "Đăng nhập thất bại"));
+    m_ui->lineEdit_username->setPlaceholderText(
+        Language::pick(l, " 账号", " Account number", "Tài khoản"));
+    m_ui->lineEdit_password->setPlaceholderText(
+        Language::pick(l, " 密码", " Password", "Mật khẩu"));
 }
 
 void Tallyport::setLoginButtonBusy(bool busy)
 {
     m_ui->pushButton_login->setStyleSheet(loginButtonStyle(busy));
-    m_ui->pushButton_login->setText(busy ? QStringLiteral("登录中")
-                                         : pick(m_language, "登录", "Login", "Đăng nhập"));
+    m_ui->pushButton_login->setText(
+        busy ? QStringLiteral("登录中") : Language::pick(m_language, "登录", "Login", "Đăng nhập"));
 }
 
 void Tallyport::showFailureNotice()
@@ -226,8 +227,7 @@ void Tallyport::showFailureNotice()
 
 QLineEdit *Tallyport::keypadTarget() const
 {
-    return m_ui->lineEdit_username->hasFocus() ? m_ui->lineEdit_username
-                                               : m_ui->lineEdit_password;
+    return m_ui->lineEdit_username->hasFocus() ? m_ui->lineEdit_username : m_ui->lineEdit_password;
 }
 
 void Tallyport::appendKey(const QString &text)
@@ -325,10 +325,11 @@ bool Tallyport::OnInputLogin()
     setLoginButtonBusy(true);
     RunLog::writeLogin("%s", "点击登录=======================");
 
-    m_requestBody = Text::localToUtf8(LoginRequest::body(tel, LoginRequest::passwordProof(password)));
+    m_requestBody
+        = Text::localToUtf8(LoginRequest::body(tel, LoginRequest::passwordProof(password)));
     m_requestUrl = HostSettings::load().gatewayUrl(LoginRequest::kPath);
-    RunLog::writeLogin("登录请求参数：===========================    %s",
-                       LoginRequest::maskedBody(tel).c_str());
+    RunLog::writeLogin(
+        "登录请求参数：===========================    %s", LoginRequest::maskedBody(tel).c_str());
 
     if (m_loginThread.joinable())
         m_loginThread.join();
@@ -359,8 +360,9 @@ void Tallyport::OnLogin()
     const LoginRequest::LoginOutcome outcome = LoginRequest::decodeReply(reply, m_session);
     if (outcome != LoginRequest::LoginOutcome::LoggedIn) {
         setLoginButtonBusy(false);
-        RunLog::writeLogin("%s", outcome == LoginRequest::LoginOutcome::NoReply ? "登录失败=====0=="
-                                                                    : "登录失败================");
+        RunLog::writeLogin("%s",
+            outcome == LoginRequest::LoginOutcome::NoReply ? "登录失败=====0=="
+                                                           : "登录失败================");
         showFailureNotice();
         s_busy = false;
         return;
@@ -372,7 +374,7 @@ void Tallyport::OnLogin()
     m_showWin = new ShowWin;
     m_showWin->hide();
     connect(m_showWin->payWin()->paramSettingWin(), &ParamSettingWin::SendToLogin, this,
-            &Tallyport::OnShowThis);
+        &Tallyport::OnShowThis);
 
     m_session.tel = Text::toLocal(m_ui->lineEdit_username->text());
     m_session.password = Text::toLocal(m_ui->lineEdit_password->text());
@@ -380,7 +382,7 @@ void Tallyport::OnLogin()
 
     ParamSettingWin *settings = m_showWin->payWin()->paramSettingWin();
     connect(this, &Tallyport::senDataToParamSettingWin, settings,
-            &ParamSettingWin::receiveDataFromMain, Qt::UniqueConnection);
+        &ParamSettingWin::receiveDataFromMain, Qt::UniqueConnection);
     emit senDataToParamSettingWin();
 
     s_busy = false;
@@ -392,10 +394,11 @@ void Tallyport::OnLogin()
         m_showWin->show();
 
     m_tray->setVisible(true);
-    m_tray->showMessage(pick(m_language, "系统消息", "System Information", "Tin tức hệ thống"),
-                        pick(m_language, "Kovani-收银系统已启动", "Kovani-cashier system started",
-                             "Đã khởi động hệ thống thu ngân Kovani"),
-                        QSystemTrayIcon::Information, 10000);
+    m_tray->showMessage(
+        Language::pick(m_language, "系统消息", "System Information", "Tin tức hệ thống"),
+        Language::pick(m_language, "Kovani-收银系统已启动", "Kovani-cashier system started",
+            "Đã khởi động hệ thống thu ngân Kovani"),
+        QSystemTrayIcon::Information, 10000);
 }
 
 void Tallyport::copySessionToWindows()
@@ -408,8 +411,8 @@ void Tallyport::copySessionToWindows()
     payWin->dailyQueryWin()->setClerkTel(m_session.tel);
     payWin->paramSettingWin()->setClerkTel(m_session.tel);
     payWin->dailyQueryWin()->setStoreName(m_session.storeName);
-    payWin->paramSettingWin()->setSessionInfo(m_session.mchName, m_session.storeName,
-                                              m_session.mchNameCopy, m_session.storeTel);
+    payWin->paramSettingWin()->setSessionInfo(
+        m_session.mchName, m_session.storeName, m_session.mchNameCopy, m_session.storeTel);
 }
 
 void Tallyport::saveSettings()
@@ -458,7 +461,7 @@ void Tallyport::OnShowWindow()
     payWin->raise();
     payWin->activateWindow();
     m_showWin->move((screen.width() - m_showWin->width()) * 6 / 11,
-                    (screen.height() - m_showWin->height()) * 2 / 10);
+        (screen.height() - m_showWin->height()) * 2 / 10);
     m_showWin->activateWindow();
 }
 
@@ -509,7 +512,7 @@ void Tallyport::OnUpgrade()
     const std::string body = UpgradeCheck::body(Signing::nonce());
     std::string reply;
     m_http->Post(HostSettings::load().upgradeUrl(UpgradeCheck::kPath), Text::localToUtf8(body),
-                 reply, "json");
+        reply, "json");
     if (reply.empty())
         return;
     const std::optional<UpgradeOffer> offer = UpgradeCheck::decodeOffer(reply);
@@ -517,26 +520,27 @@ void Tallyport::OnUpgrade()
         return;
     if (m_showWin) {
         connect(this, &Tallyport::sendMsgToUpdate, m_showWin->payWin()->paramSettingWin(),
-                &ParamSettingWin::receiveUpdateMsg, Qt::UniqueConnection);
+            &ParamSettingWin::receiveUpdateMsg, Qt::UniqueConnection);
     }
     emit sendMsgToUpdate();
     ProcessControl::startDetached(AppDir::filePath(QStringLiteral("Download")),
-                                  UpgradeCheck::updaterArguments(*offer), QString());
+        UpgradeCheck::updaterArguments(*offer), QString());
 }
 
 void Tallyport::OnEixtApp()
 {
     const int l = m_language;
     m_noteWin->setMode(1);
-    m_noteWin->setTexts(pick(l, "退出提示", "Exit prompt", "Thông báo đăng xuất"),
-                        pick(l, "是否退出Kovani-收银系统?",
-                             "Do you want to exit\nthe Kovani-cashier system?",
-                             "Thoát khỏi hệ thống thu\nngân Kovani?"),
-                        QString(), false);
-    m_noteWin->setYesNoMode(pick(l, "确定", "yes", "Xác nhận"), pick(l, "取消", "no", "Hủy"));
+    m_noteWin->setTexts(Language::pick(l, "退出提示", "Exit prompt", "Thông báo đăng xuất"),
+        Language::pick(l, "是否退出Kovani-收银系统?",
+            "Do you want to exit\nthe Kovani-cashier system?",
+            "Thoát khỏi hệ thống thu\nngân Kovani?"),
+        QString(), false);
+    m_noteWin->setYesNoMode(
+        Language::pick(l, "确定", "yes", "Xác nhận"), Language::pick(l, "取消", "no", "Hủy"));
     const QSize screen = WindowScaling::screenSize();
-    m_noteWin->move((screen.width() - m_noteWin->width()) / 2,
-                    (screen.height() - m_noteWin->height()) / 2);
+    m_noteWin->move(
+        (screen.width() - m_noteWin->width()) / 2, (screen.height() - m_noteWin->height()) / 2);
     m_noteWin->show();
     m_noteWin->raise();
 }

@@ -21,8 +21,8 @@ QSize screenSize()
     if (screenOverride().isValid())
         return screenOverride();
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry().size() : QSize(ScreenScale::kDesignWidth,
-                                                      ScreenScale::kDesignHeight);
+    return screen ? screen->geometry().size()
+                  : QSize(ScreenScale::kDesignWidth, ScreenScale::kDesignHeight);
 }
 
 ScreenScale current()
@@ -52,7 +52,24 @@ QPoint centredOver(const QWidget *owner, QSize size)
 {
     const QPoint topLeft = owner->mapToGlobal(QPoint(0, 0));
     return QPoint(topLeft.x() + (owner->width() - size.width()) / 2,
-                  topLeft.y() + (owner->height() - size.height()) / 2);
+        topLeft.y() + (owner->height() - size.height()) / 2);
 }
 
 } // namespace WindowScaling
+
+DesignGeometry::DesignGeometry(QWidget *root)
+    : m_root(root)
+    , m_size(root->size())
+{
+    const QList<QWidget *> children = root->findChildren<QWidget *>();
+    for (QWidget *child : children)
+        m_children.insert(child, child->geometry());
+}
+
+void DesignGeometry::applyScaled(const ScreenScale &scale) const
+{
+    m_root->resize(m_size);
+    for (auto it = m_children.cbegin(); it != m_children.cend(); ++it)
+        it.key()->setGeometry(it.value());
+    WindowScaling::scaleWidgetTree(m_root, scale);
+}

@@ -2,7 +2,9 @@
 
 #include "ScreenScale.h"
 
+#include <QHash>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
 class QWidget;
@@ -24,3 +26,20 @@ void scaleWidgetTree(QWidget *root, const ScreenScale &scale);
 QPoint centredOver(const QWidget *owner, QSize size);
 
 } // namespace WindowScaling
+
+// The designed geometry of a form, kept so that laying it out for the screen always starts
+// from the design: a second layout does not scale twice.
+class DesignGeometry final
+{
+public:
+    // Records the root's size and the geometry of every widget inside it.
+    explicit DesignGeometry(QWidget *root);
+
+    // Restores the design, then scales it for `scale`.
+    void applyScaled(const ScreenScale &scale) const;
+
+private:
+    QWidget *m_root;
+    QSize m_size;
+    QHash<QWidget *, QRect> m_children;
+};

@@ -56,7 +56,8 @@ void decodeOrderList(benchmark::State &state)
             state.SkipWithError("orders lost in decoding");
         benchmark::DoNotOptimize(orders.data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(body.size()));
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(body.size()));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 

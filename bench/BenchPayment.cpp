@@ -55,8 +55,8 @@ Gateway &gateway()
         HttpClient client(g.sandbox->caPath().toStdString());
         std::string reply;
         client.Post(g.sandbox->url(LoginRequest::kPath),
-                    LoginRequest::body("13800000000", LoginRequest::passwordProof("123456")), reply,
-                    "json");
+            LoginRequest::body("13800000000", LoginRequest::passwordProof("123456")), reply,
+            "json");
         LoginSession session;
         if (LoginRequest::decodeReply(reply, session) != LoginRequest::LoginOutcome::LoggedIn)
             return g;
@@ -75,9 +75,9 @@ void bareRoundTrip(benchmark::State &state)
         state.SkipWithError("sandbox not available");
         return;
     }
-    const auto request = PayTransaction::payRequest(
-        "12.5", kCode, Text::wideToLocal(g.session.appid), Text::wideToLocal(g.session.sid),
-        Text::wideToLocal(g.session.key));
+    const auto request
+        = PayTransaction::payRequest("12.5", kCode, Text::wideToLocal(g.session.appid),
+            Text::wideToLocal(g.session.sid), Text::wideToLocal(g.session.key));
     HttpClient client(g.sandbox->caPath().toStdString());
     const std::string url = g.sandbox->url(PayTransaction::kFacePath);
     for (auto _ : state) {

@@ -8,6 +8,7 @@
 #include "HostSettings.h"
 #include "HttpClient.h"
 #include "KeypadInput.h"
+#include "Language.h"
 #include "LoginSession.h"
 #include "PayTransaction.h"
 #include "PayingWin.h"
@@ -41,11 +42,6 @@ void setLastAmount(const QString &amount)
     s_lastAmount = amount;
 }
 
-QString pick(int language, const char *chinese, const char *english, const char *vietnamese)
-{
-    return QString::fromUtf8(language == 1 ? chinese : language == 2 ? english : vietnamese);
-}
-
 } // namespace
 
 CheckStandWin::CheckStandWin(QWidget *parent)
@@ -54,13 +50,14 @@ CheckStandWin::CheckStandWin(QWidget *parent)
     , m_language(kLanguageChinese)
 {
     m_ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     readSettings();
 
     m_ui->lineEdit_money->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("^[0-9]+(\\.[0-9]{0,2})?$")), this));
-    m_ui->lineEdit_paycode->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("([0-9]){16,24}")), this));
+    m_ui->lineEdit_paycode->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("([0-9]){16,24}")), this));
 
     m_payingWin = new PayingWin;
     m_payingWin->hide();
@@ -174,21 +171,21 @@ void CheckStandWin::applyLook()
 void CheckStandWin::applyTexts()
 {
     const int l = m_language;
-    m_ui->pushButton_esc->setText(pick(l, "取消", "Cancel", "Xóa"));
-    m_ui->pushButton_yes->setText(pick(l, "刷脸\n\n\n收款", "OK", "Xác\nnhận"));
-    m_ui->label->setText(pick(l, "收款金额", "Payment amount", "Số tiền nhận"));
+    m_ui->pushButton_esc->setText(Language::pick(l, "取消", "Cancel", "Xóa"));
+    m_ui->pushButton_yes->setText(Language::pick(l, "刷脸\n\n\n收款", "OK", "Xác\nnhận"));
+    m_ui->label->setText(Language::pick(l, "收款金额", "Payment amount", "Số tiền nhận"));
     m_ui->label_3->setText(
-        pick(l, "顾客付款码", "Customer payment\ncode", "Mã thanh toán\nkhách hàng"));
+        Language::pick(l, "顾客付款码", "Customer payment\ncode", "Mã thanh toán\nkhách hàng"));
     if (l != 1)
-        m_ui->label_2->setText(pick(l, "备注", "Note", "Ghi chú"));
-    m_ui->lineEdit_money->setPlaceholderText(pick(l, " 金额", " Sum", " Số tiền"));
+        m_ui->label_2->setText(Language::pick(l, "备注", "Note", "Ghi chú"));
+    m_ui->lineEdit_money->setPlaceholderText(Language::pick(l, " 金额", " Sum", " Số tiền"));
     m_ui->lineEdit_paycode->setPlaceholderText(
-        pick(l, " 付款码", " Payment code", " Mã thanh toán"));
+        Language::pick(l, " 付款码", " Payment code", " Mã thanh toán"));
     if (l != 1)
-        m_ui->lineEdit_note->setPlaceholderText(pick(l, "", " Note", " Ghi chú"));
+        m_ui->lineEdit_note->setPlaceholderText(Language::pick(l, "", " Note", " Ghi chú"));
 
     m_noteDlg->setFixedTexts(CheckoutTexts::cardMethodValue(l), CheckoutTexts::cardClosingWords(l),
-                             CheckoutTexts::cardButton(l));
+        CheckoutTexts::cardButton(l));
     m_payingWin->setText(CheckoutTexts::progressText(l));
 }
 
@@ -324,8 +321,8 @@ void CheckStandWin::setCardMethodNone()
     m_noteDlg->setMethod(CheckoutTexts::payModeNone(m_language), 0);
 }
 
-void CheckStandWin::showCard(bool success, const QString &message, const QString &orderLine,
-                             const QString &title)
+void CheckStandWin::showCard(
+    bool success, const QString &message, const QString &orderLine, const QString &title)
 {
     const QString caption = CheckoutTexts::payModeCaption(m_language);
     if (success)
@@ -367,19 +364,19 @@ void CheckStandWin::OnInputYes()
         m_ui->lineEdit_paycode->clear();
         setCardMethodNone();
         showCard(false, failure->message, CheckoutTexts::noOrderLine(m_language),
-                 CheckoutTexts::failureTitle(m_language));
+            CheckoutTexts::failureTitle(m_language));
         RunLog::write("%s", failure->logLine);
         return;
     }
 
     RunLog::write("%s", "searchUrl = PAYMONEY_URL_NEW");
     const GatewaySession::Credentials session = GatewaySession::get();
-    const std::optional<PayTransaction::Request> request = PayTransaction::payRequest(
-        amount, payCode, Text::wideToLocal(session.appid), Text::wideToLocal(session.sid),
-        Text::wideToLocal(session.key));
+    const std::optional<PayTransaction::Request> request
+        = PayTransaction::payRequest(amount, payCode, Text::wideToLocal(session.appid),
+            Text::wideToLocal(session.sid), Text::wideToLocal(session.key));
     std::string reply;
     m_http->Post(HostSettings::load().gatewayUrl(PayTransaction::kFacePath),
-                 Text::localToUtf8(request->body), reply, "json");
+        Text::localToUtf8(request->body), reply, "json");
     qDebug() << "----------------PayMoney post:" << QString::fromStdString(reply);
     qDebug() << "Paramers ====  " << QString::fromStdString(request->body);
 
@@ -391,28 +388,26 @@ void CheckStandWin::OnInputYes()
         clearFields();
         setCardMethodNone();
         showCard(false, CheckoutTexts::requestFailed(m_language),
-                 CheckoutTexts::noOrderLineRequest(m_language),
-                 CheckoutTexts::failureTitle(m_language));
+            CheckoutTexts::noOrderLineRequest(m_language), CheckoutTexts::failureTitle(m_language));
         break;
     case PayTransaction::PayOutcome::Refused:
         clearFields();
         setCardMethodNone();
         showCard(false, QString::fromStdWString(decision.message),
-                 CheckoutTexts::noOrderLineRequest(m_language),
-                 CheckoutTexts::failureTitle(m_language));
+            CheckoutTexts::noOrderLineRequest(m_language), CheckoutTexts::failureTitle(m_language));
         RunLog::write("%s", "OnInputYes m_noteDlg->show()4;");
         break;
     case PayTransaction::PayOutcome::Failed:
         clearFields();
         setCardMethod(m_order.payType);
         showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
-                 CheckoutTexts::failureTitle(m_language));
+            CheckoutTexts::failureTitle(m_language));
         RunLog::write("%s", "OnInputYes m_noteDlg->show()6;");
         break;
     case PayTransaction::PayOutcome::FailedKeepFields:
         setCardMethod(m_order.payType);
         showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
-                 CheckoutTexts::failureTitle(m_language));
+            CheckoutTexts::failureTitle(m_language));
         break;
     case PayTransaction::PayOutcome::Pending:
         clearFields();
@@ -431,8 +426,9 @@ void CheckStandWin::directSuccess(const QString &money)
         playVoice();
     clearFields();
     setCardMethod(m_order.payType);
-    showCard(true, money, CheckoutTexts::orderLine(m_language, QString::fromStdWString(m_order.orderNumber)),
-             CheckoutTexts::successTitle(m_language));
+    showCard(true, money,
+        CheckoutTexts::orderLine(m_language, QString::fromStdWString(m_order.orderNumber)),
+        CheckoutTexts::successTitle(m_language));
     m_order.marker = L"11";
     emit sendMsgToPrinter(m_order.receiptMessage());
     setLastAmount(money);
@@ -464,17 +460,11 @@ void CheckStandWin::startPolling()
         OrderPoller::Callbacks callbacks;
         callbacks.progress = [this](int attempt) { emit sendContinueQuery(attempt); };
         callbacks.paid = [this](const CurrentOrder &polled) {
-            {
-                std::lock_guard<std::mutex> lock(m_polledMutex);
-                m_polledOrder = polled;
-            }
+            setPolledOrder(polled);
             emit sendSuccess();
         };
         callbacks.failed = [this](const CurrentOrder &polled) {
-            {
-                std::lock_guard<std::mutex> lock(m_polledMutex);
-                m_polledOrder = polled;
-            }
+            setPolledOrder(polled);
             emit sendFail();
         };
         callbacks.playVoice = [this] { playVoice(); };
@@ -487,33 +477,37 @@ void CheckStandWin::startPolling()
     });
 }
 
+void CheckStandWin::setPolledOrder(const CurrentOrder &order)
+{
+    std::lock_guard<std::mutex> lock(m_polledMutex);
+    m_polledOrder = order;
+}
+
+CurrentOrder CheckStandWin::polledOrder()
+{
+    std::lock_guard<std::mutex> lock(m_polledMutex);
+    return m_polledOrder;
+}
+
 void CheckStandWin::SuccessNote()
 {
-    CurrentOrder order;
-    {
-        std::lock_guard<std::mutex> lock(m_polledMutex);
-        order = m_polledOrder;
-    }
+    const CurrentOrder order = polledOrder();
     clearFields();
     setCardMethod(order.payType);
     showCard(true, QString::fromStdWString(order.amountB),
-             CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
-             CheckoutTexts::successTitle(m_language));
+        CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
+        CheckoutTexts::successTitle(m_language));
     emit sendMsgToPrinter(order.receiptMessage());
 }
 
 void CheckStandWin::FailNote()
 {
-    CurrentOrder order;
-    {
-        std::lock_guard<std::mutex> lock(m_polledMutex);
-        order = m_polledOrder;
-    }
+    const CurrentOrder order = polledOrder();
     clearFields();
     setCardMethod(order.payType);
     showCard(false, QString::fromStdWString(order.message),
-             CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
-             CheckoutTexts::failureTitle(m_language));
+        CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
+        CheckoutTexts::failureTitle(m_language));
 }
 
 void CheckStandWin::ContinueQuery(int cFlag)

@@ -95,13 +95,16 @@ private:
     void applyTexts();
     void appendKey(const QString &text);
     void clearFields();
-    void showCard(bool success, const QString &message, const QString &orderLine,
-                  const QString &title);
+    void showCard(
+        bool success, const QString &message, const QString &orderLine, const QString &title);
     void setCardMethod(const std::wstring &payType);
     void setCardMethodNone();
     void directSuccess(const QString &money);
     void startPolling();
     void playVoice() const;
+    // The polling thread hands the order it followed over through these.
+    void setPolledOrder(const CurrentOrder &order);
+    CurrentOrder polledOrder();
 
     std::unique_ptr<Ui::CheckStandWin> m_ui;
     collectionWin *m_noteDlg;

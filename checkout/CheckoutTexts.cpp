@@ -1,114 +1,101 @@
 #include "CheckoutTexts.h"
-
-namespace {
-
-QString pick(int language, const char *chinese, const char *english, const char *vietnamese)
-{
-    switch (language) {
-    case 1:
-        return QString::fromUtf8(chinese);
-    case 2:
-        return QString::fromUtf8(english);
-    default:
-        return QString::fromUtf8(vietnamese);
-    }
-}
-
-} // namespace
+#include "Language.h"
 
 namespace CheckoutTexts {
 
 QString failureTitle(int language)
 {
-    return pick(language, "收款失败", "Payment failure", "Nhận tiền thất bại");
+    return Language::pick(language, "收款失败", "Payment failure", "Nhận tiền thất bại");
 }
 
 QString successTitle(int language)
 {
-    return pick(language, "收款成功", "Payment success", "Nhận được thành công");
+    return Language::pick(language, "收款成功", "Payment success", "Nhận được thành công");
 }
 
 QString payModeCaption(int language)
 {
-    return pick(language, "支付方式:", "Mode of payment:", "Phương thức thanh toán:");
+    return Language::pick(language, "支付方式:", "Mode of payment:", "Phương thức thanh toán:");
 }
 
 QString noOrderLine(int language)
 {
-    return pick(language, "订单号:无", "Order Number:Nothing", "Mã đơn hàng：Không có");
+    return Language::pick(language, "订单号:无", "Order Number:Nothing", "Mã đơn hàng：Không có");
 }
 
 QString noOrderLineRequest(int language)
 {
-    return pick(language, "订单号：无", "Order Number:Nothing", "Mã đơn hàng：Không có");
+    return Language::pick(language, "订单号：无", "Order Number:Nothing", "Mã đơn hàng：Không có");
 }
 
 QString orderLine(int language, const QString &orderNumber)
 {
-    return pick(language, "订单号：", "", "Mã đơn hàng：") + orderNumber;
+    return Language::pick(language, "订单号：", "", "Mã đơn hàng：") + orderNumber;
 }
 
 QString payModeNone(int language)
 {
-    return pick(language, "无", "None", "Không có");
+    return Language::pick(language, "无", "None", "Không có");
 }
 
 QString alipay(int language)
 {
-    return pick(language, "支付宝", "alipay", "alipay");
+    return Language::pick(language, "支付宝", "alipay", "alipay");
 }
 
 QString wechat(int language)
 {
-    return pick(language, "微信", "WeChat", "WeChat");
+    return Language::pick(language, "微信", "WeChat", "WeChat");
 }
 
 QString requestFailed(int language)
 {
-    return pick(language, "请求失败,请检查网络！", "The request failed, please check the network!",
-                "Yêu cầu thất bại, xin vui lòng kiểm tra mạng");
+    return Language::pick(language, "请求失败,请检查网络！",
+        "The request failed, please check the network!",
+        "Yêu cầu thất bại, xin vui lòng kiểm tra mạng");
 }
 
 QString amountEmpty(int language)
 {
-    return pick(language, "未输入金额！", "Uninput amount！", "Chưa nhập số tiền");
+    return Language::pick(language, "未输入金额！", "Uninput amount！", "Chưa nhập số tiền");
 }
 
 QString amountBelowMinimum(int language)
 {
-    return pick(language, "最低输入金额为:1000", "The minimum input amount is :1000",
-                "Số tiền tối thiểu là 1000");
+    return Language::pick(language, "最低输入金额为:1000", "The minimum input amount is :1000",
+        "Số tiền tối thiểu là 1000");
 }
 
 QString payCodeEmpty(int language)
 {
-    return pick(language, "未输入付款码！", "No payment code entered!", "Chưa nhập mã thanh toán");
+    return Language::pick(
+        language, "未输入付款码！", "No payment code entered!", "Chưa nhập mã thanh toán");
 }
 
 QString payCodeTooShort(int language)
 {
-    return pick(language, "支付码不少于16位", "Payment code no less than 16 bits",
-                "Mã thanh toán không được ít hơn 16 chữ số");
+    return Language::pick(language, "支付码不少于16位", "Payment code no less than 16 bits",
+        "Mã thanh toán không được ít hơn 16 chữ số");
 }
 
 QString progressText(int language)
 {
-    return pick(language, "正在付款中…", "Payment in progress…", "Đang thanh toán…");
+    return Language::pick(language, "正在付款中…", "Payment in progress…", "Đang thanh toán…");
 }
 
 QString cardMethodValue(int language)
 {
-    return pick(language, "微信", "WeChat", "WeChat");
+    return Language::pick(language, "微信", "WeChat", "WeChat");
 }
 
 QString cardClosingWords(int language)
 {
-    return pick(language, "后自动关闭", "automatic shutdown", "sau tự động đóng");
+    return Language::pick(language, "后自动关闭", "automatic shutdown", "sau tự động đóng");
 }
 
 QString cardButton(int language)
 {
-    return pick(language, "知道啦 ", "I see", "Xác nhận ");
+    return Language::pick(language, "知道啦 ", "I see", "Xác nhận ");
 }
 
 } // namespace CheckoutTexts

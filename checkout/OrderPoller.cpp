@@ -10,8 +10,8 @@
 bool OrderPoller::wait(int milliseconds)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return !m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                            [this] { return m_stop.load(); });
+    return !m_wake.wait_for(
+        lock, std::chrono::milliseconds(milliseconds), [this] { return m_stop.load(); });
 }
 
 void OrderPoller::stop()
@@ -24,7 +24,7 @@ void OrderPoller::stop()
 }
 
 CurrentOrder OrderPoller::run(HttpClient &client, const Target &target, CurrentOrder order,
-                              const Cadence &cadence, const Callbacks &callbacks)
+    const Cadence &cadence, const Callbacks &callbacks)
 {
     const std::string orderNumber = Text::wideToLocal(order.orderNumber);
     for (int attempt = 1; attempt <= cadence.attempts; ++attempt) {

@@ -19,8 +19,8 @@ public:
     struct Cadence
     {
         int attempts = 15;
-        int waits = 5;         // progress updates after the first one of an attempt
-        int waitMs = 510;      // before each of them
+        int waits = 5; // progress updates after the first one of an attempt
+        int waitMs = 510; // before each of them
         int finalWaitMs = 550; // before the next attempt
     };
 
@@ -29,7 +29,7 @@ public:
         std::function<void(int attempt)> progress; // 1..attempts, and -1 at the end
         std::function<void(const CurrentOrder &)> paid; // after the voice, before the end
         std::function<void(const CurrentOrder &)> failed;
-        std::function<void()> playVoice;           // only called when the voice is on
+        std::function<void()> playVoice; // only called when the voice is on
         std::function<void(const std::string &body, const std::string &reply)> exchanged;
     };
 
@@ -43,7 +43,7 @@ public:
 
     // Returns the order as the last answer left it.
     CurrentOrder run(HttpClient &client, const Target &target, CurrentOrder order,
-                     const Cadence &cadence, const Callbacks &callbacks);
+        const Cadence &cadence, const Callbacks &callbacks);
 
     // Thread-safe: the running poll returns at its next step without further callbacks.
     void stop();

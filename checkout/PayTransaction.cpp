@@ -10,36 +10,35 @@
 
 namespace PayTransaction {
 
-std::optional<ValidationFailure> validate(const std::string &amount, const std::string &payCode,
-                                          int language)
+std::optional<ValidationFailure> validate(
+    const std::string &amount, const std::string &payCode, int language)
 {
     if (amount.empty())
-        return ValidationFailure {CheckoutTexts::amountEmpty(language),
-                                  "OnInputYes ui.lineEdit_paycode->hasFocus()"};
+        return ValidationFailure {
+            CheckoutTexts::amountEmpty(language), "OnInputYes ui.lineEdit_paycode->hasFocus()"};
     if (!Amount::toMinorUnits(amount))
-        return ValidationFailure {CheckoutTexts::amountBelowMinimum(language),
-                                  "OnInputYes money.toFloat()<0"};
+        return ValidationFailure {
+            CheckoutTexts::amountBelowMinimum(language), "OnInputYes money.toFloat()<0"};
     if (payCode.empty())
-        return ValidationFailure {CheckoutTexts::payCodeEmpty(language),
-                                  "OnInputYes m_noteDlg->show();"};
+        return ValidationFailure {
+            CheckoutTexts::payCodeEmpty(language), "OnInputYes m_noteDlg->show();"};
     // Characters, not bytes: a code typed with full-width digits is still too short.
     if (Text::fromLocal(payCode).size() <= 15)
-        return ValidationFailure {CheckoutTexts::payCodeTooShort(language),
-                                  "OnInputYes m_noteDlg->show()2;"};
+        return ValidationFailure {
+            CheckoutTexts::payCodeTooShort(language), "OnInputYes m_noteDlg->show()2;"};
     return std::nullopt;
 }
 
 std::optional<Request> payRequest(const std::string &amount, const std::string &payCode,
-                                  const std::string &appid, const std::string &sid,
-                                  const std::string &key)
+    const std::string &appid, const std::string &sid, const std::string &key)
 {
     const std::optional<std::string> total = Amount::toMinorUnits(amount);
     if (!total)
         return std::nullopt;
     Request request;
     request.total = *total;
-    const Fields data {{"store_id", sid}, {"total", *total}, {"nonce_str", kPayNonce},
-                       {"authCode", payCode}};
+    const Fields data {
+        {"store_id", sid}, {"total", *total}, {"nonce_str", kPayNonce}, {"authCode", payCode}};
     request.signString = Text::localToUtf8(Signing::signString(data, key));
     request.sign = Signing::signOf(request.signString);
     request.body = Envelope::build(appid, "auto_pay", request.sign, data);
@@ -47,7 +46,7 @@ std::optional<Request> payRequest(const std::string &amount, const std::string &
 }
 
 Request statusRequest(const std::string &orderNumber, const std::string &nonce,
-                      const std::string &appid, const std::string &key)
+    const std::string &appid, const std::string &key)
 {
     Request request;
     const Fields data {{"out_trade_no", orderNumber}, {"nonce_str", nonce}};
@@ -76,8 +75,8 @@ PayDecision decidePayReply(const std::string &reply, CurrentOrder &order)
     if (reader.read("code", decision.code)) {
         if (decision.code != L"100" && reader.read("msg", decision.message))
             order.message = decision.message;
-        if (reader.read("data.status", status) && reader.read("data.out_trade_no", order.orderNumber)
-            && status == L"1") {
+        if (reader.read("data.status", status)
+            && reader.read("data.out_trade_no", order.orderNumber) && status == L"1") {
             std::wstring transactionId;
             if (reader.read("data.transaction_id", transactionId)
                 && reader.read("data.payType", order.payType)

@@ -24,32 +24,31 @@ struct ValidationFailure
 // Checks, in order: amount empty; amount not a plain decimal of at most two decimals that is
 // 0 or more; payment code empty; payment code of 15 characters or fewer. `amount` is the
 // field's text with its commas already removed.
-std::optional<ValidationFailure> validate(const std::string &amount, const std::string &payCode,
-                                          int language);
+std::optional<ValidationFailure> validate(
+    const std::string &amount, const std::string &payCode, int language);
 
 struct Request
 {
-    std::string total;      // minor units, exact
+    std::string total; // minor units, exact
     std::string signString; // as hashed
     std::string sign;
-    std::string body;       // the envelope, ready to post
+    std::string body; // the envelope, ready to post
 };
 
 // The "auto_pay" request; nullopt when the amount is not a plain decimal.
 std::optional<Request> payRequest(const std::string &amount, const std::string &payCode,
-                                  const std::string &appid, const std::string &sid,
-                                  const std::string &key);
+    const std::string &appid, const std::string &sid, const std::string &key);
 // The "auto_orderQuery" request for one attempt, with its own nonce.
 Request statusRequest(const std::string &orderNumber, const std::string &nonce,
-                      const std::string &appid, const std::string &key);
+    const std::string &appid, const std::string &key);
 
 enum class PayOutcome {
-    RequestFailed,    // no answer, or one that is not JSON
-    Refused,          // "code" other than "100": the answer's msg is the message
-    Failed,           // status "0" or "支付失败"
+    RequestFailed, // no answer, or one that is not JSON
+    Refused, // "code" other than "100": the answer's msg is the message
+    Failed, // status "0" or "支付失败"
     FailedKeepFields, // status "4": failure card, the fields keep their texts
-    Pending,          // status "3": poll the order
-    Paid,             // any other status, a missing one included
+    Pending, // status "3": poll the order
+    Paid, // any other status, a missing one included
 };
 
 struct PayDecision

@@ -22,10 +22,7 @@ PayingWin::PayingWin(QWidget *parent)
     m_dotLabels = {m_ui->label_3, m_ui->label_4, m_ui->label_5, m_ui->label_6, m_ui->label_7};
     setDots({});
 
-    m_designSize = size();
-    const QList<QWidget *> children = findChildren<QWidget *>();
-    for (QWidget *child : children)
-        m_designGeometry.insert(child, child->geometry());
+    m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 }
 
@@ -51,8 +48,5 @@ std::array<bool, 5> PayingWin::dots() const
 void PayingWin::resizeWinodw()
 {
     // Start from the design each time, so a second call does not scale twice.
-    resize(m_designSize);
-    for (auto it = m_designGeometry.cbegin(); it != m_designGeometry.cend(); ++it)
-        it.key()->setGeometry(it.value());
-    WindowScaling::scaleWidgetTree(this, WindowScaling::current());
+    m_design->applyScaled(WindowScaling::current());
 }

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QHash>
-#include <QRect>
-#include <QSize>
 #include <QWidget>
 
 #include <array>
 #include <memory>
 
 class QLabel;
+
+class DesignGeometry;
 
 namespace Ui {
 class PayingWin;
@@ -38,6 +37,5 @@ private:
     std::unique_ptr<Ui::PayingWin> m_ui;
     std::array<QLabel *, 5> m_dotLabels {};
     std::array<bool, 5> m_lit {};
-    QSize m_designSize;
-    QHash<QWidget *, QRect> m_designGeometry;
+    std::unique_ptr<DesignGeometry> m_design;
 };

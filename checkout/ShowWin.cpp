@@ -30,8 +30,9 @@ ShowWin::ShowWin(QWidget *parent)
     , m_ui(std::make_unique<Ui::ShowWin>())
 {
     m_ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
-                   | Qt::WindowStaysOnTopHint);
+        | Qt::WindowStaysOnTopHint);
     setWindowOpacity(0.7);
     setStyleSheet(QStringLiteral("#ShowWin { background-color: white; }"));
     m_ui->pushButton_showwindow->setStyleSheet(
@@ -50,25 +51,25 @@ ShowWin::ShowWin(QWidget *parent)
 
     m_payWin = std::make_unique<PayWin>();
     m_payWin->setFloatingIcon(this);
-    m_payWin->move((screen.width() - m_payWin->width()) / 4,
-                   (screen.height() - m_payWin->height()) / 2);
+    m_payWin->move(
+        (screen.width() - m_payWin->width()) / 4, (screen.height() - m_payWin->height()) / 2);
     m_payWin->show();
     m_ui->pushButton_getmoney->setText(QStringLiteral("0"));
 
     const ConfigStore store;
     if (store.exists()) {
-        m_multiWindowShow = store.readInt(QStringLiteral("MULTIWINDOW_SHOW"),
-                                          QStringLiteral("multiwindow_show"));
-        m_suspendWindowShow = store.readInt(QStringLiteral("SUSPENDWINDOW_SHOW"),
-                                            QStringLiteral("suspendwindow_show"));
-        m_collectMethod = store.readString(QStringLiteral("COLLECTMETHOD"),
-                                           QStringLiteral("collectmethod"));
+        m_multiWindowShow
+            = store.readInt(QStringLiteral("MULTIWINDOW_SHOW"), QStringLiteral("multiwindow_show"));
+        m_suspendWindowShow = store.readInt(
+            QStringLiteral("SUSPENDWINDOW_SHOW"), QStringLiteral("suspendwindow_show"));
+        m_collectMethod
+            = store.readString(QStringLiteral("COLLECTMETHOD"), QStringLiteral("collectmethod"));
     }
 
     CheckStandWin *checkout = m_payWin->checkStandWin();
     connect(this, &ShowWin::sendDataToCheckStand, checkout, &CheckStandWin::receiveDataFromShowWin);
     connect(this, &ShowWin::sendDataToCheckStand, m_payWin->singleWin(),
-            &SingleWin::receiveDataFromShowWin);
+        &SingleWin::receiveDataFromShowWin);
     connect(this, &ShowWin::sendShowWindow, this, &ShowWin::receiveShowWindow);
     connect(m_ui->pushButton_showwindow, &QPushButton::clicked, this, &ShowWin::OnShowPayWindow);
     connect(checkout, &CheckStandWin::sendMoneyToShowWin, this, &ShowWin::receiveDataFromStand);
@@ -108,8 +109,8 @@ void ShowWin::OnShowPayWindow()
         SingleWin *single = m_payWin->singleWin();
         single->setFocus(Qt::OtherFocusReason);
         single->showNormal();
-        single->move((screen.width() - single->width()) / 4,
-                     (screen.height() - single->height()) / 2);
+        single->move(
+            (screen.width() - single->width()) / 4, (screen.height() - single->height()) / 2);
         return;
     }
     m_payWin->onShowPayWin();

@@ -37,10 +37,7 @@ collectionWin::collectionWin(QWidget *parent)
     connect(m_ui->pushButton_3, &QPushButton::clicked, this, &collectionWin::hideThis);
     m_ui->pushButton_3->hide();
 
-    m_designSize = size();
-    const QList<QWidget *> children = findChildren<QWidget *>();
-    for (QWidget *child : children)
-        m_designGeometry.insert(child, child->geometry());
+    m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 }
 
@@ -113,10 +110,7 @@ void collectionWin::hideThis()
 void collectionWin::resizeWinodw()
 {
     // Start from the design each time, so a second call does not scale twice.
-    resize(m_designSize);
-    for (auto it = m_designGeometry.cbegin(); it != m_designGeometry.cend(); ++it)
-        it.key()->setGeometry(it.value());
-    WindowScaling::scaleWidgetTree(this, WindowScaling::current());
+    m_design->applyScaled(WindowScaling::current());
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), 8, 8);
     setMask(QRegion(shape.toFillPolygon().toPolygon()));

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QHash>
-#include <QRect>
-#include <QSize>
 #include <QWidget>
 
 #include <memory>
+
+class DesignGeometry;
 
 namespace Ui {
 class collectionWin;
@@ -50,6 +49,5 @@ private:
 
     std::unique_ptr<Ui::collectionWin> m_ui;
     bool m_success = true;
-    QSize m_designSize;
-    QHash<QWidget *, QRect> m_designGeometry;
+    std::unique_ptr<DesignGeometry> m_design;
 };

@@ -32,7 +32,8 @@ std::optional<std::string> toMinorUnits(const std::string &decimalText)
             return std::nullopt;
     }
     decimals.resize(2, '0');
-    const long long minor = std::stoll(decimalText.substr(0, integerEnd)) * 100 + std::stoll(decimals);
+    const long long minor
+        = std::stoll(decimalText.substr(0, integerEnd)) * 100 + std::stoll(decimals);
     return std::to_string(minor);
 }
 
@@ -40,7 +41,8 @@ std::optional<long long> parseMinorUnits(const std::string &minorText)
 {
     const std::size_t start = !minorText.empty() && minorText[0] == '-' ? 1 : 0;
     const std::size_t digits = minorText.size() - start;
-    if (digits == 0 || digits > kMaxIntegerDigits + 2 || !allDigits(minorText, start, minorText.size()))
+    if (digits == 0 || digits > kMaxIntegerDigits + 2
+        || !allDigits(minorText, start, minorText.size()))
         return std::nullopt;
     return std::stoll(minorText);
 }

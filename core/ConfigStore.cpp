@@ -65,13 +65,11 @@ int clampToInt(long long value)
 
 ConfigStore::ConfigStore()
     : m_path(defaultPath())
-{
-}
+{ }
 
 ConfigStore::ConfigStore(QString path)
     : m_path(std::move(path))
-{
-}
+{ }
 
 QString ConfigStore::defaultPath()
 {
@@ -95,8 +93,8 @@ bool ConfigStore::createEmpty() const
     return true;
 }
 
-QString ConfigStore::readString(const QString &section, const QString &key,
-                                const QString &defaultValue) const
+QString ConfigStore::readString(
+    const QString &section, const QString &key, const QString &defaultValue) const
 {
     QString value = load(m_path).value(section, key).value_or(defaultValue);
     if (value.size() > kWideReadLimit) {
@@ -113,8 +111,8 @@ int ConfigStore::readInt(const QString &section, const QString &key) const
     return clampToInt(leadingInteger(readString(section, key)).value_or(0));
 }
 
-std::string ConfigStore::readStringA(const QString &section, const QString &key,
-                                     const std::string &defaultValue) const
+std::string ConfigStore::readStringA(
+    const QString &section, const QString &key, const std::string &defaultValue) const
 {
     const std::optional<QString> value = load(m_path).value(section, key);
     std::string bytes = value ? Text::toLocal(*value) : defaultValue;
@@ -131,8 +129,8 @@ int ConfigStore::readIntA(const QString &section, const QString &key, int defaul
     return clampToInt(leadingInteger(*value).value_or(0));
 }
 
-bool ConfigStore::writeString(const QString &section, const QString &key,
-                              const QString &value) const
+bool ConfigStore::writeString(
+    const QString &section, const QString &key, const QString &value) const
 {
     if (!exists() && !createEmpty())
         return false;
@@ -148,8 +146,8 @@ bool ConfigStore::writeString(const QString &section, const QString &key,
     return file.commit();
 }
 
-bool ConfigStore::writeStringA(const QString &section, const QString &key,
-                               const std::string &value) const
+bool ConfigStore::writeStringA(
+    const QString &section, const QString &key, const std::string &value) const
 {
     return writeString(section, key, Text::fromLocal(value));
 }

@@ -22,14 +22,14 @@ public:
     bool createEmpty() const;
 
     // Wide-character read: at most 259 characters, `defaultValue` when the key is missing.
-    QString readString(const QString &section, const QString &key,
-                       const QString &defaultValue = QString()) const;
+    QString readString(
+        const QString &section, const QString &key, const QString &defaultValue = QString()) const;
     // readString read as an integer the way _wtoi does: leading blanks, an optional sign,
     // digits up to the first non-digit; 0 when there are none.
     int readInt(const QString &section, const QString &key) const;
     // 8-bit read in the local code page into a 60-byte buffer: at most 59 bytes.
-    std::string readStringA(const QString &section, const QString &key,
-                            const std::string &defaultValue) const;
+    std::string readStringA(
+        const QString &section, const QString &key, const std::string &defaultValue) const;
     // Integer read of the 8-bit functions: `defaultValue` when the key is missing,
     // the leading digits otherwise, 0 for text without digits.
     int readIntA(const QString &section, const QString &key, int defaultValue) const;

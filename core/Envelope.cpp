@@ -61,7 +61,7 @@ std::string jsonObject(const Fields &fields)
 }
 
 std::string build(const std::string &appid, const std::string &method, const std::string &sign,
-                  const Fields &data)
+    const Fields &data)
 {
     std::string text = "{\"appid\":\"" + jsonEscape(appid) + "\",\"method\":\"" + jsonEscape(method)
         + "\",\"sign\":\"" + jsonEscape(sign) + "\",\"data\":";
@@ -118,7 +118,7 @@ std::string formDecode(const std::string &value)
         if (c == '+') {
             out += ' ';
         } else if (c == '%' && i + 2 < value.size() && hexValue(value[i + 1]) >= 0
-                   && hexValue(value[i + 2]) >= 0) {
+            && hexValue(value[i + 2]) >= 0) {
             out += static_cast<char>(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2]));
             i += 2;
         } else {

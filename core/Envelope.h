@@ -13,7 +13,7 @@ std::string jsonEscape(const std::string &value);
 std::string jsonObject(const Fields &fields);
 // {"appid":"…","method":"…","sign":"…","data":{…}}
 std::string build(const std::string &appid, const std::string &method, const std::string &sign,
-                  const Fields &data);
+    const Fields &data);
 // name=value&name=value with the values percent-encoded (RFC 3986 unreserved kept).
 std::string formEncode(const Fields &fields);
 // The reverse of formEncode for one value ("+" reads as a blank). nullopt-free: bad escapes

@@ -24,8 +24,8 @@ HostSettings HostSettings::load(const ConfigStore &store)
     settings.gatewayHost = baseUrl(store, "GATEWAY_HOST", "gateway_host");
     settings.tradeHost = baseUrl(store, "TRADE_HOST", "trade_host");
     settings.upgradeHost = baseUrl(store, "UPGRADE_HOST", "upgrade_host");
-    settings.caBundle = Text::toLocal(
-        store.readString(QStringLiteral("CA_BUNDLE"), QStringLiteral("ca_bundle")));
+    settings.caBundle
+        = Text::toLocal(store.readString(QStringLiteral("CA_BUNDLE"), QStringLiteral("ca_bundle")));
     return settings;
 }
 

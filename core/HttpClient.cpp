@@ -28,8 +28,7 @@ constexpr const char *kSystemCaPath = "/etc/ssl/certs";
 
 HttpClient::HttpClient()
     : HttpClient(HostSettings::load().caBundle)
-{
-}
+{ }
 
 HttpClient::HttpClient(std::string caBundle)
     : m_caBundle(std::move(caBundle))

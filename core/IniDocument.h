@@ -27,9 +27,9 @@ private:
     {
         enum class Kind { Other, Section, Entry };
         Kind kind = Kind::Other;
-        QString name;  // section or key name as written
+        QString name; // section or key name as written
         QString value; // entry value, trimmed
-        QString raw;   // the original line, for Other lines
+        QString raw; // the original line, for Other lines
     };
 
     int findSection(const QString &section) const;

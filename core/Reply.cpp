@@ -10,8 +10,7 @@ namespace pt = boost::property_tree;
 
 ReplyReader::ReplyReader(const pt::ptree &node)
     : m_node(&node)
-{
-}
+{ }
 
 bool ReplyReader::read(const char *path, std::string &utf8)
 {

@@ -35,7 +35,7 @@ int writeLine(const char *fileName, const char *trailer, const std::string &mess
     localtime_r(&now, &local);
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d   ", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+        local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     const std::string line = stamp + message + trailer;
 
     std::lock_guard<std::mutex> lock(logMutex());

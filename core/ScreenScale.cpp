@@ -2,8 +2,7 @@
 
 ScreenScale::ScreenScale(QSize screen)
     : m_screen(screen)
-{
-}
+{ }
 
 int ScreenScale::x(int designValue) const
 {
@@ -16,8 +15,8 @@ int ScreenScale::y(int designValue) const
 {
     if (!active())
         return designValue;
-    return static_cast<int>(static_cast<long long>(designValue) * m_screen.height()
-                            / kDesignHeight);
+    return static_cast<int>(
+        static_cast<long long>(designValue) * m_screen.height() / kDesignHeight);
 }
 
 QSize ScreenScale::size(QSize design) const

@@ -70,9 +70,9 @@ bool LoginSettings::save(const ConfigStore &store)
     write(store, "USERNAME", "username", Text::fromLocal(username));
     write(store, "PASSWORD", "password", Text::fromLocal(password));
     write(store, "CODEHEAD", "codeHead",
-          codeHead.empty() ? QStringLiteral(";") : Text::fromLocal(codeHead));
+        codeHead.empty() ? QStringLiteral(";") : Text::fromLocal(codeHead));
     write(store, "CODEEND", "codeEnd",
-          codeEnd.empty() ? QStringLiteral("[") : Text::fromLocal(codeEnd));
+        codeEnd.empty() ? QStringLiteral("[") : Text::fromLocal(codeEnd));
     write(store, "LANGUAGE", "language", language);
     write(store, "DOWNLOAD", "download", download);
     write(store, "NOTE", "note", note);
@@ -107,13 +107,13 @@ ParamSettings ParamSettings::load(const ConfigStore &store)
     settings.receiptHotkeyAlt = readInt(store, "RECEIPT_HOTKEY_ALT", "receipt_hotkey_alt");
     takeHotkey(settings.reportHotkey, readInt(store, "REPORT_HOTKEY", "report_hotkey"));
     settings.reportHotkeyAlt = readInt(store, "REPORT_HOTKEY_ALT", "report_hotkey_alt");
-    settings.cashSoftware = store.readString(QStringLiteral("CASH_SOFTWARE"),
-                                             QStringLiteral("cash_software"));
+    settings.cashSoftware
+        = store.readString(QStringLiteral("CASH_SOFTWARE"), QStringLiteral("cash_software"));
     settings.suspendWindowShow = readInt(store, "SUSPENDWINDOW_SHOW", "suspendwindow_show");
     settings.multiWindowShow = readInt(store, "MULTIWINDOW_SHOW", "multiwindow_show");
     settings.printCount = readInt(store, "PRINTCOUNT", "printcount");
-    settings.collectMethod = store.readString(QStringLiteral("COLLECTMETHOD"),
-                                              QStringLiteral("collectmethod"));
+    settings.collectMethod
+        = store.readString(QStringLiteral("COLLECTMETHOD"), QStringLiteral("collectmethod"));
     settings.guestShow = store.readString(QStringLiteral("GUESTSHOW"), QStringLiteral("guestshow"));
     settings.printWidth = readInt(store, "PRINTWIDTH", "printwidth");
     settings.print = readInt(store, "PRINT", "print");

@@ -11,7 +11,7 @@ namespace Signing {
 std::string signString(Fields fields, const std::string &key)
 {
     std::stable_sort(fields.begin(), fields.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+        [](const auto &a, const auto &b) { return a.first < b.first; });
     std::string text;
     for (const auto &[name, value] : fields) {
         if (!text.empty())
@@ -29,7 +29,7 @@ std::string signOf(const std::string &text)
 {
     std::string hex = Md5(text).toString();
     std::transform(hex.begin(), hex.end(), hex.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return hex;
 }
 

@@ -8,8 +8,8 @@ namespace UpgradeCheck {
 
 std::string body(const std::string &nonce)
 {
-    const std::string sign = Signing::sign({{"mark", "0028"}, {"nonce_str", nonce}, {"type", "2"}},
-                                           kAppKey);
+    const std::string sign
+        = Signing::sign({{"mark", "0028"}, {"nonce_str", nonce}, {"type", "2"}}, kAppKey);
     return Envelope::jsonObject(
         {{"type", "2"}, {"nonce_str", nonce}, {"mark", "0028"}, {"sign", sign}});
 }
@@ -22,7 +22,7 @@ std::optional<UpgradeOffer> decodeOffer(const std::string &reply)
     ReplyReader reader = decoded->reader();
     std::string status, message, statusCopy, messageCopy, info, version, url;
     if (!(reader.read("status", status) && reader.read("msg", message)
-          && reader.read("status", statusCopy) && reader.read("msg", messageCopy)))
+            && reader.read("status", statusCopy) && reader.read("msg", messageCopy)))
         return std::nullopt;
     if (status != "1" || statusCopy != "1")
         return std::nullopt;
@@ -37,7 +37,8 @@ std::optional<UpgradeOffer> decodeOffer(const std::string &reply)
 
 QStringList updaterArguments(const UpgradeOffer &offer)
 {
-    const QString line = offer.memo + QLatin1Char(' ') + offer.version + QLatin1Char(' ') + offer.url;
+    const QString line
+        = offer.memo + QLatin1Char(' ') + offer.version + QLatin1Char(' ') + offer.url;
     return line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 

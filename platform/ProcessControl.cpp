@@ -65,8 +65,8 @@ int killAll(const QString &name, int graceMs)
     return targets.size();
 }
 
-bool startDetached(const QString &program, const QStringList &arguments,
-                   const QString &workingDirectory)
+bool startDetached(
+    const QString &program, const QStringList &arguments, const QString &workingDirectory)
 {
     return QProcess::startDetached(program, arguments, workingDirectory);
 }

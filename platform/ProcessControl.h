@@ -13,7 +13,7 @@ bool isRunning(const QString &name);
 // returns the number of processes that were signalled.
 int killAll(const QString &name, int graceMs = 2000);
 // Starts a program detached, in `workingDirectory`. False when it could not be started.
-bool startDetached(const QString &program, const QStringList &arguments,
-                   const QString &workingDirectory);
+bool startDetached(
+    const QString &program, const QStringList &arguments, const QString &workingDirectory);
 
 } // namespace ProcessControl

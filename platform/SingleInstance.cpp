@@ -19,8 +19,7 @@ QString lockDirectory()
 
 SingleInstance::SingleInstance(const QString &name)
     : m_path(lockDirectory() + QLatin1Char('/') + name + QStringLiteral(".lock"))
-{
-}
+{ }
 
 bool SingleInstance::acquire()
 {

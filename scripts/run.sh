@@ -54,10 +54,11 @@ echo "configuration: $config"
 echo "demo merchant: phone 13800000000, password 123456 (payment codes: sandbox/README.md)"
 
 client="$root/build/bin/tallyport"
-if [ ! -x "$client" ]; then
-  echo "the cashier client is not built yet; the sandbox keeps running in the background"
-  exit 0
-fi
+# The application directory holds the voice; the keyboard-hook helper starts from the working
+# directory.
+cp -f "$root/build/bin/pay.wav" "$TALLYPORT_HOME/" 2>/dev/null || true
+ln -sf "$root/build/bin/KeyHook" "$TALLYPORT_HOME/KeyHook"
+cd "$TALLYPORT_HOME"
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$client"

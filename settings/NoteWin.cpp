@@ -55,10 +55,7 @@ NoteWin::NoteWin(QWidget *parent)
 
     m_ui->pushButton_ok->hide();
 
-    m_designSize = size();
-    const QList<QWidget *> children = findChildren<QWidget *>();
-    for (QWidget *child : children)
-        m_designGeometry.insert(child, child->geometry());
+    m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 }
 
@@ -158,8 +155,5 @@ void NoteWin::handleTimeout()
 void NoteWin::resizeWinodw()
 {
     // Start from the designed geometry each time, so a second call does not scale twice.
-    resize(m_designSize);
-    for (auto it = m_designGeometry.cbegin(); it != m_designGeometry.cend(); ++it)
-        it.key()->setGeometry(it.value());
-    WindowScaling::scaleWidgetTree(this, WindowScaling::current());
+    m_design->applyScaled(WindowScaling::current());
 }

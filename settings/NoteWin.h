@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QHash>
-#include <QRect>
 #include <QWidget>
 
 #include <memory>
 
 class QTimer;
+
+class DesignGeometry;
 
 namespace Ui {
 class NoteWin;
@@ -52,6 +52,5 @@ private:
     std::unique_ptr<Ui::NoteWin> m_ui;
     QTimer *m_timer = nullptr;
     int m_mode = 0;
-    QSize m_designSize;
-    QHash<QWidget *, QRect> m_designGeometry;
+    std::unique_ptr<DesignGeometry> m_design;
 };

@@ -21,10 +21,10 @@ struct LogoutTexts
 const LogoutTexts &logoutTexts(int language)
 {
     static const LogoutTexts chinese {"退出提示", "       是否退出当前账号?", "确定", "取消"};
-    static const LogoutTexts english {"Exit the prompt", "Do you want to exit your\ncurrent account?",
-                                      "yes", "no"};
-    static const LogoutTexts vietnamese {"Thông báo đăng xuất", "Thoát khỏi tài khoản hiện tại?",
-                                         "Xác nhận", "Hủy"};
+    static const LogoutTexts english {
+        "Exit the prompt", "Do you want to exit your\ncurrent account?", "yes", "no"};
+    static const LogoutTexts vietnamese {
+        "Thông báo đăng xuất", "Thoát khỏi tài khoản hiện tại?", "Xác nhận", "Hủy"};
     return language == 1 ? chinese : language == 2 ? english : vietnamese;
 }
 
@@ -37,6 +37,7 @@ ParamSettingWin::ParamSettingWin(QWidget *parent)
     , m_language(kLanguageChinese)
 {
     m_ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     setStyleSheet(QStringLiteral(
         "#ParamSettingWin { background-color: white; }"
@@ -44,7 +45,8 @@ ParamSettingWin::ParamSettingWin(QWidget *parent)
         "QLabel { color: rgb(102,102,102); }"
         "#pushButton_yes { background-color: rgb(0,188,204); color: white; border-radius: 4px; }"
         "#pushButton_no { background-color: rgb(39,162,240); color: white; border-radius: 4px; }"
-        "#pushButton_tczh { background-color: rgb(242,175,37); color: white; border-radius: 4px; }"));
+        "#pushButton_tczh { background-color: rgb(242,175,37); color: white; border-radius: 4px; "
+        "}"));
 
     m_noteWin->hide();
     connect(m_noteWin, &NoteWin::SendToParamSetting, this, &ParamSettingWin::receiveNote);
@@ -65,9 +67,8 @@ void ParamSettingWin::setClerkTel(const std::string &tel)
 }
 
 void ParamSettingWin::setSessionInfo(const std::wstring &merchantName,
-                                     const std::wstring &storeName,
-                                     const std::wstring &storeManager,
-                                     const std::wstring &managerPhone)
+    const std::wstring &storeName, const std::wstring &storeManager,
+    const std::wstring &managerPhone)
 {
     m_merchantName = merchantName;
     m_storeName = storeName;
@@ -101,8 +102,8 @@ void ParamSettingWin::OnExitUser()
     const LogoutTexts &texts = logoutTexts(m_language);
     m_noteWin->setMode(2);
     m_noteWin->setIcon(false);
-    m_noteWin->setTexts(QString::fromUtf8(texts.title), QString::fromUtf8(texts.question),
-                        QString(), false);
+    m_noteWin->setTexts(
+        QString::fromUtf8(texts.title), QString::fromUtf8(texts.question), QString(), false);
     m_noteWin->setYesNoMode(QString::fromUtf8(texts.yes), QString::fromUtf8(texts.no));
     m_noteWin->centreOver(this);
     m_noteWin->show();

@@ -26,7 +26,7 @@ public:
     // Session values copied in by the login window at login.
     void setClerkTel(const std::string &tel);
     void setSessionInfo(const std::wstring &merchantName, const std::wstring &storeName,
-                        const std::wstring &storeManager, const std::wstring &managerPhone);
+        const std::wstring &storeManager, const std::wstring &managerPhone);
 
     NoteWin *noteWin() const { return m_noteWin; }
     // The latest pay-success receipt, in its seven fields.

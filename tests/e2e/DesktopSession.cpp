@@ -23,9 +23,9 @@ bool DesktopSession::start()
 {
     // -displayfd 1: Xvfb picks a free display and prints its number once it accepts clients.
     m_xvfb.start(QStringLiteral("Xvfb"),
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                  QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
-                  QStringLiteral("tcp")});
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+            QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
+            QStringLiteral("tcp")});
     if (!m_xvfb.waitForStarted(5000))
         return false;
     QElapsedTimer clock;
@@ -57,8 +57,8 @@ QProcessEnvironment DesktopSession::clientEnvironment(const QString &home) const
     return environment;
 }
 
-QString DesktopSession::run(const QString &program, const QStringList &arguments,
-                            int timeoutMs) const
+QString DesktopSession::run(
+    const QString &program, const QStringList &arguments, int timeoutMs) const
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -77,15 +77,16 @@ QStringList DesktopSession::visibleWindowSizes(const QString &title) const
 {
     QStringList sizes;
     const QStringList ids = run(QStringLiteral("xdotool"),
-                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+            QLatin1Char('^') + title + QLatin1Char('$')})
                                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &id : ids) {
-        const QString geometry = run(QStringLiteral("xdotool"),
-                                     {QStringLiteral("getwindowgeometry"), id});
+        const QString geometry
+            = run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), id});
         const int at = geometry.indexOf(QLatin1String("Geometry: "));
         if (at >= 0)
-            sizes.append(id + QLatin1Char(' ') + geometry.mid(at + 10).section(QLatin1Char('\n'), 0, 0).trimmed());
+            sizes.append(id + QLatin1Char(' ')
+                + geometry.mid(at + 10).section(QLatin1Char('\n'), 0, 0).trimmed());
     }
     return sizes;
 }
@@ -105,7 +106,7 @@ bool DesktopSession::screenshot(const QString &path) const
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_display);
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral("import"),
-                  {QStringLiteral("-window"), QStringLiteral("root"), path});
+    process.start(
+        QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
     return process.waitForFinished(15000) && process.exitCode() == 0;
 }

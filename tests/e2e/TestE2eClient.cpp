@@ -128,8 +128,8 @@ void TestE2eClient::typedPaymentReachesTheGateway()
     m_desktop.run("xdotool", {"type", "--delay", "30", kPayingCode});
     m_desktop.run("xdotool", {"key", "Return"});
 
-    QTRY_COMPARE_WITH_TIMEOUT(countRequests(m_sandbox, "/api/face", "\"method\":\"auto_pay\""), 1,
-                              20000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        countRequests(m_sandbox, "/api/face", "\"method\":\"auto_pay\""), 1, 20000);
     const QString body = [this] {
         for (const QJsonObject &entry : m_sandbox.journal()) {
             if (entry.value("body").toString().contains("auto_pay"))
@@ -153,7 +153,8 @@ void TestE2eClient::typedPaymentReachesTheGateway()
             const QByteArray text = log.readAll();
             log.close();
             return text.contains("OnInputYes m_stopPay = 0  Kovani\r\n")
-                && text.contains("OnInputYes emit sendMoneyToShowWin(money.toFloat());  Kovani\r\n");
+                && text.contains(
+                    "OnInputYes emit sendMoneyToShowWin(money.toFloat());  Kovani\r\n");
         }(),
         5000);
     // After the success card has counted down, the main window hides.

@@ -95,6 +95,7 @@ private slots:
     void failedStatusAnswerPollsOn_data();
     void failedStatusAnswerPollsOn();
     void confirmWhilePollingIsIgnored();
+    void zeroAmountIsSentAsTotalZero();
     void refusedPayment();
     void networkFailure_data();
     void networkFailure();
@@ -300,6 +301,11 @@ void TestCheckoutPayments::directPayment_data()
                                      << "1000" << 1000.0f << "wx"
                                      << "微信"
                                      << "1000";
+    QTest::newRow("24-digit Alipay")
+        << "7.05" << QStringLiteral("301234567890123456789010") << "705"
+        << "7.05" << 7.05f << "ali"
+        << "支付宝"
+        << "7.05";
     QTest::newRow("one cent") << "0.01" << kAlipayPaid << "1"
                               << "0.01" << 0.01f << "ali"
                               << "支付宝"
@@ -531,6 +537,29 @@ void TestCheckoutPayments::confirmWhilePollingIsIgnored()
     QCOMPARE(field("lineEdit_money")->text(), QStringLiteral("4"));
     QCOMPARE(field("lineEdit_paycode")->text(), kWeChatPaid);
     QVERIFY(m_win->resultCard()->isHidden());
+
+    // The ignored confirm leaves only its first log line.
+    QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLocal8Bit(log.readAll()).split(QStringLiteral("\r\n"));
+    int last = -1;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).contains(QLatin1String("OnInputYes")))
+            last = i;
+    }
+    QVERIFY(last >= 0);
+    QVERIFY2(lines.at(last).contains(QLatin1String("OnInputYes m_stopPay = 1")),
+        qPrintable(lines.at(last)));
+}
+
+void TestCheckoutPayments::zeroAmountIsSentAsTotalZero()
+{
+    enter(QStringLiteral("0"), kWeChatPaid);
+    m_win->OnInputYes();
+    QTRY_VERIFY_WITH_TIMEOUT(m_win->resultCard()->isVisible(), kOutcomeMs);
+    QCOMPARE(
+        faceRequests(QStringLiteral("auto_pay")).last().value(QStringLiteral("body")).toString(),
+        expectedPayBody(QStringLiteral("0"), kWeChatPaid));
 }
 
 void TestCheckoutPayments::refusedPayment()

@@ -151,9 +151,9 @@ void TestHttpClient::jsonHeaderOnlyForKindJson()
     QFETCH(bool, jsonHeader);
     HttpClient client(m_sandbox.caPath().toStdString());
     std::string reply;
-    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply,
-                         kind.toStdString()),
-             200);
+    QCOMPARE(
+        client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, kind.toStdString()),
+        200);
     const QJsonObject entry = lastJournalEntry(m_sandbox);
     QCOMPARE(headerValue(entry, "Content-Type") == QLatin1String("application/json"), jsonHeader);
     QCOMPARE(headerValue(entry, "User-Agent"), QString::fromLatin1(HttpClient::kUserAgent));
@@ -162,7 +162,7 @@ void TestHttpClient::jsonHeaderOnlyForKindJson()
 void TestHttpClient::unknownCertificateAuthorityIsRefused()
 {
     // Without the sandbox CA the self-made certificate is not trusted.
-    HttpClient client{std::string()};
+    HttpClient client {std::string()};
     std::string reply;
     const int entriesBefore = m_sandbox.journal().size();
     QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
@@ -212,8 +212,8 @@ void TestHttpClient::closedPortFails()
     HttpClient client(m_sandbox.caPath().toStdString());
     std::string reply;
     QCOMPARE(client.Post("https://127.0.0.1:" + std::to_string(port) + "/api/login", loginBody(),
-                         reply, "json"),
-             -1);
+                 reply, "json"),
+        -1);
     QVERIFY(reply.empty());
 }
 
@@ -231,7 +231,7 @@ void TestHttpClient::signedLoginThenPay()
     QVERIFY(session.read("data.sid", sid));
 
     const Fields data {{"store_id", sid}, {"total", "1250"}, {"nonce_str", "7c4e19a0d2f6b"},
-                       {"authCode", kPayingWeChatCode}};
+        {"authCode", kPayingWeChatCode}};
     const std::string body = Envelope::build(appid, "auto_pay", Signing::sign(data, key), data);
     reply.clear();
     QCOMPARE(client.Post(m_sandbox.url("/api/face"), body, reply, "json"), 200);
@@ -251,12 +251,12 @@ void TestHttpClient::signedLoginThenPay()
 
     // The same request with a sign over another amount is refused and stores nothing.
     const Fields forged {{"store_id", sid}, {"total", "999"}, {"nonce_str", "7c4e19a0d2f6b"},
-                         {"authCode", kPayingWeChatCode}};
+        {"authCode", kPayingWeChatCode}};
     reply.clear();
-    QCOMPARE(client.Post(m_sandbox.url("/api/face"),
-                         Envelope::build(appid, "auto_pay", Signing::sign(data, key), forged),
-                         reply, "json"),
-             200);
+    QCOMPARE(
+        client.Post(m_sandbox.url("/api/face"),
+            Envelope::build(appid, "auto_pay", Signing::sign(data, key), forged), reply, "json"),
+        200);
     std::optional<Reply> refused = Reply::parse(reply);
     QVERIFY(refused);
     code.clear();

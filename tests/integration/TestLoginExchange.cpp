@@ -29,13 +29,14 @@ QStringList loginLogMessages(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QStringList messages;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"),
-                                                                      Qt::SkipEmptyParts);
+    const QStringList lines
+        = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     const QRegularExpression format(
         QStringLiteral(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}   (.*)  tallyport$)"));
     for (const QString &line : lines) {
         const QRegularExpressionMatch match = format.match(line);
-        messages.append(match.hasMatch() ? match.captured(1) : QStringLiteral("<malformed> ") + line);
+        messages.append(
+            match.hasMatch() ? match.captured(1) : QStringLiteral("<malformed> ") + line);
     }
     return messages;
 }
@@ -104,15 +105,16 @@ void TestLoginExchange::demoAccountLogsIn()
     QCOMPARE(journal.size(), before + 1);
     QCOMPARE(journal.last().value("path").toString(), QStringLiteral("/api/login"));
     QCOMPARE(journal.last().value("body").toString(),
-             QStringLiteral(R"({"type":"1","terminal":"2","tel":"13800000000","pass":"%1"})")
-                 .arg(expectedProof("123456")));
+        QStringLiteral(R"({"type":"1","terminal":"2","tel":"13800000000","pass":"%1"})")
+            .arg(expectedProof("123456")));
 
-    const QStringList messages = loginLogMessages(m_home->filePath(QStringLiteral("RecordRun.log")));
+    const QStringList messages
+        = loginLogMessages(m_home->filePath(QStringLiteral("RecordRun.log")));
     const QString masked = QString::fromStdString(LoginRequest::maskedBody("13800000000"));
     QCOMPARE(messages,
-             QStringList({QStringLiteral("点击登录======================="),
-                          QStringLiteral("登录请求参数：===========================    ") + masked,
-                          QStringLiteral("登录成功===========================")}));
+        QStringList({QStringLiteral("点击登录======================="),
+            QStringLiteral("登录请求参数：===========================    ") + masked,
+            QStringLiteral("登录成功===========================")}));
     // The proof itself never reaches the log.
     QVERIFY(!messages.join(QLatin1Char('\n')).contains(expectedProof("123456")));
 }
@@ -125,7 +127,8 @@ void TestLoginExchange::wrongPasswordIsRefused()
     QVERIFY(window->isVisible());
     QCOMPARE(window->session().code.empty(), false);
     QVERIFY(window->session().code != L"100");
-    const QStringList messages = loginLogMessages(m_home->filePath(QStringLiteral("RecordRun.log")));
+    const QStringList messages
+        = loginLogMessages(m_home->filePath(QStringLiteral("RecordRun.log")));
     QCOMPARE(messages.size(), 3);
     QCOMPARE(messages.last(), QStringLiteral("登录失败================"));
 }

@@ -53,6 +53,8 @@ private slots:
     void enterWithoutAmountDoesNothing_data();
     void enterWithoutAmountDoesNothing();
     void enterWithBothConfirms();
+    void acceptedConfirmGoesToTheGateway_data();
+    void acceptedConfirmGoesToTheGateway();
 
     void typingIsLimitedByTheValidators_data();
     void typingIsLimitedByTheValidators();
@@ -67,6 +69,7 @@ private slots:
     void refusedConfirmShowsTheFailureCard_data();
     void refusedConfirmShowsTheFailureCard();
 
+    void cardShownDuringACountdownKeepsTheCount();
     void progressAnimation();
 
     void chineseTexts();
@@ -320,6 +323,37 @@ void TestCheckStandWin::enterWithBothConfirms()
     QCOMPARE(printed.count(), 0);
 }
 
+void TestCheckStandWin::acceptedConfirmGoesToTheGateway_data()
+{
+    QTest::addColumn<QString>("money");
+    QTest::addColumn<QString>("payCode");
+    QTest::newRow("16-digit code") << "12.5"
+                                   << "2512345678901230";
+    QTest::newRow("24-digit code") << "12.5"
+                                   << "251234567890123456789010";
+    QTest::newRow("amount 0") << "0" << kPayCode;
+    QTest::newRow("amount ending in a point") << "12." << kPayCode;
+    QTest::newRow("thousands comma") << "1,000" << kPayCode;
+}
+
+void TestCheckStandWin::acceptedConfirmGoesToTheGateway()
+{
+    // Past validation the request fails here (no gateway): the request-failed card, with all
+    // fields cleared, shows that validation let it through.
+    QFETCH(QString, money);
+    QFETCH(QString, payCode);
+    field("lineEdit_money")->setText(money);
+    field("lineEdit_paycode")->setText(payCode);
+
+    m_win->OnInputYes();
+
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 15000);
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("请求失败,请检查网络！"));
+    QCOMPARE(field("lineEdit_money")->text(), QString());
+    QCOMPARE(field("lineEdit_paycode")->text(), QString());
+}
+
 void TestCheckStandWin::typingIsLimitedByTheValidators_data()
 {
     QTest::addColumn<QString>("field");
@@ -460,6 +494,8 @@ void TestCheckStandWin::refusedConfirmShowsTheFailureCard_data()
     QTest::newRow("payment code of 15 digits") << "12.5"
                                                << "134567890123456"
                                                << "支付码不少于16位";
+    // The keypad can produce what the validator would refuse; confirm refuses it.
+    QTest::newRow("amount with three decimals") << "1.234" << kPayCode << "最低输入金额为:1000";
 }
 
 void TestCheckStandWin::refusedConfirmShowsTheFailureCard()
@@ -494,6 +530,24 @@ void TestCheckStandWin::refusedConfirmShowsTheFailureCard()
             pageTopLeft.y() + (m_win->height() - card->height()) / 2));
 
     QTRY_COMPARE_WITH_TIMEOUT(cardText(card, "label_sj"), QStringLiteral("2s"), kCardTickMs);
+    QTRY_COMPARE_WITH_TIMEOUT(cardText(card, "label_sj"), QStringLiteral("1s"), kCardTickMs);
+    QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kCardTickMs);
+    QVERIFY(m_main->isVisible());
+}
+
+void TestCheckStandWin::cardShownDuringACountdownKeepsTheCount()
+{
+    field("lineEdit_money")->setText(QStringLiteral("12.5"));
+    m_win->OnInputYes(); // no payment code
+    collectionWin *card = m_win->resultCard();
+    QVERIFY(card->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(cardText(card, "label_sj"), QStringLiteral("2s"), kCardTickMs);
+
+    field("lineEdit_money")->clear();
+    m_win->OnInputYes(); // no amount
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("未输入金额！"));
+    QCOMPARE(cardText(card, "label_sj"), QStringLiteral("3s"));
+    // The timer starts again but the count goes on: "1s" comes next, then the card closes.
     QTRY_COMPARE_WITH_TIMEOUT(cardText(card, "label_sj"), QStringLiteral("1s"), kCardTickMs);
     QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kCardTickMs);
     QVERIFY(m_main->isVisible());
@@ -569,6 +623,7 @@ void TestCheckStandWin::chineseTexts()
     QCOMPARE(field("lineEdit_paycode")->placeholderText(), QStringLiteral(" 付款码"));
     QCOMPARE(field("lineEdit_note")->placeholderText(), QString());
     QCOMPARE(m_win->windowTitle(), QStringLiteral("CheckStandWin"));
+    QVERIFY(m_win->windowFlags().testFlag(Qt::FramelessWindowHint));
 
     QVERIFY(m_win->findChild<QLabel *>(QStringLiteral("label_2"))->isHidden());
     QVERIFY(field("lineEdit_note")->isHidden());

@@ -305,10 +305,11 @@ void TestTallyport::loginFillsTheSessionAndTheWindows()
     QCOMPARE(payWin->currentItem(), PayWin::Checkout);
     QCOMPARE(payWin->checkStandWin()->clerkTel(), std::string("13800000000"));
     QCOMPARE(CheckStandWin::instance(), payWin->checkStandWin());
-    const QLineEdit *account =
-        payWin->paramSettingWin()->findChild<QLineEdit *>(QStringLiteral("lineEdit_username"));
+    const QLineEdit *account
+        = payWin->paramSettingWin()->findChild<QLineEdit *>(QStringLiteral("lineEdit_username"));
     QCOMPARE(account->text(), QStringLiteral(" 13800000000"));
-    const QLabel *merchant = payWin->paramSettingWin()->findChild<QLabel *>(QStringLiteral("label_shmc"));
+    const QLabel *merchant
+        = payWin->paramSettingWin()->findChild<QLabel *>(QStringLiteral("label_shmc"));
     QCOMPARE(merchant->text(), QString::fromStdWString(session.mchName));
     QVERIFY(window->trayIcon()->isVisible());
     // The floating icon shows after login when the settings ask for it.

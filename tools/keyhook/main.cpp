@@ -71,7 +71,7 @@ int main(int argc, char *argv[])
     KeyHookServer server;
     if (!server.listen(static_cast<quint16>(parser.value(portOption).toUInt()))) {
         std::fprintf(stderr, "KeyHook: cannot listen on 127.0.0.1:%s\n",
-                     qPrintable(parser.value(portOption)));
+            qPrintable(parser.value(portOption)));
         return 1;
     }
     std::printf("KeyHook listening on 127.0.0.1:%u\n", server.port());
