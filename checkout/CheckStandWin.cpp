@@ -451,30 +451,34 @@ void CheckStandWin::startPolling()
     target.key = Text::wideToLocal(session.key);
     target.voice = m_settings.download == 1;
 
-    std::shared_ptr<OrderPoller> poller = m_poller;
-    const CurrentOrder order = m_order;
-    const OrderPoller::Cadence cadence = m_cadence;
-    const std::string caBundle = hosts.caBundle;
-    m_pollThread = std::thread([this, poller, target, order, cadence, caBundle] {
-        HttpClient client(caBundle);
-        OrderPoller::Callbacks callbacks;
-        callbacks.progress = [this](int attempt) { emit sendContinueQuery(attempt); };
-        callbacks.paid = [this](const CurrentOrder &polled) {
-            setPolledOrder(polled);
-            emit sendSuccess();
-        };
-        callbacks.failed = [this](const CurrentOrder &polled) {
-            setPolledOrder(polled);
-            emit sendFail();
-        };
-        callbacks.playVoice = [this] { playVoice(); };
-        callbacks.exchanged = [](const std::string &body, const std::string &reply) {
-            qDebug() << "----------------Query By Odrer post:" << QString::fromStdString(reply);
-            qDebug() << "QUERY Order ====  " << QString::fromStdString(body);
-        };
-        poller->run(client, target, order, cadence, callbacks);
-        m_stopPay = 0;
-    });
+    m_pollThread = std::thread(&CheckStandWin::QueryOrderThread, this, m_poller, target, m_order,
+        m_cadence, hosts.caBundle);
+}
+
+// The polling thread: follows the pending order and hands every step to the window's thread
+// through the queued signals; it touches no widget.
+void CheckStandWin::QueryOrderThread(std::shared_ptr<OrderPoller> poller,
+    OrderPoller::Target target, CurrentOrder order, OrderPoller::Cadence cadence,
+    std::string caBundle)
+{
+    HttpClient client(caBundle);
+    OrderPoller::Callbacks callbacks;
+    callbacks.progress = [this](int attempt) { emit sendContinueQuery(attempt); };
+    callbacks.paid = [this](const CurrentOrder &polled) {
+        setPolledOrder(polled);
+        emit sendSuccess();
+    };
+    callbacks.failed = [this](const CurrentOrder &polled) {
+        setPolledOrder(polled);
+        emit sendFail();
+    };
+    callbacks.playVoice = [this] { playVoice(); };
+    callbacks.exchanged = [](const std::string &body, const std::string &reply) {
+        qDebug() << "----------------Query By Odrer post:" << QString::fromStdString(reply);
+        qDebug() << "QUERY Order ====  " << QString::fromStdString(body);
+    };
+    poller->run(client, target, order, cadence, callbacks);
+    m_stopPay = 0;
 }
 
 void CheckStandWin::setPolledOrder(const CurrentOrder &order)

@@ -101,6 +101,8 @@ private:
     void setCardMethodNone();
     void directSuccess(const QString &money);
     void startPolling();
+    void QueryOrderThread(std::shared_ptr<OrderPoller> poller, OrderPoller::Target target,
+        CurrentOrder order, OrderPoller::Cadence cadence, std::string caBundle);
     void playVoice() const;
     // The polling thread hands the order it followed over through these.
     void setPolledOrder(const CurrentOrder &order);
