@@ -42,23 +42,8 @@ Gateway &gateway()
         if (!g.sandbox->start())
             return g;
         g.home = std::make_unique<TempHome>();
-        QFile config(g.home->filePath(QStringLiteral("TallyportConfig.ini")));
-        if (!config.open(QIODevice::WriteOnly))
-            return g;
-        config.write(QStringLiteral("[GATEWAY_HOST]\r\ngateway_host=https://127.0.0.1:%1\r\n"
-                                    "[CA_BUNDLE]\r\nca_bundle=%2\r\n[adbinfo]\r\nConnMode=9\r\n")
-                         .arg(g.sandbox->port())
-                         .arg(g.sandbox->caPath())
-                         .toUtf8());
-        config.close();
-
-        HttpClient client(g.sandbox->caPath().toStdString());
-        std::string reply;
-        client.Post(g.sandbox->url(LoginRequest::kPath),
-            LoginRequest::body("13800000000", LoginRequest::passwordProof("123456")), reply,
-            "json");
         LoginSession session;
-        if (LoginRequest::decodeReply(reply, session) != LoginRequest::LoginOutcome::LoggedIn)
+        if (!g.sandbox->writeClientConfig(g.home->path()) || !g.sandbox->loginDemo(session))
             return g;
         g.session = {session.appid, session.key, session.sid};
         GatewaySession::set(g.session);

@@ -63,19 +63,9 @@ void TestE2eClient::initTestCase()
     QVERIFY2(m_desktop.start(), "Xvfb did not start");
     QVERIFY(m_sandbox.start());
     QVERIFY(m_home.isValid());
-    QFile config(m_home.filePath(QStringLiteral("TallyportConfig.ini")));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(QStringLiteral("[GATEWAY_HOST]\r\ngateway_host=https://127.0.0.1:%1\r\n"
-                                "[CA_BUNDLE]\r\nca_bundle=%2\r\n"
-                                "[USERNAME]\r\nusername=13800000000\r\n"
-                                "[PASSWORD]\r\npassword=123456\r\n"
-                                "[AUTOLOGIN]\r\nautologin=1\r\n"
-                                "[SUSPENDWINDOW_SHOW]\r\nsuspendwindow_show=1\r\n"
-                                "[adbinfo]\r\nConnMode=9\r\n")
-                     .arg(m_sandbox.port())
-                     .arg(m_sandbox.caPath())
-                     .toUtf8());
-    config.close();
+    QVERIFY(m_sandbox.writeClientConfig(m_home.path(),
+        {"[USERNAME]", "username=13800000000", "[PASSWORD]", "password=123456", "[AUTOLOGIN]",
+            "autologin=1", "[SUSPENDWINDOW_SHOW]", "suspendwindow_show=1"}));
 
     m_client.setProcessEnvironment(m_desktop.clientEnvironment(m_home.path()));
     m_client.setWorkingDirectory(m_home.path());

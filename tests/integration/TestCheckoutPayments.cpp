@@ -131,22 +131,9 @@ void TestCheckoutPayments::initTestCase()
     WindowScaling::setScreenOverride(QSize(1366, 768));
     QVERIFY(m_sandbox.start());
 
-    HttpClient client(m_sandbox.caPath().toStdString());
-    std::string reply;
-    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath),
-                 LoginRequest::body("13800000000", LoginRequest::passwordProof("123456")), reply,
-                 "json"),
-        200);
-    const std::optional<Reply> decoded = Reply::parse(reply);
-    QVERIFY2(decoded, reply.c_str());
-    ReplyReader reader = decoded->reader();
-    std::wstring code;
-    GatewaySession::Credentials session;
-    QVERIFY(reader.read("code", code));
-    QVERIFY(code == L"100");
-    QVERIFY(reader.read("data.appid", session.appid));
-    QVERIFY(reader.read("data.key", session.key));
-    QVERIFY(reader.read("data.sid", session.sid));
+    LoginSession login;
+    QVERIFY(m_sandbox.loginDemo(login));
+    const GatewaySession::Credentials session {login.appid, login.key, login.sid};
     GatewaySession::set(session);
     m_appid = QString::fromStdWString(session.appid);
     m_key = QString::fromStdWString(session.key);
@@ -172,14 +159,10 @@ void TestCheckoutPayments::cleanup()
 
 void TestCheckoutPayments::writeConfig(bool voice) const
 {
-    QFile config(m_home->filePath(QStringLiteral("TallyportConfig.ini")));
-    QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QByteArray text = "[GATEWAY_HOST]\r\ngateway_host=https://127.0.0.1:"
-        + QByteArray::number(m_sandbox.port()) + "\r\n[CA_BUNDLE]\r\nca_bundle="
-        + QFile::encodeName(m_sandbox.caPath()) + "\r\n[adbinfo]\r\nConnMode=9\r\n";
+    QStringList extra;
     if (voice)
-        text += "[DOWNLOAD]\r\ndownload=1\r\n";
-    config.write(text);
+        extra << QStringLiteral("[DOWNLOAD]") << QStringLiteral("download=1");
+    QVERIFY(m_sandbox.writeClientConfig(m_home->path(), extra));
 }
 
 void TestCheckoutPayments::buildWindow()

@@ -70,13 +70,7 @@ void TestLoginExchange::initTestCase()
 void TestLoginExchange::init()
 {
     m_home = std::make_unique<TempHome>();
-    QFile config(m_home->filePath(QStringLiteral("TallyportConfig.ini")));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(QStringLiteral("[GATEWAY_HOST]\r\ngateway_host=https://127.0.0.1:%1\r\n"
-                                "[CA_BUNDLE]\r\nca_bundle=%2\r\n[adbinfo]\r\nConnMode=9\r\n")
-                     .arg(m_sandbox.port())
-                     .arg(m_sandbox.caPath())
-                     .toUtf8());
+    QVERIFY(m_sandbox.writeClientConfig(m_home->path()));
 }
 
 void TestLoginExchange::cleanup()

@@ -1,6 +1,7 @@
 #include "SandboxProcess.h"
 
 #include "HttpClient.h"
+#include "LoginRequest.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -131,4 +132,36 @@ bool SandboxProcess::injectFault(const QByteArray &json)
         return false;
     }
     return true;
+}
+
+bool SandboxProcess::loginDemo(LoginSession &session) const
+{
+    HttpClient client(m_caPath.toStdString());
+    std::string reply;
+    client.Post(url(LoginRequest::kPath),
+        LoginRequest::body("13800000000", LoginRequest::passwordProof("123456")), reply, "json");
+    return LoginRequest::decodeReply(reply, session) == LoginRequest::LoginOutcome::LoggedIn;
+}
+
+bool SandboxProcess::writeClientConfig(
+    const QString &directory, const QStringList &extraLines) const
+{
+    const QString host = QStringLiteral("https://127.0.0.1:%1").arg(m_port);
+    QStringList lines {
+        QStringLiteral("[GATEWAY_HOST]"),
+        QStringLiteral("gateway_host=") + host,
+        QStringLiteral("[TRADE_HOST]"),
+        QStringLiteral("trade_host=") + host,
+        QStringLiteral("[UPGRADE_HOST]"),
+        QStringLiteral("upgrade_host=") + host,
+        QStringLiteral("[CA_BUNDLE]"),
+        QStringLiteral("ca_bundle=") + m_caPath,
+        QStringLiteral("[adbinfo]"),
+        QStringLiteral("ConnMode=9"),
+    };
+    lines += extraLines;
+    QFile file(directory + QStringLiteral("/TallyportConfig.ini"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8()) > 0;
 }

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "LoginSession.h"
+
 #include <string>
 
 // Runs tallyport-sandbox ($TALLYPORT_SANDBOX) as a child process on a free port with a
@@ -44,6 +46,12 @@ public:
     QList<QJsonObject> journal() const;
     // POSTs `json` to /sandbox/faults; true when the sandbox accepted it.
     bool injectFault(const QByteArray &json);
+
+    // Logs the demo cashier in and gives the session every signed request needs.
+    bool loginDemo(LoginSession &session) const;
+    // Writes TallyportConfig.ini into `directory` for a client of this sandbox: the three hosts,
+    // the sandbox CA, no keyboard-hook program, then `extraLines` (CR LF line ends).
+    bool writeClientConfig(const QString &directory, const QStringList &extraLines = {}) const;
 
 private:
     QStringList m_extraArgs;

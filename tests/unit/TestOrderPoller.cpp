@@ -129,14 +129,8 @@ void TestOrderPoller::initTestCase()
 {
     QVERIFY(m_sandbox.start());
 
-    HttpClient client(m_sandbox.caPath().toStdString());
-    std::string reply;
-    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath),
-                 LoginRequest::body("13800000000", LoginRequest::passwordProof("123456")), reply,
-                 "json"),
-        200);
     LoginSession session;
-    QVERIFY(LoginRequest::decodeReply(reply, session) == LoginRequest::LoginOutcome::LoggedIn);
+    QVERIFY(m_sandbox.loginDemo(session));
     m_appid = Text::wideToUtf8(session.appid);
     m_key = Text::wideToUtf8(session.key);
     m_sid = Text::wideToUtf8(session.sid);

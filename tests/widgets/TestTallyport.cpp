@@ -88,23 +88,9 @@ void TestTallyport::cleanup()
 
 void TestTallyport::writeConfig(const QStringList &extraLines, const QString &password)
 {
-    QFile file(m_home->filePath(QStringLiteral("TallyportConfig.ini")));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QStringList lines {
-        QStringLiteral("[GATEWAY_HOST]"),
-        QStringLiteral("gateway_host=https://127.0.0.1:%1").arg(m_sandbox.port()),
-        QStringLiteral("[CA_BUNDLE]"),
-        QStringLiteral("ca_bundle=%1").arg(m_sandbox.caPath()),
-        // No keyboard-hook program in these tests.
-        QStringLiteral("[adbinfo]"),
-        QStringLiteral("ConnMode=9"),
-        QStringLiteral("[USERNAME]"),
-        QStringLiteral("username=13800000000"),
-        QStringLiteral("[PASSWORD]"),
-        QStringLiteral("password=") + password,
-    };
-    lines += extraLines;
-    file.write(lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+    QStringList lines {QStringLiteral("[USERNAME]"), QStringLiteral("username=13800000000"),
+        QStringLiteral("[PASSWORD]"), QStringLiteral("password=") + password};
+    QVERIFY(m_sandbox.writeClientConfig(m_home->path(), lines + extraLines));
 }
 
 std::unique_ptr<Tallyport> TestTallyport::makeWindow()
