@@ -27,6 +27,7 @@ CurrentOrder OrderPoller::run(HttpClient &client, const Target &target, CurrentO
     const Cadence &cadence, const Callbacks &callbacks)
 {
     const std::string orderNumber = Text::wideToLocal(order.orderNumber);
+    client.setCancelFlag(&m_stop);
     for (int attempt = 1; attempt <= cadence.attempts; ++attempt) {
         if (m_stop)
             return order;

@@ -21,6 +21,11 @@ std::size_t appendTo(char *data, std::size_t size, std::size_t count, void *targ
     return size * count;
 }
 
+int cancelled(void *flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const std::atomic<bool> *>(flag)->load() ? 1 : 0;
+}
+
 // The system's CA directory, trusted besides an extra bundle file.
 constexpr const char *kSystemCaPath = "/etc/ssl/certs";
 
@@ -34,6 +39,11 @@ HttpClient::HttpClient(std::string caBundle)
     : m_caBundle(std::move(caBundle))
 {
     initialiseCurlOnce();
+}
+
+void HttpClient::setCancelFlag(const std::atomic<bool> *flag)
+{
+    m_cancel = flag;
 }
 
 void HttpClient::setTimeouts(long connectMs, long totalMs)
@@ -70,6 +80,11 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_connectMs);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, m_totalMs);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    if (m_cancel) {
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, cancelled);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, m_cancel);
+    }
 
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, appendTo);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &m_header);

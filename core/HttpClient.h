@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 // One blocking HTTPS POST through libcurl per call. TLS peer and host names are verified
@@ -25,6 +26,9 @@ public:
     int Post(std::string url, std::string body, std::string &reply, std::string kind);
 
     void setTimeouts(long connectMs, long totalMs);
+    // A request under way ends as failed soon after `*flag` becomes true (a poll that is
+    // stopped at logout does not wait for its answer). Null: no such flag.
+    void setCancelFlag(const std::atomic<bool> *flag);
 
     // Response header lines of the last request, as received.
     const std::string &headers() const { return m_header; }
@@ -35,4 +39,5 @@ private:
     std::string m_body;
     long m_connectMs = kConnectTimeoutMs;
     long m_totalMs = kTotalTimeoutMs;
+    const std::atomic<bool> *m_cancel = nullptr;
 };

@@ -10,6 +10,10 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace {
 
 const std::string kDemoTel = "13800000000";
@@ -51,6 +55,7 @@ private slots:
     void certificateForAnotherHostIsRefused();
     void delayBeyondTheTimeOutFailsInBoundedTime();
     void droppedConnectionFails();
+    void cancelFlagEndsARequestUnderWay();
     void closedPortFails();
     void signedLoginThenPay();
 
@@ -201,6 +206,26 @@ void TestHttpClient::droppedConnectionFails()
     std::string reply;
     QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
     QVERIFY(reply.empty());
+}
+
+void TestHttpClient::cancelFlagEndsARequestUnderWay()
+{
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":8000,"count":1})"));
+    std::atomic<bool> cancel {false};
+    HttpClient client(m_sandbox.caPath().toStdString());
+    client.setCancelFlag(&cancel);
+    std::thread canceller([&cancel] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        cancel = true;
+    });
+    std::string reply = "kept";
+    QElapsedTimer clock;
+    clock.start();
+    const int status = client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json");
+    canceller.join();
+    QCOMPARE(status, -1);
+    QCOMPARE(reply, std::string("kept"));
+    QVERIFY2(clock.elapsed() < 8000, "the request waited for the delayed answer");
 }
 
 void TestHttpClient::closedPortFails()
