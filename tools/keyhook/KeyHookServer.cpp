@@ -2,6 +2,8 @@
 
 #include <QTcpSocket>
 
+#include <cstdio>
+
 KeyHookServer::KeyHookServer(QObject *parent)
     : QObject(parent)
 {
@@ -17,6 +19,8 @@ void KeyHookServer::onNewConnection()
 {
     while (QTcpSocket *client = m_server.nextPendingConnection()) {
         m_clients.append(client);
+        std::printf("KeyHook client connected (%lld)\n", static_cast<long long>(m_clients.size()));
+        std::fflush(stdout);
         connect(client, &QTcpSocket::disconnected, this, [this, client] {
             m_clients.removeAll(client);
             client->deleteLater();

@@ -1,0 +1,181 @@
+// The platform services on this machine: one instance per lock, finding and ending helper
+// programs by name, playing a sound to its end within a bound, and the autostart entry.
+#include "AutoStart.h"
+#include "ProcessControl.h"
+#include "SingleInstance.h"
+#include "Voice.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// A mono 16-bit WAV of `milliseconds` of silence at 8000 Hz.
+bool writeSilence(const QString &path, int milliseconds)
+{
+    const quint32 rate = 8000;
+    const quint32 dataBytes = rate * 2 * static_cast<quint32>(milliseconds) / 1000;
+    QByteArray header(44, '\0');
+    auto put32 = [&header](int at, quint32 value) { qToLittleEndian(value, header.data() + at); };
+    auto put16 = [&header](int at, quint16 value) { qToLittleEndian(value, header.data() + at); };
+    header.replace(0, 4, "RIFF");
+    put32(4, 36 + dataBytes);
+    header.replace(8, 8, "WAVEfmt ");
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, 1);
+    put32(24, rate);
+    put32(28, rate * 2);
+    put16(32, 2);
+    put16(34, 16);
+    header.replace(36, 4, "data");
+    put32(40, dataBytes);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(header) == 44
+        && file.write(QByteArray(static_cast<int>(dataBytes), '\0')) == dataBytes;
+}
+
+QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteArray &body)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("#!/bin/sh\n" + body + "\n");
+    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    return path;
+}
+
+} // namespace
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void secondInstanceFindsTheLockTaken();
+    void helperProgramIsFoundAndEndedByName();
+    void voiceLengthComesFromTheWavHeader();
+    void voicePlaysThroughTheConfiguredPlayer();
+    void hangingPlayerIsGivenUpWithinTheSoundsLength();
+    void missingSoundPlaysNothing();
+    void autostartEntryIsWrittenAndRemoved();
+};
+
+void TestPlatform::secondInstanceFindsTheLockTaken()
+{
+    QTemporaryDir dir;
+    qputenv("TALLYPORT_LOCK_DIR", dir.path().toLocal8Bit());
+    auto first = std::make_unique<SingleInstance>();
+    QVERIFY(first->acquire());
+    SingleInstance second;
+    QVERIFY(!second.acquire());
+    first.reset();
+    SingleInstance third;
+    QVERIFY(third.acquire());
+    qunsetenv("TALLYPORT_LOCK_DIR");
+}
+
+void TestPlatform::helperProgramIsFoundAndEndedByName()
+{
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("TpProbeHelper"));
+    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+    QVERIFY(!ProcessControl::isRunning(QStringLiteral("TpProbeHelper")));
+    QProcess helper;
+    helper.start(program, {QStringLiteral("300")});
+    QVERIFY(helper.waitForStarted());
+    QTRY_VERIFY(ProcessControl::isRunning(QStringLiteral("TpProbeHelper")));
+
+    QCOMPARE(ProcessControl::killAll(QStringLiteral("TpProbeHelper")), 1);
+    QVERIFY(helper.waitForFinished(5000));
+    QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
+    QVERIFY(!ProcessControl::isRunning(QStringLiteral("TpProbeHelper")));
+    // Nothing to end is not an error.
+    QCOMPARE(ProcessControl::killAll(QStringLiteral("TpProbeHelper")), 0);
+}
+
+void TestPlatform::voiceLengthComesFromTheWavHeader()
+{
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("pay.wav"));
+    QVERIFY(writeSilence(wav, 1500));
+    QCOMPARE(Voice::wavDurationMs(wav), 1500);
+    QFile notWav(dir.filePath(QStringLiteral("note.txt")));
+    QVERIFY(notWav.open(QIODevice::WriteOnly));
+    notWav.write(QByteArray(100, 'x'));
+    notWav.close();
+    QCOMPARE(Voice::wavDurationMs(notWav.fileName()), 0);
+}
+
+void TestPlatform::voicePlaysThroughTheConfiguredPlayer()
+{
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("pay.wav"));
+    QVERIFY(writeSilence(wav, 200));
+    const QString played = dir.filePath(QStringLiteral("played.txt"));
+    const QString player = writeScript(
+        dir, QStringLiteral("player.sh"), "echo \"$1\" >> '" + played.toLocal8Bit() + "'");
+    qputenv("TALLYPORT_PLAYER", player.toLocal8Bit());
+    QVERIFY(Voice::playAndWait(wav));
+    QFile log(played);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll(), wav.toLocal8Bit() + "\n");
+    qunsetenv("TALLYPORT_PLAYER");
+}
+
+void TestPlatform::hangingPlayerIsGivenUpWithinTheSoundsLength()
+{
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("pay.wav"));
+    QVERIFY(writeSilence(wav, 200));
+    const QString player = writeScript(dir, QStringLiteral("stuck.sh"), "exec sleep 60");
+    qputenv("TALLYPORT_PLAYER", player.toLocal8Bit());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!Voice::playAndWait(wav));
+    QVERIFY2(clock.elapsed() < 30000, "a stuck player held the caller up");
+    qunsetenv("TALLYPORT_PLAYER");
+}
+
+void TestPlatform::missingSoundPlaysNothing()
+{
+    const QString marker = QDir::temp().filePath(QStringLiteral("tp-voice-marker"));
+    QFile::remove(marker);
+    qputenv("TALLYPORT_PLAYER", QByteArray("touch ") + marker.toLocal8Bit());
+    QVERIFY(!Voice::playAndWait(QStringLiteral("/nonexistent/pay.wav")));
+    QVERIFY(!QFile::exists(marker));
+    qunsetenv("TALLYPORT_PLAYER");
+}
+
+void TestPlatform::autostartEntryIsWrittenAndRemoved()
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QVERIFY(AutoStart::entryPath().startsWith(config.path()));
+    // Removing an entry that was never there is fine.
+    QVERIFY(AutoStart::setEnabled(false, QStringLiteral("/opt/Shop/tallyport")));
+    QVERIFY(!AutoStart::isEnabled());
+
+    QVERIFY(AutoStart::setEnabled(true, QStringLiteral("/opt/Shop/tallyport")));
+    QVERIFY(AutoStart::isEnabled());
+    QFile entry(AutoStart::entryPath());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QByteArray text = entry.readAll();
+    QVERIFY(text.startsWith("[Desktop Entry]\n"));
+    QVERIFY(text.contains("Exec=\"/opt/Shop/tallyport\"\n"));
+    entry.close();
+
+    QVERIFY(AutoStart::setEnabled(false, QStringLiteral("/opt/Shop/tallyport")));
+    QVERIFY(!AutoStart::isEnabled());
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "TestPlatform.moc"
