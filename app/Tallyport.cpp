@@ -538,9 +538,7 @@ void Tallyport::OnEixtApp()
         QString(), false);
     m_noteWin->setYesNoMode(
         Language::pick(l, "确定", "yes", "Xác nhận"), Language::pick(l, "取消", "no", "Hủy"));
-    const QSize screen = WindowScaling::screenSize();
-    m_noteWin->move(
-        (screen.width() - m_noteWin->width()) / 2, (screen.height() - m_noteWin->height()) / 2);
+    m_noteWin->centreOver(this);
     m_noteWin->show();
     m_noteWin->raise();
 }

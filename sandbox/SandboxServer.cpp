@@ -97,6 +97,8 @@ bool SandboxServer::start(std::string &error)
         return false;
     }
     m_server->new_task_queue = [] { return new httplib::ThreadPool(16); };
+    // Answers go out at once instead of waiting for the client's delayed acknowledgement.
+    m_server->set_tcp_nodelay(true);
     m_server->set_payload_max_length(kMaxBodyBytes);
     m_server->set_keep_alive_timeout(2);
     m_server->set_read_timeout(5, 0);
