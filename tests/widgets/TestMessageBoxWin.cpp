@@ -52,9 +52,7 @@ class TestMessageBoxWin : public QObject
     Q_OBJECT
 
 private slots:
-    void formDefaults();
     void roundedTranslucentWindow();
-    void drawsTealWithWhiteOutlinedButtons();
     void setTexts();
     void singleButtonMode();
 
@@ -68,30 +66,6 @@ private slots:
     void enterKeysPressSingleButton_data();
     void enterKeysPressSingleButton();
 };
-
-void TestMessageBoxWin::formDefaults()
-{
-    MessageBoxWin box;
-    const BoxParts parts(box);
-    QVERIFY(parts.complete());
-
-    QCOMPARE(box.size(), QSize(539, 166));
-    QVERIFY(!box.isVisible());
-    QVERIFY(box.isWindow());
-    QVERIFY(box.windowFlags().testFlag(Qt::FramelessWindowHint));
-
-    QCOMPARE(parts.title->text(), QStringLiteral("提示"));
-    QCOMPARE(parts.title->font().pointSize(), 15);
-    QVERIFY(parts.title->font().bold());
-    QVERIFY(parts.message->text().isEmpty());
-    QCOMPARE(parts.yes->text(), QStringLiteral("确定"));
-    QCOMPARE(parts.no->text(), QStringLiteral("取消"));
-    QCOMPARE(parts.yes2->text(), QStringLiteral("确定"));
-    QVERIFY(!parts.yes->isHidden());
-    QVERIFY(!parts.no->isHidden());
-    QVERIFY(parts.yes2->isHidden());
-    QVERIFY(!parts.timer->isActive());
-}
 
 void TestMessageBoxWin::roundedTranslucentWindow()
 {
@@ -123,21 +97,6 @@ void TestMessageBoxWin::roundedTranslucentWindow()
     box.resize(700, 240);
     QCOMPARE(box.size(), QSize(700, 240));
     checkMask();
-}
-
-void TestMessageBoxWin::drawsTealWithWhiteOutlinedButtons()
-{
-    MessageBoxWin box;
-    const BoxParts parts(box);
-    QVERIFY(parts.complete());
-    const QImage image = box.grab().toImage();
-    const QColor teal(51, 153, 153);
-    QCOMPARE(image.pixelColor(30, box.height() / 2), teal);
-    QCOMPARE(image.pixelColor(box.width() / 2, 8), teal);
-
-    const int middle = parts.no->y() + parts.no->height() / 2;
-    QCOMPARE(image.pixelColor(parts.no->x(), middle), QColor(Qt::white));
-    QCOMPARE(image.pixelColor(parts.no->x() + 5, middle), teal);
 }
 
 void TestMessageBoxWin::setTexts()

@@ -80,8 +80,6 @@ private slots:
     void init();
     void cleanup();
 
-    void formDefaults();
-    void drawsGreyBorderAndBlueNoButton();
     void scalesFromDesignScreen_data();
     void scalesFromDesignScreen();
 
@@ -116,58 +114,6 @@ void TestNoteWin::init()
 void TestNoteWin::cleanup()
 {
     WindowScaling::setScreenOverride(QSize());
-}
-
-void TestNoteWin::formDefaults()
-{
-    NoteWin note;
-    const NoteParts parts(note);
-    QVERIFY(parts.complete());
-
-    QCOMPARE(note.size(), QSize(354, 242));
-    QVERIFY(!note.isVisible());
-    QCOMPARE(note.mode(), 0);
-    const Qt::WindowFlags flags = note.windowFlags();
-    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
-    QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
-    QVERIFY(flags.testFlag(Qt::X11BypassWindowManagerHint));
-    QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
-
-    QCOMPARE(parts.title->text(), QStringLiteral("退出提示"));
-    QCOMPARE(parts.message->text(), QStringLiteral("修改参数后需要重启软件，\n是否重启软件？"));
-    QCOMPARE(parts.yes->text(), QStringLiteral("确定"));
-    QCOMPARE(parts.no->text(), QStringLiteral("取消"));
-    QCOMPARE(parts.ok->text(), QStringLiteral("确定"));
-    QCOMPARE(parts.countdown->text(), QStringLiteral("1s"));
-    QCOMPARE(parts.words->text(), QStringLiteral("后自动关闭"));
-    QVERIFY(!parts.yes->isHidden());
-    QVERIFY(!parts.no->isHidden());
-    QVERIFY(parts.ok->isHidden());
-
-    QCOMPARE(parts.title->font().pointSize(), 18);
-    QVERIFY(parts.title->font().bold());
-    QCOMPARE(parts.title->width(), note.width());
-    QCOMPARE(parts.message->font().pointSize(), 11);
-    QVERIFY(!parts.message->font().bold());
-    QVERIFY(parts.icon->styleSheet().contains(QStringLiteral(":/Tallyport/skin/success.png")));
-    QCOMPARE(parts.timer->interval(), 1000);
-    QVERIFY(!parts.timer->isActive());
-}
-
-void TestNoteWin::drawsGreyBorderAndBlueNoButton()
-{
-    NoteWin note;
-    const NoteParts parts(note);
-    QVERIFY(parts.complete());
-    const QImage image = note.grab().toImage();
-    const QColor border(222, 222, 222);
-    QCOMPARE(image.pixelColor(0, 0), border);
-    QCOMPARE(image.pixelColor(1, note.height() / 2), border);
-    QCOMPARE(image.pixelColor(note.width() - 2, note.height() - 1), border);
-    QCOMPARE(image.pixelColor(2, note.height() / 2), QColor(Qt::white));
-    QCOMPARE(image.pixelColor(8, 8), QColor(Qt::white));
-    const QPoint insideNo(parts.no->x() + 6, parts.no->y() + parts.no->height() / 2);
-    QCOMPARE(image.pixelColor(insideNo), QColor(39, 162, 240));
 }
 
 void TestNoteWin::scalesFromDesignScreen_data()

@@ -60,19 +60,13 @@ private slots:
     void initTestCase();
     void cleanup();
 
-    void imagesExist_data();
-    void imagesExist();
-
     void progressWindowStartsHiddenWithAllDotsUnlit();
-    void progressWindowDesignLayout();
     void setDotsSwitchesEachPicture_data();
     void setDotsSwitchesEachPicture();
-    void litAndUnlitDotsLookDifferent();
     void setTextGoesToTheProgressText();
     void progressWindowLayoutFollowsTheScreen_data();
     void progressWindowLayoutFollowsTheScreen();
 
-    void cardStartsHiddenWithItsSampleTexts();
     void cardOutcomeFillsTextsAndPicture_data();
     void cardOutcomeFillsTextsAndPicture();
     void setMethodChoosesTheWalletIcon_data();
@@ -96,20 +90,6 @@ void TestResultWindows::cleanup()
     WindowScaling::setScreenOverride(QSize());
 }
 
-void TestResultWindows::imagesExist_data()
-{
-    QTest::addColumn<QString>("image");
-    for (const char *name :
-        {"fs0.png", "yl.png", "ya.png", "success.png", "fail.png", "zhifub.png", "wx.png"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-}
-
-void TestResultWindows::imagesExist()
-{
-    QFETCH(QString, image);
-    QVERIFY2(!QImage(kSkin + image).isNull(), qPrintable(image));
-}
-
 void TestResultWindows::progressWindowStartsHiddenWithAllDotsUnlit()
 {
     PayingWin win;
@@ -121,25 +101,6 @@ void TestResultWindows::progressWindowStartsHiddenWithAllDotsUnlit()
         QVERIFY2(!styleOf(&win, name).contains(QLatin1String("yl.png")), qPrintable(name));
     }
     QVERIFY(styleOf(&win, QStringLiteral("label")).contains(QLatin1String("fs0.png")));
-}
-
-void TestResultWindows::progressWindowDesignLayout()
-{
-    WindowScaling::setScreenOverride(QSize(1440, 900));
-    PayingWin win;
-    QCOMPARE(win.size(), QSize(330, 223));
-    QCOMPARE(geometryOf(&win, QStringLiteral("label")), QRect(143, 40, 43, 43));
-    QCOMPARE(geometryOf(&win, QStringLiteral("label_2")), QRect(60, 110, 211, 51));
-    const int dotX[5] = {115, 135, 155, 175, 195};
-    for (int i = 0; i < 5; ++i)
-        QCOMPARE(geometryOf(&win, kDotNames[i]), QRect(dotX[i], 180, 16, 16));
-
-    auto *text = win.findChild<QLabel *>(QStringLiteral("label_2"));
-    QVERIFY(text);
-    text->ensurePolished();
-    QVERIFY(text->wordWrap());
-    QCOMPARE(text->alignment(), Qt::AlignCenter);
-    QCOMPARE(text->palette().color(QPalette::WindowText), QColor(51, 51, 51));
 }
 
 void TestResultWindows::setDotsSwitchesEachPicture_data()
@@ -177,24 +138,6 @@ void TestResultWindows::setDotsSwitchesEachPicture()
         QVERIFY2(style.contains(shown), qPrintable(kDotNames[i] + QLatin1String(": ") + style));
         QVERIFY2(!style.contains(notShown), qPrintable(kDotNames[i] + QLatin1String(": ") + style));
     }
-}
-
-void TestResultWindows::litAndUnlitDotsLookDifferent()
-{
-    // The style sheets must name images that really draw: lit dots look alike, unlit dots look
-    // alike, and the two looks differ.
-    PayingWin win;
-    win.setDots({true, false, true, false, false});
-    win.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&win));
-
-    std::array<QImage, 5> pictures;
-    for (int i = 0; i < 5; ++i)
-        pictures[i] = win.findChild<QLabel *>(kDotNames[i])->grab().toImage();
-    QCOMPARE(pictures[0], pictures[2]);
-    QCOMPARE(pictures[1], pictures[3]);
-    QCOMPARE(pictures[1], pictures[4]);
-    QVERIFY(pictures[0] != pictures[1]);
 }
 
 void TestResultWindows::setTextGoesToTheProgressText()
@@ -249,29 +192,6 @@ void TestResultWindows::progressWindowLayoutFollowsTheScreen()
     // The layout is also applied at construction.
     PayingWin built;
     QCOMPARE(built.size(), window);
-}
-
-void TestResultWindows::cardStartsHiddenWithItsSampleTexts()
-{
-    collectionWin card;
-    QVERIFY(card.isHidden());
-    QCOMPARE(card.windowFlags() & kSmallWindowFlags, kSmallWindowFlags);
-    QCOMPARE(textOf(&card, QStringLiteral("label_sk")), QStringLiteral("收款成功"));
-    QCOMPARE(textOf(&card, QStringLiteral("label_sq")), QStringLiteral("100,000,000VND"));
-    QCOMPARE(textOf(&card, QStringLiteral("label_fs")), QStringLiteral("支付方式:"));
-    QCOMPARE(
-        textOf(&card, QStringLiteral("label_ddh")), QStringLiteral("订单号：20131110058888400008"));
-    QCOMPARE(textOf(&card, QStringLiteral("label_2")), QStringLiteral("后自动关闭"));
-    QCOMPARE(textOf(&card, QStringLiteral("pushButton_3")), QStringLiteral("知道啦"));
-    QCOMPARE(textOf(&card, QStringLiteral("label_sj")), QStringLiteral("3s"));
-
-    auto *message = card.findChild<QLabel *>(QStringLiteral("label_sq"));
-    auto *countdown = card.findChild<QLabel *>(QStringLiteral("label_sj"));
-    QVERIFY(message && countdown);
-    message->ensurePolished();
-    countdown->ensurePolished();
-    QCOMPARE(message->palette().color(QPalette::WindowText), QColor(193, 39, 45));
-    QCOMPARE(countdown->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }
 
 void TestResultWindows::cardOutcomeFillsTextsAndPicture_data()
