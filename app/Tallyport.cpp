@@ -325,17 +325,16 @@ bool Tallyport::OnInputLogin()
     setLoginButtonBusy(true);
     RunLog::writeLogin("%s", "点击登录=======================");
 
-    m_requestBody
+    const std::string body
         = Text::localToUtf8(LoginRequest::body(tel, LoginRequest::passwordProof(password)));
-    m_requestUrl = HostSettings::load().gatewayUrl(LoginRequest::kPath);
+    const HostSettings hosts = HostSettings::load();
+    const std::string url = hosts.gatewayUrl(LoginRequest::kPath);
+    const std::string caBundle = hosts.caBundle;
     RunLog::writeLogin(
         "登录请求参数：===========================    %s", LoginRequest::maskedBody(tel).c_str());
 
     if (m_loginThread.joinable())
         m_loginThread.join();
-    const std::string url = m_requestUrl;
-    const std::string body = m_requestBody;
-    const std::string caBundle = HostSettings::load().caBundle;
     m_loginThread = std::thread([this, url, body, caBundle] {
         HttpClient client(caBundle);
         std::string reply;

@@ -111,7 +111,5 @@ private:
 
     std::mutex m_replyMutex;
     std::string m_reply;
-    std::string m_requestBody;
-    std::string m_requestUrl;
     std::thread m_loginThread;
 };

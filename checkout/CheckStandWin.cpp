@@ -374,9 +374,10 @@ void CheckStandWin::OnInputYes()
     const std::optional<PayTransaction::Request> request
         = PayTransaction::payRequest(amount, payCode, Text::wideToLocal(session.appid),
             Text::wideToLocal(session.sid), Text::wideToLocal(session.key));
+    const HostSettings hosts = HostSettings::load();
     std::string reply;
-    m_http->Post(HostSettings::load().gatewayUrl(PayTransaction::kFacePath),
-        Text::localToUtf8(request->body), reply, "json");
+    m_http->Post(hosts.gatewayUrl(PayTransaction::kFacePath), Text::localToUtf8(request->body),
+        reply, "json");
     qDebug() << "----------------PayMoney post:" << QString::fromStdString(reply);
     qDebug() << "Paramers ====  " << QString::fromStdString(request->body);
 
@@ -411,7 +412,7 @@ void CheckStandWin::OnInputYes()
         break;
     case PayTransaction::PayOutcome::Pending:
         clearFields();
-        startPolling();
+        startPolling(hosts);
         RunLog::write("%s", "OnInputYes _beginthread;");
         break;
     case PayTransaction::PayOutcome::Paid:
@@ -436,7 +437,7 @@ void CheckStandWin::directSuccess(const QString &money)
     RunLog::write("%s", "OnInputYes emit sendMoneyToShowWin(money.toFloat());");
 }
 
-void CheckStandWin::startPolling()
+void CheckStandWin::startPolling(const HostSettings &hosts)
 {
     if (m_pollThread.joinable())
         m_pollThread.join();
@@ -444,7 +445,6 @@ void CheckStandWin::startPolling()
     m_poller = std::make_shared<OrderPoller>();
 
     const GatewaySession::Credentials session = GatewaySession::get();
-    const HostSettings hosts = HostSettings::load();
     OrderPoller::Target target;
     target.url = hosts.gatewayUrl(PayTransaction::kFacePath);
     target.appid = Text::wideToLocal(session.appid);

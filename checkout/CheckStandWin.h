@@ -20,6 +20,7 @@ class CheckStandWin;
 }
 
 class HttpClient;
+struct HostSettings;
 class PayingWin;
 class collectionWin;
 
@@ -100,7 +101,7 @@ private:
     void setCardMethod(const std::wstring &payType);
     void setCardMethodNone();
     void directSuccess(const QString &money);
-    void startPolling();
+    void startPolling(const HostSettings &hosts);
     void QueryOrderThread(std::shared_ptr<OrderPoller> poller, OrderPoller::Target target,
         CurrentOrder order, OrderPoller::Cadence cadence, std::string caBundle);
     void playVoice() const;

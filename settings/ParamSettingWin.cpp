@@ -1,34 +1,13 @@
 #include "ParamSettingWin.h"
 #include "ui_ParamSettingWin.h"
 
+#include "Language.h"
 #include "NoteWin.h"
 #include "Settings.h"
 #include "Text.h"
 #include "WindowScaling.h"
 
 #include <QDebug>
-
-namespace {
-
-struct LogoutTexts
-{
-    const char *title;
-    const char *question;
-    const char *yes;
-    const char *no;
-};
-
-const LogoutTexts &logoutTexts(int language)
-{
-    static const LogoutTexts chinese {"退出提示", "       是否退出当前账号?", "确定", "取消"};
-    static const LogoutTexts english {
-        "Exit the prompt", "Do you want to exit your\ncurrent account?", "yes", "no"};
-    static const LogoutTexts vietnamese {
-        "Thông báo đăng xuất", "Thoát khỏi tài khoản hiện tại?", "Xác nhận", "Hủy"};
-    return language == 1 ? chinese : language == 2 ? english : vietnamese;
-}
-
-} // namespace
 
 ParamSettingWin::ParamSettingWin(QWidget *parent)
     : QWidget(parent)
@@ -99,12 +78,15 @@ void ParamSettingWin::OnNo()
 
 void ParamSettingWin::OnExitUser()
 {
-    const LogoutTexts &texts = logoutTexts(m_language);
+    const int l = m_language;
     m_noteWin->setMode(2);
     m_noteWin->setIcon(false);
-    m_noteWin->setTexts(
-        QString::fromUtf8(texts.title), QString::fromUtf8(texts.question), QString(), false);
-    m_noteWin->setYesNoMode(QString::fromUtf8(texts.yes), QString::fromUtf8(texts.no));
+    m_noteWin->setTexts(Language::pick(l, "退出提示", "Exit the prompt", "Thông báo đăng xuất"),
+        Language::pick(l, "       是否退出当前账号?", "Do you want to exit your\ncurrent account?",
+            "Thoát khỏi tài khoản hiện tại?"),
+        QString(), false);
+    m_noteWin->setYesNoMode(
+        Language::pick(l, "确定", "yes", "Xác nhận"), Language::pick(l, "取消", "no", "Hủy"));
     m_noteWin->centreOver(this);
     m_noteWin->show();
     m_noteWin->raise();
