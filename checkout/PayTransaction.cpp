@@ -69,26 +69,31 @@ PayDecision decidePayReply(const std::string &reply, CurrentOrder &order)
     if (!decoded)
         return decision;
 
+    // Read into a copy: an answer of the wrong shape leaves the order as it was.
+    CurrentOrder read = order;
     ReplyReader reader = decoded->reader();
     std::wstring status;
     std::wstring total;
     if (reader.read("code", decision.code)) {
         if (decision.code != L"100" && reader.read("msg", decision.message))
-            order.message = decision.message;
-        if (reader.read("data.status", status)
-            && reader.read("data.out_trade_no", order.orderNumber) && status == L"1") {
+            read.message = decision.message;
+        if (reader.read("data.status", status) && reader.read("data.out_trade_no", read.orderNumber)
+            && status == L"1") {
             std::wstring transactionId;
             if (reader.read("data.transaction_id", transactionId)
-                && reader.read("data.payType", order.payType)
-                && reader.read("data.payTime", order.payTime) && reader.read("data.total", total)) {
-                order.amountA = amountFromGateway(total);
-                order.amountB = order.amountA;
-                order.marker = L"11";
-                order.trailer = L"11";
+                && reader.read("data.payType", read.payType)
+                && reader.read("data.payTime", read.payTime) && reader.read("data.total", total)) {
+                read.amountA = amountFromGateway(total);
+                read.amountB = read.amountA;
+                read.marker = L"11";
+                read.trailer = L"11";
             }
         }
     }
-    order.status = status;
+    if (reader.malformed())
+        return PayDecision();
+    read.status = status;
+    order = read;
 
     if (decision.code != L"100")
         decision.outcome = PayOutcome::Refused;
@@ -109,24 +114,29 @@ StatusOutcome decideStatusReply(const std::string &reply, CurrentOrder &order)
     if (!decoded)
         return StatusOutcome::Continue;
 
+    // Read into a copy: an answer of the wrong shape leaves the order as it was.
+    CurrentOrder read = order;
     ReplyReader reader = decoded->reader();
     std::wstring code;
     std::wstring message;
     std::wstring total;
     if (reader.read("code", code) && reader.read("msg", message)) {
         if (code != L"100" && reader.read("msg", message))
-            order.message = message;
-        order.trailer = L"11";
-        if (reader.read("data.payType", order.payType)) {
-            order.marker = L"1";
+            read.message = message;
+        read.trailer = L"11";
+        if (reader.read("data.payType", read.payType)) {
+            read.marker = L"1";
             if (reader.read("data.total", total)) {
-                order.amountA = amountFromGateway(total);
-                order.amountB = order.amountA;
-                if (reader.read("data.status", order.status) && order.status == L"1")
-                    reader.read("data.time_end", order.payTime);
+                read.amountA = amountFromGateway(total);
+                read.amountB = read.amountA;
+                if (reader.read("data.status", read.status) && read.status == L"1")
+                    reader.read("data.time_end", read.payTime);
             }
         }
     }
+    if (reader.malformed())
+        return StatusOutcome::Continue;
+    order = read;
 
     if (order.status == L"1")
         return StatusOutcome::Paid;

@@ -43,7 +43,7 @@ Request statusRequest(const std::string &orderNumber, const std::string &nonce,
     const std::string &appid, const std::string &key);
 
 enum class PayOutcome {
-    RequestFailed, // no answer, or one that is not JSON
+    RequestFailed, // no answer, or one that is not JSON or of the wrong shape
     Refused, // "code" other than "100": the answer's msg is the message
     Failed, // status "0" or "支付失败"
     FailedKeepFields, // status "4": failure card, the fields keep their texts
@@ -58,17 +58,19 @@ struct PayDecision
     std::wstring message;
 };
 
-// Reads the pay answer into `order` (a missing path ends the reading) and decides on it.
+// Reads the pay answer into `order` (a missing path ends the reading) and decides on it. An
+// answer of the wrong shape leaves `order` unchanged and counts as a failed request.
 PayDecision decidePayReply(const std::string &reply, CurrentOrder &order);
 
 enum class StatusOutcome { Paid, Failed, Continue };
 
 // Reads one status answer into `order` and decides: status "1" paid, "0" failed, anything else
-// (an empty or unreadable answer, a missing status) polls on.
+// (an empty, unreadable or wrongly shaped answer, which leaves `order` unchanged, a missing
+// status) polls on.
 StatusOutcome decideStatusReply(const std::string &reply, CurrentOrder &order);
 
-// A gateway amount in minor units as the card and the receipt show it ("2500" -> "25");
-// a text that is not an integer is shown as it came.
+// A gateway amount in minor units as the card and the receipt show it ("2500" -> "25",
+// "1250.00" -> "12.5"); a text that is not a plain decimal number is shown as it came.
 std::wstring amountFromGateway(const std::wstring &minorUnits);
 
 } // namespace PayTransaction

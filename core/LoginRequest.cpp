@@ -28,20 +28,25 @@ LoginOutcome decodeReply(const std::string &reply, LoginSession &session)
     const std::optional<Reply> decoded = Reply::parse(reply);
     if (!decoded)
         return LoginOutcome::NoReply;
+    // Read into a copy: a reply of the wrong shape leaves the session as it was.
+    LoginSession read = session;
     ReplyReader reader = decoded->reader();
     std::wstring code;
     reader.read("code", code);
-    session.code = code;
-    if (code != L"100")
-        return LoginOutcome::Refused;
-    reader.read("data.appid", session.appid) && reader.read("data.key", session.key)
-        && reader.read("data.sid", session.sid) && reader.read("data.uid", session.uid)
-        && reader.read("data.api_time", session.apiTime)
-        && reader.read("data.mch_name", session.mchName)
-        && reader.read("data.mch_name", session.mchNameCopy)
-        && reader.read("data.store_name", session.storeName)
-        && reader.read("data.store_tel", session.storeTel);
-    return LoginOutcome::LoggedIn;
+    read.code = code;
+    if (code == L"100") {
+        reader.read("data.appid", read.appid) && reader.read("data.key", read.key)
+            && reader.read("data.sid", read.sid) && reader.read("data.uid", read.uid)
+            && reader.read("data.api_time", read.apiTime)
+            && reader.read("data.mch_name", read.mchName)
+            && reader.read("data.mch_name", read.mchNameCopy)
+            && reader.read("data.store_name", read.storeName)
+            && reader.read("data.store_tel", read.storeTel);
+    }
+    if (reader.malformed())
+        return LoginOutcome::NoReply;
+    session = read;
+    return code == L"100" ? LoginOutcome::LoggedIn : LoginOutcome::Refused;
 }
 
 } // namespace LoginRequest

@@ -19,14 +19,15 @@ std::string body(const std::string &tel, const std::string &proof);
 std::string maskedBody(const std::string &tel);
 
 enum class LoginOutcome {
-    NoReply, // empty, or not JSON: the request failed
+    NoReply, // empty, not JSON, or of the wrong shape: the request failed
     Refused, // "code" other than "100"
     LoggedIn,
 };
 
 // Reads "code" and, when it is "100", the session fields of "data" in their fixed order into
 // `session`. A missing key ends the reading: the fields read so far are kept, the others
-// keep their earlier values, and "code" alone decides.
+// keep their earlier values, and "code" alone decides. A reply of the wrong shape changes
+// nothing and counts as no reply.
 LoginOutcome decodeReply(const std::string &reply, LoginSession &session);
 
 } // namespace LoginRequest

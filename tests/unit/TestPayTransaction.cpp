@@ -87,6 +87,7 @@ private slots:
     void statusAnswerOutcome_data();
     void statusAnswerOutcome();
     void paidStatusAnswerFillsTheOrder();
+    void wronglyShapedStatusAnswerChangesNothing();
 
     void receiptOfDirectSuccess();
     void receiptOfPolledSuccess();
@@ -308,6 +309,17 @@ void TestPayTransaction::payAnswerOutcome_data()
                                << PayOutcome::RequestFailed << QString();
     QTest::newRow("cut short") << QByteArray("{\"code\":\"100\",\"data\":{\"status\":\"1\"")
                                << PayOutcome::RequestFailed << QString();
+    // A wrongly shaped answer is no answer, never a paid one.
+    QTest::newRow("code is an object")
+        << QByteArray("{\"code\":{\"v\":\"100\"}}") << PayOutcome::RequestFailed << QString();
+    QTest::newRow("data is a list")
+        << QByteArray("{\"code\":\"100\",\"data\":[{\"status\":\"3\"}]}")
+        << PayOutcome::RequestFailed << QString();
+    QTest::newRow("data is a text") << QByteArray("{\"code\":\"100\",\"data\":\"paid\"}")
+                                    << PayOutcome::RequestFailed << QString();
+    QTest::newRow("a list of answers")
+        << QByteArray("[{\"code\":\"100\"}]") << PayOutcome::RequestFailed << QString();
+    QTest::newRow("null") << QByteArray("null") << PayOutcome::RequestFailed << QString();
 }
 
 void TestPayTransaction::payAnswerOutcome()
@@ -426,6 +438,12 @@ void TestPayTransaction::statusAnswerOutcome_data()
         << StatusOutcome::Continue << QStringLiteral("3");
     QTest::newRow("unknown order") << QByteArray("{\"code\":\"404\",\"msg\":\"unknown order\"}")
                                    << StatusOutcome::Continue << QStringLiteral("3");
+    QTest::newRow("status is an object, after a paid type")
+        << head + "\"payType\":\"wx\",\"total\":\"100\",\"status\":{\"v\":\"1\"}}}"
+        << StatusOutcome::Continue << QStringLiteral("3");
+    QTest::newRow("data is a list")
+        << QByteArray("{\"code\":\"100\",\"msg\":\"ok\",\"data\":[\"1\"]}")
+        << StatusOutcome::Continue << QStringLiteral("3");
 }
 
 void TestPayTransaction::statusAnswerOutcome()
@@ -440,6 +458,25 @@ void TestPayTransaction::statusAnswerOutcome()
     QCOMPARE(PayTransaction::decideStatusReply(reply.toStdString(), order), outcome);
     QCOMPARE(w(order.status), status);
     QCOMPARE(w(order.orderNumber), QStringLiteral("O"));
+}
+
+void TestPayTransaction::wronglyShapedStatusAnswerChangesNothing()
+{
+    CurrentOrder order;
+    order.orderNumber = L"O";
+    order.status = L"3";
+    order.payType = L"ali";
+    order.amountA = L"1";
+    const CurrentOrder before = order;
+    // Good fields first, then a list where the time is expected.
+    QCOMPARE(PayTransaction::decideStatusReply(
+                 "{\"code\":\"404\",\"msg\":\"gone\",\"data\":{\"payType\":\"wx\","
+                 "\"total\":\"900\",\"status\":\"1\",\"time_end\":[\"x\"]}}",
+                 order),
+        StatusOutcome::Continue);
+    QCOMPARE(order.receiptMessage(), before.receiptMessage());
+    QCOMPARE(order.status, before.status);
+    QCOMPARE(order.message, before.message);
 }
 
 void TestPayTransaction::paidStatusAnswerFillsTheOrder()
@@ -522,8 +559,8 @@ void TestPayTransaction::amountFromGateway_data()
                               << "2500000";
     QTest::newRow("not a number") << "x1"
                                   << "x1";
-    QTest::newRow("a decimal is shown as it came") << "12.5"
-                                                   << "12.5";
+    QTest::newRow("decimal minor units") << "1250.00"
+                                         << "12.5";
     QTest::newRow("empty") << ""
                            << "";
 }

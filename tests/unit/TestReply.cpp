@@ -28,6 +28,10 @@ class TestReply : public QObject
 private slots:
     void bodiesThatAreNotJsonGiveNoReply_data();
     void bodiesThatAreNotJsonGiveNoReply();
+    void nestingUpToTheBoundIsRead_data();
+    void nestingUpToTheBoundIsRead();
+    void valuesOfTheWrongShapeMarkTheReply_data();
+    void valuesOfTheWrongShapeMarkTheReply();
     void readsByDottedPath();
     void missingPathStopsTheLaterReads();
     void missingFirstPathReadsNothing();
@@ -52,6 +56,90 @@ void TestReply::bodiesThatAreNotJsonGiveNoReply_data()
     QTest::newRow("cut short") << QByteArray("{\"code\":\"100\",\"msg\":");
     QTest::newRow("unbalanced") << QByteArray("{\"code\":\"100\"");
     QTest::newRow("unquoted name") << QByteArray("{code:\"100\"}");
+    QTest::newRow("a list") << QByteArray("[{\"code\":\"100\"}]");
+    QTest::newRow("null") << QByteArray("null");
+    QTest::newRow("a text") << QByteArray("\"100\"");
+    QTest::newRow("a number") << QByteArray("100");
+    QTest::newRow("NUL byte inside a text") << QByteArray("{\"code\":\"1\0"
+                                                          "00\"}",
+        15);
+    QTest::newRow("100000 open lists") << QByteArray(100000, '[');
+    QTest::newRow("deep lists inside an object")
+        << "{\"code\":" + QByteArray(200000, '[') + QByteArray(200000, ']') + "}";
+    QTest::newRow("one object too deep") << "{" + QByteArray("\"a\":{").repeated(Reply::kMaxDepth)
+            + "}" + QByteArray(Reply::kMaxDepth, '}');
+}
+
+void TestReply::nestingUpToTheBoundIsRead_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("path");
+    const int inner = Reply::kMaxDepth - 1; // objects inside the outermost one
+    QTest::newRow("objects at the bound") << "{" + QByteArray("\"a\":{").repeated(inner - 1)
+            + "\"a\":{\"v\":\"x\"}" + QByteArray(inner - 1, '}')
+            + "}" << QByteArray("a.").repeated(inner) + "v";
+    QTest::newRow("brackets inside texts do not count")
+        << "{\"v\":\"x\",\"w\":\"" + QByteArray(5000, '[') + "\\\"{\"}" << QByteArray("v");
+}
+
+void TestReply::nestingUpToTheBoundIsRead()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, path);
+    const std::optional<Reply> reply = Reply::parse(body.toStdString());
+    QVERIFY(reply.has_value());
+    ReplyReader reader = reply->reader();
+    std::string value;
+    QVERIFY(reader.read(path.constData(), value));
+    QCOMPARE(q(value), QByteArray("x"));
+}
+
+void TestReply::valuesOfTheWrongShapeMarkTheReply_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<bool>("malformed");
+
+    QTest::newRow("a text") << QByteArray(R"({"data":{"v":"x"}})") << QByteArray("data.v") << true
+                            << false;
+    QTest::newRow("an empty object reads as an empty text")
+        << QByteArray(R"({"data":{"v":{}}})") << QByteArray("data.v") << true << false;
+    QTest::newRow("missing") << QByteArray(R"({"data":{}})") << QByteArray("data.v") << false
+                             << false;
+    QTest::newRow("object where a text is expected")
+        << QByteArray(R"({"data":{"v":{"w":"x"}}})") << QByteArray("data.v") << false << true;
+    QTest::newRow("list where a text is expected")
+        << QByteArray(R"({"data":{"v":["x"]}})") << QByteArray("data.v") << false << true;
+    QTest::newRow("list where an object is expected")
+        << QByteArray(R"({"data":[{"v":"x"}]})") << QByteArray("data.v") << false << true;
+    QTest::newRow("text where an object is expected")
+        << QByteArray(R"({"data":"v"})") << QByteArray("data.v") << false << true;
+}
+
+void TestReply::valuesOfTheWrongShapeMarkTheReply()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, path);
+    QFETCH(bool, read);
+    QFETCH(bool, malformed);
+    const std::optional<Reply> reply = Reply::parse(body.toStdString());
+    QVERIFY(reply.has_value());
+    ReplyReader reader = reply->reader();
+    std::string value;
+    QCOMPARE(reader.read(path.constData(), value), read);
+    QCOMPARE(reader.malformed(), malformed);
+    QCOMPARE(reader.stopped(), !read);
+
+    // The same holds inside the entries of a list.
+    const std::optional<Reply> list = Reply::parse("{\"list\":[" + body.toStdString() + "]}");
+    QVERIFY(list.has_value());
+    ReplyReader listReader = list->reader();
+    listReader.forEach("list", [&path](ReplyReader &entry) {
+        std::string ignored;
+        entry.read(path.constData(), ignored);
+    });
+    QCOMPARE(listReader.malformed(), malformed);
 }
 
 void TestReply::bodiesThatAreNotJsonGiveNoReply()
