@@ -5,6 +5,8 @@
 namespace {
 
 constexpr std::size_t kMaxIntegerDigits = 15;
+// A gateway amount longer than this is not a plain amount; it is shown as it came.
+constexpr std::size_t kMaxDecimalText = 40;
 
 bool allDigits(const std::string &text, std::size_t from, std::size_t to)
 {
@@ -65,10 +67,33 @@ std::string formatMinorUnits(long long minor)
 
 std::optional<std::string> fromMinorUnits(const std::string &minorText)
 {
-    const std::optional<long long> minor = parseMinorUnits(minorText);
-    if (!minor)
+    // A plain decimal: an optional "-", digits, and optionally a point with more digits.
+    const bool negative = !minorText.empty() && minorText[0] == '-';
+    const std::size_t start = negative ? 1 : 0;
+    const std::size_t point = minorText.find('.', start);
+    const std::size_t integerEnd = point == std::string::npos ? minorText.size() : point;
+    if (minorText.size() > kMaxDecimalText || integerEnd == start
+        || !allDigits(minorText, start, integerEnd)
+        || (point != std::string::npos && !allDigits(minorText, point + 1, minorText.size())))
         return std::nullopt;
-    return formatMinorUnits(*minor);
+
+    // Dividing by 100 moves the point two digits to the left.
+    std::string integer = minorText.substr(start, integerEnd - start);
+    std::string fraction = point == std::string::npos ? std::string() : minorText.substr(point + 1);
+    if (integer.size() < 3)
+        integer.insert(0, 3 - integer.size(), '0');
+    fraction.insert(0, integer.substr(integer.size() - 2));
+    integer.resize(integer.size() - 2);
+
+    const std::size_t firstDigit = integer.find_first_not_of('0');
+    integer = firstDigit == std::string::npos ? "0" : integer.substr(firstDigit);
+    const std::size_t lastDigit = fraction.find_last_not_of('0');
+    fraction.resize(lastDigit == std::string::npos ? 0 : lastDigit + 1);
+
+    std::string text = fraction.empty() ? integer : integer + '.' + fraction;
+    if (negative && text != "0")
+        text.insert(0, 1, '-');
+    return text;
 }
 
 std::optional<std::string> toTwoDecimals(const std::string &decimalText)

@@ -11,9 +11,10 @@ namespace Amount {
 // exponent, blanks, a third decimal, more than 15 integer digits) gives nullopt.
 std::optional<std::string> toMinorUnits(const std::string &decimalText);
 
-// An integer text of minor units (an optional "-", digits) to the amount without trailing
-// zeros: "1250" -> "12.5", "2500" -> "25", "1" -> "0.01", "250000000" -> "2500000".
-// Anything else gives nullopt.
+// A plain decimal text of minor units (an optional "-", digits, optionally a point and more
+// digits) to the exact amount without trailing zeros: "1250" -> "12.5", "2500" -> "25",
+// "1" -> "0.01", "250000000" -> "2500000", "1250.00" -> "12.5", "1250.5" -> "12.505".
+// Anything else (a blank, a "+", an exponent, more than 40 characters) gives nullopt.
 std::optional<std::string> fromMinorUnits(const std::string &minorText);
 
 // The same, from and to an integer.

@@ -116,9 +116,27 @@ void TestAmount::fromMinorUnits_data()
     QTest::newRow("beyond six significant digits") << "123456789"
                                                    << "1234567.89";
 
+    QTest::newRow("decimal zeros") << "1250.00"
+                                   << "12.5";
+    QTest::newRow("fraction of a cent") << "1250.5"
+                                        << "12.505";
+    QTest::newRow("negative with decimals") << "-1250.00"
+                                            << "-12.5";
+    QTest::newRow("negative zero") << "-0.00"
+                                   << "0";
+    QTest::newRow("leading zeros") << "0007"
+                                   << "0.07";
+    QTest::newRow("trailing point") << "1250."
+                                    << "12.5";
+    QTest::newRow("beyond 64 bits") << "123456789012345678901234"
+                                    << "1234567890123456789012.34";
+
     QTest::newRow("empty") << "" << kRefused;
-    QTest::newRow("decimal") << "12.5" << kRefused;
+    QTest::newRow("point first") << ".5" << kRefused;
+    QTest::newRow("two points") << "12.5.0" << kRefused;
     QTest::newRow("exponent") << "1e+06" << kRefused;
+    QTest::newRow("decimal exponent") << "1.25e3" << kRefused;
+    QTest::newRow("over forty characters") << QString(41, QLatin1Char('1')) << kRefused;
     QTest::newRow("letters") << "abc" << kRefused;
     QTest::newRow("sign only") << "-" << kRefused;
     QTest::newRow("plus sign") << "+5" << kRefused;
