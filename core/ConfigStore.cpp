@@ -2,10 +2,15 @@
 
 #include "AppDir.h"
 #include "IniDocument.h"
+#include "RunLog.h"
 #include "Text.h"
 
 #include <QFile>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,15 +22,46 @@ constexpr std::size_t kNarrowReadLimit = 59; // a 60-byte buffer with its termin
 
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-IniDocument load(const QString &path)
+IniDocument decode(const QByteArray &bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return IniDocument();
-    const QByteArray bytes = file.readAll();
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return IniDocument(QString::fromUtf8(bytes.mid(3)));
     return IniDocument(Text::fromLocal(bytes.toStdString()));
+}
+
+// The file's text, or nullopt when it exists but cannot be read. A missing file reads as an
+// empty one.
+std::optional<IniDocument> tryLoad(const QString &path, QString *error = nullptr)
+{
+    QFile file(path);
+    if (!file.exists())
+        return IniDocument();
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    return decode(bytes);
+}
+
+// For reads: a file that cannot be read gives every setting its default.
+IniDocument load(const QString &path)
+{
+    return tryLoad(path).value_or(IniDocument());
+}
+
+void logWriteFailure(const QString &path, const QString &section, const QString &key,
+    const char *what, const QString &reason)
+{
+    RunLog::write("配置未保存 [%s] %s: %s %s (%s)", Text::toLocal(section).c_str(),
+        Text::toLocal(key).c_str(), what, Text::toLocal(path).c_str(),
+        Text::toLocal(reason).c_str());
 }
 
 // The leading integer of a text the way the C conversions read it: leading blanks, an
@@ -87,8 +123,12 @@ bool ConfigStore::createEmpty() const
         return true;
     // Created owner-only from the start: the file will hold the cashier's password.
     const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (fd < 0)
-        return exists();
+    if (fd < 0) {
+        const int error = errno; // kept for the caller's message
+        const bool createdMeanwhile = exists();
+        errno = error;
+        return createdMeanwhile;
+    }
     ::close(fd);
     return true;
 }
@@ -132,18 +172,35 @@ int ConfigStore::readIntA(const QString &section, const QString &key, int defaul
 bool ConfigStore::writeString(
     const QString &section, const QString &key, const QString &value) const
 {
-    if (!exists() && !createEmpty())
+    if (!exists() && !createEmpty()) {
+        logWriteFailure(
+            m_path, section, key, "无法创建", QString::fromLocal8Bit(std::strerror(errno)));
         return false;
-    IniDocument document = load(m_path);
-    document.setValue(section, key, value);
+    }
+    QString error;
+    std::optional<IniDocument> document = tryLoad(m_path, &error);
+    if (!document) {
+        // Writing now would replace every other setting with this one key.
+        logWriteFailure(m_path, section, key, "无法读取", error);
+        return false;
+    }
+    document->setValue(section, key, value);
 
+    // Atomic when the directory allows it; a file in a read-only directory is written in place.
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        logWriteFailure(m_path, section, key, "无法写入", file.errorString());
         return false;
-    const std::string bytes = Text::toLocal(document.toText());
+    }
+    const std::string bytes = Text::toLocal(document->toText());
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
     file.setPermissions(kOwnerOnly);
-    return file.commit();
+    if (!file.commit()) {
+        logWriteFailure(m_path, section, key, "无法写入", file.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool ConfigStore::writeStringA(

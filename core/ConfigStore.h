@@ -21,6 +21,7 @@ public:
     // Creates an empty file with owner-only permissions; does nothing when it exists.
     bool createEmpty() const;
 
+    // Reads give the defaults when the file is missing or cannot be read.
     // Wide-character read: at most 259 characters, `defaultValue` when the key is missing.
     QString readString(
         const QString &section, const QString &key, const QString &defaultValue = QString()) const;
@@ -34,8 +35,9 @@ public:
     // the leading digits otherwise, 0 for text without digits.
     int readIntA(const QString &section, const QString &key, int defaultValue) const;
 
-    // Writes one value, creating the file when it is missing. Returns false when the file
-    // cannot be written (callers do not report it).
+    // Writes one value, creating the file when it is missing. A file that exists but cannot
+    // be read is left as it is. In a read-only directory the file is written in place.
+    // Returns false, and writes a run-log line, when the value could not be stored.
     bool writeString(const QString &section, const QString &key, const QString &value) const;
     bool writeStringA(const QString &section, const QString &key, const std::string &value) const;
 

@@ -7,6 +7,24 @@ bool sameName(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// Line breaks and other control characters would let a value end its line and start a
+// section or key of its own; each one becomes a blank.
+bool isControl(QChar c)
+{
+    const ushort code = c.unicode();
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x2028 || code == 0x2029;
+}
+
+QString oneLine(const QString &value)
+{
+    QString line = value;
+    for (QChar &c : line) {
+        if (isControl(c))
+            c = QLatin1Char(' ');
+    }
+    return line.trimmed();
+}
+
 } // namespace
 
 IniDocument::IniDocument(const QString &text)
@@ -72,7 +90,7 @@ void IniDocument::setValue(const QString &section, const QString &key, const QSt
     Line entry;
     entry.kind = Line::Kind::Entry;
     entry.name = key;
-    entry.value = value.trimmed();
+    entry.value = oneLine(value);
     entry.raw = key + QLatin1Char('=') + entry.value;
 
     const int start = findSection(section);

@@ -18,6 +18,9 @@ public:
     explicit IniDocument(const QString &text);
 
     std::optional<QString> value(const QString &section, const QString &key) const;
+    // Section and key names are the program's own, never outside text. The value is stored
+    // on one line: every control character (CR and LF included) becomes a blank, then the
+    // value is trimmed.
     void setValue(const QString &section, const QString &key, const QString &value);
 
     QString toText() const;

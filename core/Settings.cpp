@@ -17,14 +17,14 @@ int readInt(const ConfigStore &store, const char *section, const char *key)
     return store.readInt(QLatin1String(section), QLatin1String(key));
 }
 
-void write(const ConfigStore &store, const char *section, const char *key, const QString &value)
+bool write(const ConfigStore &store, const char *section, const char *key, const QString &value)
 {
-    store.writeString(QLatin1String(section), QLatin1String(key), value);
+    return store.writeString(QLatin1String(section), QLatin1String(key), value);
 }
 
-void write(const ConfigStore &store, const char *section, const char *key, int value)
+bool write(const ConfigStore &store, const char *section, const char *key, int value)
 {
-    write(store, section, key, QString::number(value));
+    return write(store, section, key, QString::number(value));
 }
 
 // A stored hot-key index replaces the built-in key only when it is 0 or more.
@@ -66,18 +66,18 @@ bool LoginSettings::save(const ConfigStore &store)
     }
     if (showWindowTime == 0)
         showWindowTime = 10;
-    write(store, "POWER_BOOT", "power_boot", powerBoot ? QStringLiteral("1") : QStringLiteral("0"));
-    write(store, "USERNAME", "username", Text::fromLocal(username));
-    write(store, "PASSWORD", "password", Text::fromLocal(password));
-    write(store, "CODEHEAD", "codeHead",
-        codeHead.empty() ? QStringLiteral(";") : Text::fromLocal(codeHead));
-    write(store, "CODEEND", "codeEnd",
-        codeEnd.empty() ? QStringLiteral("[") : Text::fromLocal(codeEnd));
-    write(store, "LANGUAGE", "language", language);
-    write(store, "DOWNLOAD", "download", download);
-    write(store, "NOTE", "note", note);
-    write(store, "WINDOWSHOW", "showWindowTime", showWindowTime);
-    return true;
+    // A write that fails has logged why; the ones after it would fail the same way.
+    return write(store, "POWER_BOOT", "power_boot",
+               powerBoot ? QStringLiteral("1") : QStringLiteral("0"))
+        && write(store, "USERNAME", "username", Text::fromLocal(username))
+        && write(store, "PASSWORD", "password", Text::fromLocal(password))
+        && write(store, "CODEHEAD", "codeHead",
+            codeHead.empty() ? QStringLiteral(";") : Text::fromLocal(codeHead))
+        && write(store, "CODEEND", "codeEnd",
+            codeEnd.empty() ? QStringLiteral("[") : Text::fromLocal(codeEnd))
+        && write(store, "LANGUAGE", "language", language)
+        && write(store, "DOWNLOAD", "download", download) && write(store, "NOTE", "note", note)
+        && write(store, "WINDOWSHOW", "showWindowTime", showWindowTime);
 }
 
 CheckoutSettings CheckoutSettings::load(const ConfigStore &store)
@@ -124,43 +124,41 @@ ParamSettings ParamSettings::load(const ConfigStore &store)
     return settings;
 }
 
-void ParamSettings::save(const ConfigStore &store) const
+bool ParamSettings::save(const ConfigStore &store) const
 {
     store.createEmpty();
-    write(store, "CASH_HOTKEY", "cash_hotkey", cashHotkey);
-    write(store, "CASH_HOTKEY_ALT", "cash_hotkey_alt", cashHotkeyAlt);
-    write(store, "RECEIPT_HOTKEY", "receipt_hotkey", receiptHotkey);
-    write(store, "RECEIPT_HOTKEY_ALT", "receipt_hotkey_alt", receiptHotkeyAlt);
-    write(store, "REPORT_HOTKEY", "report_hotkey", reportHotkey);
-    write(store, "REPORT_HOTKEY_ALT", "report_hotkey_alt", reportHotkeyAlt);
-    write(store, "CASH_SOFTWARE", "cash_software", cashSoftware);
-    write(store, "SUSPENDWINDOW_SHOW", "suspendwindow_show", suspendWindowShow);
-    write(store, "MULTIWINDOW_SHOW", "multiwindow_show", multiWindowShow);
-    write(store, "PRINTCOUNT", "printcount", printCount);
-    write(store, "COLLECTMETHOD", "collectmethod", collectMethod);
-    write(store, "GUESTSHOW", "guestshow", guestShow);
-    write(store, "PRINTWIDTH", "printwidth", printWidth);
-    write(store, "PRINT", "print", print);
-    write(store, "AUTOMICSHOW", "automicShow", automicShow);
-    write(store, "AUTOLOGIN", "autologin", autoLogin);
+    return write(store, "CASH_HOTKEY", "cash_hotkey", cashHotkey)
+        && write(store, "CASH_HOTKEY_ALT", "cash_hotkey_alt", cashHotkeyAlt)
+        && write(store, "RECEIPT_HOTKEY", "receipt_hotkey", receiptHotkey)
+        && write(store, "RECEIPT_HOTKEY_ALT", "receipt_hotkey_alt", receiptHotkeyAlt)
+        && write(store, "REPORT_HOTKEY", "report_hotkey", reportHotkey)
+        && write(store, "REPORT_HOTKEY_ALT", "report_hotkey_alt", reportHotkeyAlt)
+        && write(store, "CASH_SOFTWARE", "cash_software", cashSoftware)
+        && write(store, "SUSPENDWINDOW_SHOW", "suspendwindow_show", suspendWindowShow)
+        && write(store, "MULTIWINDOW_SHOW", "multiwindow_show", multiWindowShow)
+        && write(store, "PRINTCOUNT", "printcount", printCount)
+        && write(store, "COLLECTMETHOD", "collectmethod", collectMethod)
+        && write(store, "GUESTSHOW", "guestshow", guestShow)
+        && write(store, "PRINTWIDTH", "printwidth", printWidth)
+        && write(store, "PRINT", "print", print)
+        && write(store, "AUTOMICSHOW", "automicShow", automicShow)
+        && write(store, "AUTOLOGIN", "autologin", autoLogin);
 }
 
-void ParamSettings::saveCom(const ConfigStore &store, const std::string &com)
+bool ParamSettings::saveCom(const ConfigStore &store, const std::string &com)
 {
-    if (store.exists())
-        store.writeStringA(kAdbInfo, QStringLiteral("com"), com);
+    return store.exists() && store.writeStringA(kAdbInfo, QStringLiteral("com"), com);
 }
 
-void ParamSettings::saveIp(const ConfigStore &store, const std::string &ip)
+bool ParamSettings::saveIp(const ConfigStore &store, const std::string &ip)
 {
-    if (store.exists())
-        store.writeStringA(kAdbInfo, QStringLiteral("IP"), ip);
+    return store.exists() && store.writeStringA(kAdbInfo, QStringLiteral("IP"), ip);
 }
 
-void ParamSettings::saveConnMode(const ConfigStore &store, int connMode)
+bool ParamSettings::saveConnMode(const ConfigStore &store, int connMode)
 {
-    if (store.exists())
-        store.writeStringA(kAdbInfo, QStringLiteral("ConnMode"), std::to_string(connMode));
+    return store.exists()
+        && store.writeStringA(kAdbInfo, QStringLiteral("ConnMode"), std::to_string(connMode));
 }
 
 bool UpgradeOffer::save(const ConfigStore &store) const
@@ -169,9 +167,7 @@ bool UpgradeOffer::save(const ConfigStore &store) const
         store.createEmpty();
         return false;
     }
-    write(store, "VERSION", "version", version);
-    write(store, "MEMO", "MEMO", memo);
-    write(store, "URL", "URL", url);
-    write(store, "NOW_VERSION", "now_version", QStringLiteral("1"));
-    return true;
+    return write(store, "VERSION", "version", version) && write(store, "MEMO", "MEMO", memo)
+        && write(store, "URL", "URL", url)
+        && write(store, "NOW_VERSION", "now_version", QStringLiteral("1"));
 }

@@ -31,7 +31,8 @@ struct LoginSettings
     static LoginSettings load(const ConfigStore &store);
     // File missing: creates it empty and writes nothing (returns false). Otherwise writes
     // power_boot, username, password, codeHead (";" when empty), codeEnd ("[" when empty),
-    // language, download, note, showWindowTime (10 when 0), in that order.
+    // language, download, note, showWindowTime (10 when 0), in that order. Every save below
+    // stops at the first write that fails (it logs why) and returns false.
     bool save(const ConfigStore &store);
 };
 
@@ -71,12 +72,12 @@ struct ParamSettings
     // A missing key reads as 0 or empty; a negative hot-key index keeps the built-in key.
     static ParamSettings load(const ConfigStore &store);
     // Creates the file when missing, then writes the sixteen keys in their fixed order.
-    void save(const ConfigStore &store) const;
+    bool save(const ConfigStore &store) const;
 
     // The adbinfo keys, each written by itself and only when the file exists.
-    static void saveCom(const ConfigStore &store, const std::string &com);
-    static void saveIp(const ConfigStore &store, const std::string &ip);
-    static void saveConnMode(const ConfigStore &store, int connMode);
+    static bool saveCom(const ConfigStore &store, const std::string &com);
+    static bool saveIp(const ConfigStore &store, const std::string &ip);
+    static bool saveConnMode(const ConfigStore &store, int connMode);
 };
 
 struct UpgradeOffer

@@ -1,7 +1,9 @@
 #include "AppDir.h"
 #include "ConfigStore.h"
 #include "IniFileLines.h"
+#include "OrdinaryFileAccess.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -50,6 +52,11 @@ private slots:
     void eightBitWritesAndReads();
     void everyReadSeesTheLatestWrite();
     void writeToAnUnwritablePathFails();
+    void valuesNeverBreakTheirLine_data();
+    void valuesNeverBreakTheirLine();
+    void unreadableFileIsNeverReplaced();
+    void fileInAReadOnlyDirectoryIsWrittenInPlace();
+    void readOnlyFileInAReadOnlyDirectoryFailsAndSaysSo();
 
 private:
     QString configPath() const { return m_dir->filePath(QStringLiteral("TallyportConfig.ini")); }
@@ -71,10 +78,13 @@ void TestConfigStore::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    // Run logs go to the working directory.
+    QVERIFY(QDir::setCurrent(m_home.path()));
 }
 
 void TestConfigStore::cleanup()
 {
+    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_dir.reset();
 }
 
@@ -384,6 +394,89 @@ void TestConfigStore::writeToAnUnwritablePathFails()
     QVERIFY(
         !store.writeString(QStringLiteral("NOTE"), QStringLiteral("note"), QStringLiteral("1")));
     QVERIFY(!store.exists());
+}
+
+void TestConfigStore::valuesNeverBreakTheirLine_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("stored");
+
+    QTest::newRow("a new section after CR LF")
+        << QStringLiteral("notes\r\n[GATEWAY_HOST]\r\ngateway_host=https://elsewhere")
+        << QStringLiteral("notes  [GATEWAY_HOST]  gateway_host=https://elsewhere");
+    QTest::newRow("LF alone") << QStringLiteral("a\n[URL]") << QStringLiteral("a [URL]");
+    QTest::newRow("CR alone") << QStringLiteral("a\r[URL]") << QStringLiteral("a [URL]");
+    QTest::newRow("tab, NUL and DEL")
+        << QStringLiteral("a\tb") + QChar(0) + QStringLiteral("c\x7f") << QStringLiteral("a b c");
+    QTest::newRow("next line and line separator") << QStringLiteral("a") + QChar(0x85)
+            + QStringLiteral("b") + QChar(0x2028)
+            + QStringLiteral("c") << QStringLiteral("a b c");
+    QTest::newRow("breaks at the ends are trimmed")
+        << QStringLiteral("\r\n1.2\r\n") << QStringLiteral("1.2");
+}
+
+void TestConfigStore::valuesNeverBreakTheirLine()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, stored);
+    writeConfig("[GATEWAY_HOST]\r\ngateway_host=https://127.0.0.1:8443\r\n");
+    const ConfigStore store(configPath());
+    QVERIFY(store.writeString(QStringLiteral("MEMO"), QStringLiteral("MEMO"), value));
+
+    const QByteArray bytes = readFileBytes(configPath());
+    QCOMPARE(iniSections(bytes), QStringList({"GATEWAY_HOST", "MEMO"}));
+    QCOMPARE(iniEntries(bytes).size(), 2);
+    QCOMPARE(store.readString(QStringLiteral("MEMO"), QStringLiteral("MEMO")), stored);
+    QCOMPARE(store.readString(QStringLiteral("GATEWAY_HOST"), QStringLiteral("gateway_host")),
+        QStringLiteral("https://127.0.0.1:8443"));
+}
+
+void TestConfigStore::unreadableFileIsNeverReplaced()
+{
+    const QByteArray before = "[USERNAME]\r\nusername=13800000000\r\n[PASSWORD]\r\npassword=1\r\n";
+    writeConfig(before);
+    QVERIFY(QFile::setPermissions(configPath(), QFile::WriteOwner));
+    const ConfigStore store(configPath());
+    {
+        OrdinaryFileAccess asUser;
+        QVERIFY(asUser.isValid());
+        QVERIFY(!store.writeString(QStringLiteral("NOTE"), QStringLiteral("note"), "1"));
+        // Reads give the defaults; nothing is lost.
+        QCOMPARE(
+            store.readString(QStringLiteral("USERNAME"), QStringLiteral("username")), QString());
+    }
+    QCOMPARE(readFileBytes(configPath()), before);
+    QVERIFY(readFileBytes(m_home.filePath(QStringLiteral("tallyport.log")))
+                .contains("配置未保存 [NOTE] note: 无法读取 " + QFile::encodeName(configPath())));
+}
+
+void TestConfigStore::fileInAReadOnlyDirectoryIsWrittenInPlace()
+{
+    writeConfig("[NOTE]\r\nnote=0\r\n[PRINT]\r\nprint=0\r\n");
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
+    const ConfigStore store(configPath());
+    OrdinaryFileAccess asUser;
+    QVERIFY(asUser.isValid());
+    QVERIFY(store.writeString(QStringLiteral("NOTE"), QStringLiteral("note"), "1"));
+    QCOMPARE(readFileBytes(configPath()), QByteArray("[NOTE]\r\nnote=1\r\n[PRINT]\r\nprint=0\r\n"));
+}
+
+void TestConfigStore::readOnlyFileInAReadOnlyDirectoryFailsAndSaysSo()
+{
+    writeConfig("[NOTE]\r\nnote=0\r\n");
+    QVERIFY(QFile::setPermissions(configPath(), QFile::ReadOwner));
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
+    const ConfigStore store(configPath());
+    {
+        OrdinaryFileAccess asUser;
+        QVERIFY(asUser.isValid());
+        QVERIFY(!store.writeString(QStringLiteral("NOTE"), QStringLiteral("note"), "1"));
+    }
+    QCOMPARE(readFileBytes(configPath()), QByteArray("[NOTE]\r\nnote=0\r\n"));
+    QVERIFY(QFile::setPermissions(
+        m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(readFileBytes(m_home.filePath(QStringLiteral("tallyport.log")))
+                .contains("配置未保存 [NOTE] note: 无法写入"));
 }
 
 QTEST_GUILESS_MAIN(TestConfigStore)
