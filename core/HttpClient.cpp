@@ -1,10 +1,15 @@
 #include "HttpClient.h"
 
 #include "HostSettings.h"
+#include "RunLog.h"
 
 #include <curl/curl.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <mutex>
+#include <set>
+#include <unistd.h>
 
 namespace {
 
@@ -15,10 +20,44 @@ void initialiseCurlOnce()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
 }
 
+// Appends a received chunk; refusing a chunk (returning less than its size) ends the
+// transfer as failed, so a reply can never grow without bound.
 std::size_t appendTo(char *data, std::size_t size, std::size_t count, void *target)
 {
-    static_cast<std::string *>(target)->append(data, size * count);
-    return size * count;
+    std::string &buffer = *static_cast<std::string *>(target);
+    const std::size_t length = size * count;
+    if (length > HttpClient::kMaxReplyBytes - buffer.size())
+        return 0;
+    buffer.append(data, length);
+    return length;
+}
+
+bool isHttps(const std::string &url)
+{
+    static const std::string scheme = "https://";
+    if (url.size() < scheme.size())
+        return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(url[i])) != scheme[i])
+            return false;
+    }
+    return true;
+}
+
+// The extra CA bundle is used only when it can be read: libcurl refuses to start a transfer
+// with a bundle it cannot open. A missing one is logged once per process.
+bool usableBundle(const std::string &path)
+{
+    if (path.empty())
+        return false;
+    if (::access(path.c_str(), R_OK) == 0)
+        return true;
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (reported.insert(path).second)
+        RunLog::write("ca_bundle 无法读取, 只信任系统证书: %s", path.c_str());
+    return false;
 }
 
 int cancelled(void *flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
@@ -26,8 +65,13 @@ int cancelled(void *flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return static_cast<const std::atomic<bool> *>(flag)->load() ? 1 : 0;
 }
 
-// The system's CA directory, trusted besides an extra bundle file.
-constexpr const char *kSystemCaPath = "/etc/ssl/certs";
+// The system's CA directory, trusted besides an extra bundle file; OpenSSL's SSL_CERT_DIR
+// names another one, as for every other program.
+const char *systemCaPath()
+{
+    const char *dir = std::getenv("SSL_CERT_DIR");
+    return dir && *dir ? dir : "/etc/ssl/certs";
+}
 
 } // namespace
 
@@ -57,6 +101,12 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
     m_header.clear();
     m_body.clear();
 
+    // Credentials and payment codes never travel in clear text.
+    if (!isHttps(url)) {
+        RunLog::write("请求未发送: 地址不是 https: %s", url.c_str());
+        return -1;
+    }
+
     CURL *handle = curl_easy_init();
     if (!handle)
         return -1;
@@ -65,9 +115,9 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
     curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!m_caBundle.empty())
+    if (usableBundle(m_caBundle))
         curl_easy_setopt(handle, CURLOPT_CAINFO, m_caBundle.c_str());
-    curl_easy_setopt(handle, CURLOPT_CAPATH, kSystemCaPath);
+    curl_easy_setopt(handle, CURLOPT_CAPATH, systemCaPath());
 
     curl_slist *headers = curl_slist_append(nullptr, "Content-Type:application/json");
     if (kind == "json")
@@ -77,6 +127,8 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_connectMs);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, m_totalMs);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);

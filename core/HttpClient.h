@@ -1,11 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 
-// One blocking HTTPS POST through libcurl per call. TLS peer and host names are verified
-// against the system's CAs plus an optional extra bundle; every request has a connect
-// time-out and a total time-out, so no caller can wait for ever.
+// One blocking HTTPS POST through libcurl per call. Only https URLs are posted, and redirects
+// are followed to https only. TLS peer and host names are verified against the system's CAs
+// plus an optional extra bundle (when it can be read); every request has a connect time-out
+// and a total time-out, so no caller can wait for ever, and a reply larger than
+// kMaxReplyBytes fails the transfer.
 // One object must not serve two requests at the same time.
 class HttpClient final
 {
@@ -14,13 +17,15 @@ public:
         = "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:13.0) Gecko/20100101 Firefox/13.0.1";
     static constexpr long kConnectTimeoutMs = 10000;
     static constexpr long kTotalTimeoutMs = 30000;
+    static constexpr std::size_t kMaxReplyBytes = 64 * 1024 * 1024;
 
     // Trusts the ca_bundle of the configuration file besides the system's CAs.
     HttpClient();
     explicit HttpClient(std::string caBundle);
 
     // Posts `body` to `url`. Returns the HTTP status, or -1 when the transfer failed
-    // (no connection, TLS refused, time-out, too many redirects, dropped connection).
+    // (not https, no connection, TLS refused, time-out, too many redirects, a redirect to
+    // another scheme, dropped connection, reply too large).
     // `reply` is assigned the body only for status 200; otherwise it keeps its value.
     // Only `kind` exactly "json" adds the header "Content-Type:application/json".
     int Post(std::string url, std::string body, std::string &reply, std::string kind);

@@ -3,6 +3,8 @@
 #include "FieldRules.h"
 #include "Reply.h"
 
+#include <openssl/evp.h>
+
 void FaultPlan::add(const Fault &fault)
 {
     if (fault.count <= 0) {
@@ -81,6 +83,81 @@ bool readNumber(const boost::property_tree::ptree &tree, const char *name, int m
     return true;
 }
 
+// A string member; absent members keep `target`. False when the member is not a string.
+bool readText(const boost::property_tree::ptree &tree, const char *name, std::string &target,
+    std::string &error)
+{
+    const auto child = tree.get_child_optional(name);
+    if (!child) {
+        return true;
+    }
+    if (!child->empty()) {
+        error = std::string("\"") + name + "\" must be a string";
+        return false;
+    }
+    target = child->data();
+    return true;
+}
+
+std::optional<std::string> decodeBase64(const std::string &text)
+{
+    if (text.size() % 4 != 0) {
+        return std::nullopt;
+    }
+    std::string bytes(text.size() / 4 * 3, '\0');
+    const int length = EVP_DecodeBlock(reinterpret_cast<unsigned char *>(bytes.data()),
+        reinterpret_cast<const unsigned char *>(text.data()), static_cast<int>(text.size()));
+    if (length < 0) {
+        return std::nullopt;
+    }
+    std::size_t padding = 0;
+    while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') {
+        ++padding;
+    }
+    bytes.resize(static_cast<std::size_t>(length) - padding);
+    return bytes;
+}
+
+// The canned answer of a body fault: prefix + body (or the bytes of body_base64) repeated +
+// suffix.
+bool readBody(const boost::property_tree::ptree &tree, std::string &body, std::string &error)
+{
+    std::string text, encoded, prefix, suffix;
+    int repeat = 1;
+    const bool hasText = tree.get_child_optional("body").has_value();
+    const bool hasEncoded = tree.get_child_optional("body_base64").has_value();
+    if (hasText == hasEncoded) {
+        error = "the fault kind body needs \"body\", a string, or \"body_base64\"";
+        return false;
+    }
+    if (!readText(tree, "body", text, error) || !readText(tree, "body_base64", encoded, error)
+        || !readText(tree, "prefix", prefix, error) || !readText(tree, "suffix", suffix, error)
+        || !readNumber(tree, "repeat", 1, FaultPlan::kMaxRepeat, repeat, error)) {
+        return false;
+    }
+    if (hasEncoded) {
+        const std::optional<std::string> bytes = decodeBase64(encoded);
+        if (!bytes) {
+            error = "\"body_base64\" is not base64";
+            return false;
+        }
+        text = *bytes;
+    }
+    const std::size_t size = prefix.size() + text.size() * std::size_t(repeat) + suffix.size();
+    if (size > FaultPlan::kMaxBodyBytes) {
+        error = "the body would be larger than " + std::to_string(FaultPlan::kMaxBodyBytes)
+            + " bytes";
+        return false;
+    }
+    body.reserve(size);
+    body = prefix;
+    for (int i = 0; i < repeat; ++i) {
+        body += text;
+    }
+    body += suffix;
+    return true;
+}
+
 } // namespace
 
 bool FaultPlan::parse(const std::string &json, Fault &fault, bool &isClear, std::string &error)
@@ -119,6 +196,13 @@ bool FaultPlan::parse(const std::string &json, Fault &fault, bool &isClear, std:
     } else if (kind == "redirect") {
         fault.kind = Fault::Kind::Redirect;
         fault.value = -1;
+        if (!readText(tree, "location", fault.body, error)) {
+            return false;
+        }
+        if (!fault.body.empty()) {
+            fault.value = 1;
+            return true;
+        }
         if (!readNumber(tree, "hops", 1, kMaxRedirects, fault.value, error)
             || !readNumber(tree, "length", 1, kMaxRedirects, fault.value, error)) {
             return false;
@@ -128,13 +212,7 @@ bool FaultPlan::parse(const std::string &json, Fault &fault, bool &isClear, std:
         return true;
     } else if (kind == "body") {
         fault.kind = Fault::Kind::Body;
-        const auto body = tree.get_child_optional("body");
-        if (!body || !body->empty()) {
-            error = "the fault kind body needs \"body\", a string";
-            return false;
-        }
-        fault.body = body->data();
-        return true;
+        return readBody(tree, fault.body, error);
     } else {
         error = "unknown fault kind \"" + kind
             + "\" (delay, status, invalid_json, redirect, drop, body, clear)";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -20,7 +21,7 @@ struct Fault
     Kind kind;
     int value; // delay in ms, HTTP status, or redirect chain length
     int count; // number of requests it still applies to
-    std::string body; // the canned answer of a Body fault
+    std::string body; // the canned answer of a Body fault, or the target of a Redirect fault
 };
 
 // A thread-safe queue of faults. Each gateway request takes the fault at the front, which
@@ -31,6 +32,8 @@ public:
     static constexpr int kMaxDelayMs = 600000;
     static constexpr int kMaxRedirects = 50;
     static constexpr int kMaxCount = 1000000;
+    static constexpr int kMaxRepeat = 64 * 1024 * 1024;
+    static constexpr std::size_t kMaxBodyBytes = 128 * 1024 * 1024;
 
     void add(const Fault &fault);
     void clear();
@@ -41,8 +44,11 @@ public:
 
     // Reads a request of the control path: {"kind":"delay","ms":2000,"count":1},
     // {"kind":"status","status":500}, {"kind":"invalid_json"}, {"kind":"redirect","hops":6}
-    // ("length" is accepted for "hops"), {"kind":"drop"}, {"kind":"body","body":"<reply>"}
-    // (HTTP 200 with exactly that body instead of the real answer), {"kind":"clear"}.
+    // ("length" is accepted for "hops") or {"kind":"redirect","location":"<url>"} (one hop to
+    // exactly that address), {"kind":"drop"}, {"kind":"body","body":"<reply>"} (HTTP 200 with
+    // exactly that body instead of the real answer), {"kind":"clear"}.
+    // A body can be built for hostile answers: "prefix" + "body" repeated "repeat" times +
+    // "suffix" (at most kMaxBodyBytes in all), and "body_base64" gives bytes that are not text.
     // Returns false with `error` set when the request is not understood; `isClear` tells a
     // clear request from a fault.
     static bool parse(const std::string &json, Fault &fault, bool &isClear, std::string &error);

@@ -251,6 +251,10 @@ bool SandboxServer::applyFault(
             "text/html; charset=utf-8");
         return true;
     case Fault::Kind::Redirect:
+        if (!fault.body.empty()) {
+            response.set_redirect(fault.body, 307);
+            return true;
+        }
         response.set_redirect(
             kRedirectPrefix + std::to_string(fault.value - 1) + request.path, 307);
         return true;

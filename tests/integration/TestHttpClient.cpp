@@ -7,7 +7,11 @@
 
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <QDir>
+#include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
@@ -45,6 +49,7 @@ class TestHttpClient : public QObject
 private slots:
     void initTestCase();
     void okReplyIsHandedBack();
+    void statusOtherThan200KeepsTheReply_data();
     void statusOtherThan200KeepsTheReply();
     void bodyThatIsNotJsonCountsAsFailed();
     void redirects_data();
@@ -57,11 +62,17 @@ private slots:
     void droppedConnectionFails();
     void cancelFlagEndsARequestUnderWay();
     void closedPortFails();
+    void onlyHttpsLeaves_data();
+    void onlyHttpsLeaves();
+    void redirectToAnotherSchemeFails();
+    void missingCaBundleStillTrustsTheSystem();
+    void replyLargerThanTheBoundFails();
     void signedLoginThenPay();
 
 private:
     std::string loginBody() const;
 
+    QTemporaryDir m_workDir;
     SandboxProcess m_sandbox;
 };
 
@@ -72,6 +83,8 @@ std::string TestHttpClient::loginBody() const
 
 void TestHttpClient::initTestCase()
 {
+    QVERIFY(m_workDir.isValid());
+    QVERIFY(QDir::setCurrent(m_workDir.path())); // the run log lands here
     QVERIFY(m_sandbox.start());
 }
 
@@ -88,12 +101,22 @@ void TestHttpClient::okReplyIsHandedBack()
     QCOMPARE(lastJournalEntry(m_sandbox).value("body").toString().toStdString(), loginBody());
 }
 
+void TestHttpClient::statusOtherThan200KeepsTheReply_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("201 is not 200") << 201;
+    QTest::newRow("299 is not 200") << 299;
+    QTest::newRow("server error") << 500;
+}
+
 void TestHttpClient::statusOtherThan200KeepsTheReply()
 {
-    QVERIFY(m_sandbox.injectFault(R"({"kind":"status","status":500,"count":1})"));
+    QFETCH(int, status);
+    QVERIFY(m_sandbox.injectFault(
+        QStringLiteral(R"({"kind":"status","status":%1,"count":1})").arg(status).toUtf8()));
     HttpClient client(m_sandbox.caPath().toStdString());
     std::string reply = "kept";
-    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), 500);
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), status);
     QCOMPARE(reply, std::string("kept"));
 
     // The fault applied to one request only.
@@ -239,6 +262,88 @@ void TestHttpClient::closedPortFails()
     QCOMPARE(client.Post("https://127.0.0.1:" + std::to_string(port) + "/api/login", loginBody(),
                  reply, "json"),
         -1);
+    QVERIFY(reply.empty());
+}
+
+void TestHttpClient::onlyHttpsLeaves_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("http") << "http";
+    QTest::newRow("upper-case HTTP") << "HTTP";
+    QTest::newRow("ftp") << "ftp";
+    QTest::newRow("no scheme") << "";
+}
+
+void TestHttpClient::onlyHttpsLeaves()
+{
+    QFETCH(QString, scheme);
+    // A plain listener: a request that left would be waiting in its queue once Post returns.
+    QTcpServer listener;
+    QVERIFY(listener.listen(QHostAddress::LocalHost));
+    const std::string address = "127.0.0.1:" + std::to_string(listener.serverPort()) + "/api/login";
+    const std::string url = scheme.isEmpty() ? address : scheme.toStdString() + "://" + address;
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(url, loginBody(), reply, "json"), -1);
+    QVERIFY(reply.empty());
+    QVERIFY(!listener.waitForNewConnection(0));
+    QFile log(QStringLiteral("tallyport.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(
+        log.readAll().contains("请求未发送: 地址不是 https: " + QByteArray::fromStdString(url)));
+}
+
+void TestHttpClient::redirectToAnotherSchemeFails()
+{
+    QTcpServer listener;
+    QVERIFY(listener.listen(QHostAddress::LocalHost));
+    QVERIFY(m_sandbox.injectFault(
+        QStringLiteral("{\"kind\":\"redirect\",\"location\":\"http://127.0.0.1:%1/api/login\"}")
+            .arg(listener.serverPort())
+            .toUtf8()));
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
+    QVERIFY(reply.empty());
+    QVERIFY(!listener.waitForNewConnection(0));
+}
+
+void TestHttpClient::missingCaBundleStillTrustsTheSystem()
+{
+    // The sandbox's CA stands in for the system's CAs: a CA directory in OpenSSL's layout.
+    QTemporaryDir systemCas;
+    QVERIFY(systemCas.isValid());
+    QProcess hash;
+    hash.start(QStringLiteral("openssl"), {"x509", "-hash", "-noout", "-in", m_sandbox.caPath()});
+    QVERIFY(hash.waitForFinished(10000));
+    const QString name = QString::fromLatin1(hash.readAllStandardOutput()).trimmed() + ".0";
+    QVERIFY(QFile::copy(m_sandbox.caPath(), systemCas.filePath(name)));
+    qputenv("SSL_CERT_DIR", QFile::encodeName(systemCas.path()));
+
+    HttpClient client("/nonexistent/tallyport-ca.pem");
+    std::string reply;
+    const int first = client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json");
+    const int second = client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json");
+    qunsetenv("SSL_CERT_DIR");
+    QCOMPARE(first, 200);
+    QCOMPARE(second, 200);
+    QFile log(QStringLiteral("tallyport.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(
+        log.readAll().count("ca_bundle 无法读取, 只信任系统证书: /nonexistent/tallyport-ca.pem"),
+        1);
+}
+
+void TestHttpClient::replyLargerThanTheBoundFails()
+{
+    const int repeat = int(HttpClient::kMaxReplyBytes / 1024) + 1;
+    QVERIFY(m_sandbox.injectFault(QStringLiteral(R"({"kind":"body","body":"%1","repeat":%2})")
+                                      .arg(QString(1024, QLatin1Char('x')))
+                                      .arg(repeat)
+                                      .toUtf8()));
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
     QVERIFY(reply.empty());
 }
 

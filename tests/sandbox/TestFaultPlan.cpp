@@ -20,6 +20,8 @@ private slots:
     void parse();
     void parseRefuses_data();
     void parseRefuses();
+    void hostileBodies_data();
+    void hostileBodies();
 };
 
 void TestFaultPlan::appliesEachFaultCountTimesInOrder()
@@ -157,6 +159,50 @@ void TestFaultPlan::parseRefuses_data()
     QTest::newRow("body not a string") << QByteArray(R"({"kind":"body","body":{"code":"1"}})");
     QTest::newRow("count 0") << QByteArray(R"({"kind":"drop","count":0})");
     QTest::newRow("count fraction") << QByteArray(R"({"kind":"drop","count":1.5})");
+    QTest::newRow("body and body_base64")
+        << QByteArray(R"({"kind":"body","body":"a","body_base64":"YQ=="})");
+    QTest::newRow("not base64") << QByteArray(R"({"kind":"body","body_base64":"a!=="})");
+    QTest::newRow("repeat 0") << QByteArray(R"({"kind":"body","body":"[","repeat":0})");
+    QTest::newRow("larger than 128 MiB")
+        << QByteArray(R"({"kind":"body","body":"[[","repeat":67108864,"suffix":"]"})");
+    QTest::newRow("location not a string")
+        << QByteArray(R"({"kind":"redirect","location":["http://x"]})");
+}
+
+void TestFaultPlan::hostileBodies_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QByteArray>("body");
+
+    QTest::newRow("deep nesting") << QByteArray(
+        R"({"kind":"body","prefix":"{\"code\":","body":"[","repeat":100000})")
+                                  << "{\"code\":" + QByteArray(100000, '[');
+    QTest::newRow("megabytes") << QByteArray(
+        R"({"kind":"body","prefix":"{\"msg\":\"","body":"0123456789abcdef","repeat":262144,"suffix":"\"}"})")
+                               << "{\"msg\":\"" + QByteArray("0123456789abcdef").repeated(262144)
+            + "\"}";
+    QTest::newRow("NUL characters")
+        << QByteArray(R"({"kind":"body","body":"{\"code\":\"1\u00000\"}"})")
+        << QByteArray("{\"code\":\"1\0"
+                      "0\"}",
+               14);
+    QTest::newRow("bytes that are not text")
+        << QByteArray(R"({"kind":"body","body_base64":"3q2+7w=="})")
+        << QByteArray("\xde\xad\xbe\xef");
+    QTest::newRow("redirect to a location")
+        << QByteArray(R"({"kind":"redirect","location":"http://127.0.0.1:1/api/login"})")
+        << QByteArray("http://127.0.0.1:1/api/login");
+}
+
+void TestFaultPlan::hostileBodies()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QByteArray, body);
+    Fault fault;
+    bool clear = false;
+    std::string error;
+    QVERIFY2(FaultPlan::parse(json.toStdString(), fault, clear, error), error.c_str());
+    QCOMPARE(QByteArray::fromStdString(fault.body), body);
 }
 
 void TestFaultPlan::parseRefuses()

@@ -41,6 +41,8 @@ private slots:
     void journalRecordsRefusedAndFaultedRequests();
 
     void survivesGarbage();
+    void deeplyNestedRequestsAreRefused_data();
+    void deeplyNestedRequestsAreRefused();
     void restartKeepsCertificatesAndStore();
     void certificateForAnotherHost();
 
@@ -296,7 +298,9 @@ void TestSandboxFaults::journalHoldsExactBytes()
         = m_caller.post(path.toStdString(), body.toStdString(), kind.toStdString());
     QCOMPARE(answer.status, 200);
     // The answer came, so its request is in the journal already.
-    const QJsonObject last = m_sandbox.journal().last();
+    const QList<QJsonObject> journal = m_sandbox.journal();
+    QVERIFY(!journal.isEmpty());
+    const QJsonObject last = journal.last();
     QCOMPARE(last.value("method").toString(), QStringLiteral("POST"));
     QCOMPARE(last.value("path").toString(), path);
     QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$")
@@ -339,6 +343,33 @@ void TestSandboxFaults::journalRecordsRefusedAndFaultedRequests()
     QCOMPARE(journal.at(before + 4).value("body").toString(),
         journal.at(before + 2).value("body").toString());
     QCOMPARE(journal.last().value("body").toString(), QStringLiteral("not json"));
+}
+
+void TestSandboxFaults::deeplyNestedRequestsAreRefused_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("answerName"); // "code", or "status" for the upgrade path
+    QTest::newRow("pay and queries") << "/api/face"
+                                     << "code";
+    QTest::newRow("login") << "/api/login"
+                           << "code";
+    QTest::newRow("upgrade") << "/api/update"
+                             << "status";
+    QTest::newRow("faults") << "/sandbox/faults"
+                            << "code";
+}
+
+void TestSandboxFaults::deeplyNestedRequestsAreRefused()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, answerName);
+    const std::string body = std::string(R"({"appid":"a","data":)") + std::string(200000, '[');
+    const GatewayAnswer answer = m_caller.post(path.toStdString(), body);
+    QCOMPARE(answer.status, 200);
+    QVERIFY(!answer.json.value(answerName).toString().isEmpty());
+    QVERIFY(answer.json.value(answerName).toString() != QLatin1String("100"));
+    // Still serving.
+    QVERIFY(isNormalLogin(loginAnswer()));
 }
 
 void TestSandboxFaults::survivesGarbage()
