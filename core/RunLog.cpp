@@ -1,5 +1,6 @@
 #include "RunLog.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -13,6 +14,13 @@ std::mutex &logMutex()
     static std::mutex mutex;
     return mutex;
 }
+
+std::time_t systemClock()
+{
+    return std::time(nullptr);
+}
+
+std::atomic<RunLog::Clock> s_clock {systemClock};
 
 std::string formatMessage(const char *format, va_list args)
 {
@@ -30,7 +38,9 @@ std::string formatMessage(const char *format, va_list args)
 
 int writeLine(const char *fileName, const char *trailer, const std::string &message)
 {
-    const std::time_t now = std::time(nullptr);
+    // The stamp is taken under the lock, so the lines of a file are in time order.
+    std::lock_guard<std::mutex> lock(logMutex());
+    const std::time_t now = s_clock.load()();
     std::tm local {};
     localtime_r(&now, &local);
     char stamp[64];
@@ -38,7 +48,6 @@ int writeLine(const char *fileName, const char *trailer, const std::string &mess
         local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     const std::string line = stamp + message + trailer;
 
-    std::lock_guard<std::mutex> lock(logMutex());
     std::FILE *file = std::fopen(fileName, "a+");
     if (!file)
         return EOF;
@@ -49,6 +58,11 @@ int writeLine(const char *fileName, const char *trailer, const std::string &mess
 } // namespace
 
 namespace RunLog {
+
+void setClock(Clock clock)
+{
+    s_clock = clock ? clock : systemClock;
+}
 
 int write(const char *format, ...)
 {

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -98,6 +99,7 @@ private slots:
     void longMessageIsWrittenWhole();
     void logThatCannotBeOpenedLosesTheLine();
     void concurrentWritersLeaveWholeLines();
+    void linesOfConcurrentWritersAreInTimeOrder();
 
 private:
     QTemporaryDir m_workDir;
@@ -298,6 +300,42 @@ void TestRunLog::concurrentWritersLeaveWholeLines()
     if (QTest::currentTestFailed())
         return;
     check(kLoginLog, "login thread ", "tallyport", loginEvery);
+}
+
+// A clock that moves one second on every reading and then dawdles, so a writer that took its
+// stamp before waiting for the file would often be overtaken.
+std::atomic<std::time_t> s_tick {1765100000};
+
+std::time_t slowTickingClock()
+{
+    const std::time_t now = s_tick++;
+    std::this_thread::yield();
+    return now;
+}
+
+void TestRunLog::linesOfConcurrentWritersAreInTimeOrder()
+{
+    RunLog::setClock(slowTickingClock);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 150; ++i)
+                RunLog::write("thread %d line %d", t, i);
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    RunLog::setClock(nullptr);
+
+    const QList<QByteArray> lines = logLines(readLog(kGeneralLog));
+    QCOMPARE(lines.size(), 600);
+    QDateTime previous;
+    for (const QByteArray &line : lines) {
+        const LogLine parsed = parseLine(line, "Kovani");
+        QVERIFY2(parsed.stamp.isValid(), line.constData());
+        QVERIFY2(!previous.isValid() || parsed.stamp > previous, line.constData());
+        previous = parsed.stamp;
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRunLog)
