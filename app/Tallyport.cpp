@@ -136,6 +136,7 @@ Tallyport::Tallyport(QWidget *parent)
 
     // 10. Icon and layout.
     setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
+    m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 
     // 11. The keyboard-hook program runs while the client uses it.
@@ -145,8 +146,13 @@ Tallyport::Tallyport(QWidget *parent)
 
 Tallyport::~Tallyport()
 {
-    if (m_loginThread.joinable())
+    // A login under way is cut short: quitting never waits for the network.
+    hide();
+    m_cancelLogin = true;
+    if (m_loginThread.joinable()) {
         m_loginThread.join();
+        s_busy = false; // its answer will never be read
+    }
     delete m_showWin;
     delete m_noteWin;
     delete m_payingWin;
@@ -321,6 +327,11 @@ bool Tallyport::OnInputLogin()
     }
     if (s_busy.exchange(true))
         return false;
+    // One login at a time: this one takes the place of a pending automatic login.
+    if (m_autoLogin != 0) {
+        m_autoLogin = 0;
+        m_noteTimer.stop();
+    }
 
     setLoginButtonBusy(true);
     RunLog::writeLogin("%s", "点击登录=======================");
@@ -335,8 +346,10 @@ bool Tallyport::OnInputLogin()
 
     if (m_loginThread.joinable())
         m_loginThread.join();
+    m_cancelLogin = false;
     m_loginThread = std::thread([this, url, body, caBundle] {
         HttpClient client(caBundle);
+        client.setCancelFlag(&m_cancelLogin);
         std::string reply;
         client.Post(url, body, reply, "json");
         {
@@ -544,9 +557,10 @@ void Tallyport::OnEixtApp()
 
 void Tallyport::resizeWinodw()
 {
+    // Start from the design each time, so a second call does not scale twice.
     const ScreenScale scale = WindowScaling::current();
+    m_design->applyScaled(scale);
     if (scale.active()) {
-        WindowScaling::scaleWidgetTree(this, scale);
         // The close key stays square.
         m_ui->pushButton_close->setGeometry(scale.x(500), 0, scale.x(20), scale.x(20));
     }

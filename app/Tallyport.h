@@ -17,6 +17,7 @@ namespace Ui {
 class TallyportClass;
 }
 
+class DesignGeometry;
 class HttpClient;
 class NoteWin;
 class PayingWin;
@@ -109,7 +110,10 @@ private:
     ShowWin *m_showWin = nullptr;
     std::unique_ptr<HttpClient> m_http;
 
+    std::unique_ptr<DesignGeometry> m_design;
+
     std::mutex m_replyMutex;
     std::string m_reply;
+    std::atomic<bool> m_cancelLogin {false};
     std::thread m_loginThread;
 };
