@@ -48,6 +48,7 @@ public:
 
     // Tests follow a pending order faster than a cashier would.
     void setPollCadence(const OrderPoller::Cadence &cadence);
+    const OrderPoller::Cadence &pollCadence() const { return m_cadence; }
     bool polling() const { return m_stopPay.load() != 0; }
     collectionWin *resultCard() const { return m_noteDlg; }
     PayingWin *progressWindow() const { return m_payingWin; }

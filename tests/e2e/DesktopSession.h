@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -35,7 +37,7 @@ public:
     bool screenshot(const QString &path) const;
 
 private:
-    QProcess m_xvfb;
+    ChildProcess m_xvfb;
     QString m_display;
     QString m_lockDir;
 };

@@ -43,7 +43,7 @@ private:
     DesktopSession m_desktop;
     SandboxProcess m_sandbox;
     QTemporaryDir m_home;
-    QProcess m_client;
+    ChildProcess m_client;
 };
 
 QString TestE2eClient::artifact(const QString &name) const

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "ChildProcess.h"
 #include "LoginSession.h"
 
 #include <string>
@@ -57,7 +58,7 @@ private:
     QStringList m_extraArgs;
     QTemporaryDir m_tempDir;
     QString m_dataDir;
-    QProcess m_process;
+    ChildProcess m_process;
     int m_port = 0;
     QString m_caPath;
 };

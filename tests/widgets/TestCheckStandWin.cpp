@@ -71,6 +71,7 @@ private slots:
 
     void cardShownDuringACountdownKeepsTheCount();
     void progressAnimation();
+    void pendingOrderIsFollowedAtTheShippedCadence();
 
     void chineseTexts();
     void wideScreenLayout();
@@ -597,6 +598,17 @@ void TestCheckStandWin::progressAnimation()
     m_win->ContinueQuery(1);
     QVERIFY(progress->isHidden());
     QCOMPARE(lit(), 1);
+}
+
+void TestCheckStandWin::pendingOrderIsFollowedAtTheShippedCadence()
+{
+    // Fifteen attempts, each with six progress steps 510 ms apart and 550 ms before the next:
+    // 3.1 s an attempt, about 47 s before a pending order is given up.
+    const OrderPoller::Cadence &cadence = m_win->pollCadence();
+    QCOMPARE(cadence.attempts, 15);
+    QCOMPARE(cadence.waits, 5);
+    QCOMPARE(cadence.waitMs, 510);
+    QCOMPARE(cadence.finalWaitMs, 550);
 }
 
 void TestCheckStandWin::chineseTexts()
