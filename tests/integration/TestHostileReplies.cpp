@@ -63,6 +63,7 @@ private slots:
     void status();
     void upgrade_data() { hostileAnswers(); }
     void upgrade();
+    void upgradeOfferCannotAddASection();
 
 private:
     void hostileAnswers();
@@ -212,6 +213,27 @@ void TestHostileReplies::upgrade()
     QFile file(m_home->filePath(QStringLiteral("TallyportConfig.ini")));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
+}
+
+void TestHostileReplies::upgradeOfferCannotAddASection()
+{
+    const ConfigStore store;
+    const QString gateway = store.readString("GATEWAY_HOST", "gateway_host");
+    QVERIFY(m_sandbox.injectFault(
+        bodyFault(R"({"status":"1","msg":"new","info":"notes\r\n[GATEWAY_HOST]\r\ngateway_host=)"
+                  R"(https://elsewhere","version":"2\n[PASSWORD]","url":"https://127.0.0.1/u"})",
+            QString())));
+    Tallyport window;
+    QSignalSpy told(&window, &Tallyport::sendMsgToUpdate);
+
+    window.OnUpgrade();
+
+    QCOMPARE(told.count(), 1);
+    QCOMPARE(store.readString("GATEWAY_HOST", "gateway_host"), gateway);
+    QCOMPARE(store.readString("PASSWORD", "password"), QStringLiteral("123456"));
+    QCOMPARE(store.readString("MEMO", "MEMO"),
+        QStringLiteral("notes  [GATEWAY_HOST]  gateway_host=https://elsewhere"));
+    QCOMPARE(store.readString("VERSION", "version"), QStringLiteral("2 [PASSWORD]"));
 }
 
 QTEST_MAIN(TestHostileReplies)
