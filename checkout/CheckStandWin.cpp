@@ -4,6 +4,7 @@
 #include "AppDir.h"
 #include "CheckoutTexts.h"
 #include "ConfigStore.h"
+#include "ConnectionSettings.h"
 #include "DisplayAmount.h"
 #include "HostSettings.h"
 #include "HttpClient.h"
@@ -53,6 +54,8 @@ CheckStandWin::CheckStandWin(QWidget *parent)
     setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     readSettings();
+    // The connection of the payment-code source is read once, here, for the whole process.
+    ConnectionSettings::set({m_settings.ip, m_settings.port, m_settings.connMode, m_settings.com});
 
     m_ui->lineEdit_money->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("^[0-9]+(\\.[0-9]{0,2})?$")), this));
