@@ -1,9 +1,15 @@
 #pragma once
 
+#include "LastReceipt.h"
 #include "MetaTypes.h"
+#include "PrintQueue.h"
+#include "ReceiptPrinter.h"
+#include "Settings.h"
 
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,10 +17,14 @@ namespace Ui {
 class ParamSettingWin;
 }
 
+class GlobalHotKeys;
+class HotKeyRegistry;
 class NoteWin;
 
 // The settings page: the merchant and account of the logged-in cashier, the switches, hot
-// keys, printer and input options, and logout.
+// keys, printer and input options, logout and restart. Every change is written to the
+// configuration file at once. The page also prints the receipts (on a print queue of its own,
+// so that no payment waits for the printer) and owns the three global hot keys.
 class ParamSettingWin final : public QWidget
 {
     Q_OBJECT
@@ -29,8 +39,14 @@ public:
         const std::wstring &storeManager, const std::wstring &managerPhone);
 
     NoteWin *noteWin() const { return m_noteWin; }
-    // The latest pay-success receipt, in its seven fields.
-    const std::wstring &lastReceipt() const { return m_lastReceipt; }
+    const ParamSettings &settings() const { return m_settings; }
+    // The latest pay-success receipt, for the receipt hot key.
+    const LastReceipt &lastReceipt() const { return m_lastReceipt; }
+
+    // Where receipts are printed; the system's default printer unless a test says otherwise.
+    void setPrintDeviceFactory(ReceiptPrinter::DeviceFactory openDevice);
+    // Waits until the receipts handed over so far have gone to the printer.
+    bool waitForPrinting(int timeoutMs) const;
 
 signals:
     void SendDataToPayWin();
@@ -45,21 +61,72 @@ signals:
 public slots:
     void receiveDataFromMain();
     void receiveUpdateMsg();
+    void OnfindExe();
+    void OnYes();
     void OnNo();
-    void OnExitUser();
-    void receiveNote();
+    void OnStart();
+    void OnCashHotKeyChanged();
+    void OnCehckCashCtrl();
+    void OnCheckCashAlt();
+    void OnReceiptHotKeyChanged();
+    void OnCheckReceiptCtrl();
+    void OnCheckReceiptAlt();
+    void OnReportHotKeyChecanged();
+    void OnCheckReportCtrl();
+    void OnCheckReportAlt();
+    void OnPrintChanged();
+    void OnStateChanged(int state);
+    void OnStateChangedMulti(int state);
     void receiveMsgFromCheckStand(std::wstring data);
-    void receivePayPrint(std::wstring data);
+    void OnPaperCountChanged();
+    void OnColloectMethodChanged();
+    void OnComChanged();
+    void OnGuestShowChanged();
+    void OnPrintWidthChanged();
+    void OnPassWordsChanged();
+    void OnExitUser();
+    void OnStatePDXP(int state);
+    void OnStateZDDL(int state);
+    void OnStateAutomicShow(int state);
     void recvivePrint(std::wstring data);
+    void receivePayPrint(std::wstring data);
+    void receiveNote();
+    void handleTimeout();
+    void OnLjmsChanged();
+    void OnIPChanged();
 
 private:
+    void fillPrinters();
+    void fillSerialPorts();
+    void applyCaptions();
+    void showConnectionPairs(int connMode);
+    void styleWidgets();
+    void registerHotKeys();
+    void connectWidgets();
+    void onHotKey(int id);
+    void saveSettings();
+    void showNote(int mode, const QString &title, const QString &message, const QString &yes,
+        const QString &no);
+
+    ReceiptPrinter::Party receiptParty() const;
+    ReceiptPrinter::Settings printSettings() const;
+    void printInBackground(std::function<int(const ReceiptPrinter &)> print);
+
     std::unique_ptr<Ui::ParamSettingWin> m_ui;
-    NoteWin *m_noteWin;
+    NoteWin *m_noteWin = nullptr;
     int m_language;
+    ParamSettings m_settings;
     std::string m_clerkTel;
     std::wstring m_merchantName;
     std::wstring m_storeName;
     std::wstring m_storeManager;
     std::wstring m_managerPhone;
-    std::wstring m_lastReceipt;
+    LastReceipt m_lastReceipt;
+    ReceiptPrinter::DeviceFactory m_openPrintDevice;
+    QTimer m_timer;
+    GlobalHotKeys *m_hotKeys = nullptr; // child object: its grabs go with this window
+    std::unique_ptr<HotKeyRegistry> m_hotKeyRegistry;
+    // Declared last, so gone first: the receipts already handed over are finished while the
+    // rest of the window still stands.
+    PrintQueue m_printQueue;
 };
