@@ -264,7 +264,9 @@ void ParamSettingWin::styleWidgets()
 
 void ParamSettingWin::registerHotKeys()
 {
-    qDebug() << "this winId   =====-----" << winId();
+    // The page's native window is its top-level window's: a native window of the page itself
+    // would turn its siblings in the main window into native windows too.
+    qDebug() << "this winId   =====-----" << window()->winId();
     m_hotKeys = new GlobalHotKeys(this);
     m_hotKeyRegistry = std::make_unique<HotKeyRegistry>(*m_hotKeys);
     m_hotKeyRegistry->registerAll(m_settings);
