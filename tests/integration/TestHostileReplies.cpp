@@ -189,7 +189,8 @@ void TestHostileReplies::status()
     QVERIFY(win->polling());
 
     QTRY_VERIFY_WITH_TIMEOUT(!win->polling(), kOutcomeMs);
-    QVERIFY(win->resultCard()->isVisible());
+    // The polling thread ends after it has queued the outcome for the window's thread.
+    QTRY_VERIFY_WITH_TIMEOUT(win->resultCard()->isVisible(), kOutcomeMs);
     QVERIFY(win->resultCard()->successShown());
     // Attempts 1 to 3 went undecided (six steps each), the fourth paid.
     QCOMPARE(progress.size(), 3 * 6 + 2);
