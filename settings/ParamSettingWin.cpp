@@ -629,6 +629,8 @@ ReceiptPrinter::Settings ParamSettingWin::printSettings() const
 
 void ParamSettingWin::printInBackground(std::function<int(const ReceiptPrinter &)> print)
 {
+    // Qt paints on a printer off the GUI thread; its printer support was first loaded on this
+    // thread, by the printer list at construction.
     m_printQueue.post([openDevice = m_openPrintDevice, print = std::move(print)] {
         print(ReceiptPrinter(openDevice));
     });

@@ -16,8 +16,6 @@ class TestSettingSwitch : public QObject
 private slots:
     void checkStateStores_data();
     void checkStateStores();
-    void storedValueShows_data();
-    void storedValueShows();
 };
 
 void TestSettingSwitch::checkStateStores_data()
@@ -48,28 +46,6 @@ void TestSettingSwitch::checkStateStores()
     QFETCH(int, state);
     QFETCH(std::optional<int>, stored);
     QCOMPARE(SettingSwitch::valueFor(state, sense), stored);
-}
-
-void TestSettingSwitch::storedValueShows_data()
-{
-    QTest::addColumn<Sense>("sense");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<bool>("checked");
-
-    QTest::newRow("print 0") << Sense::ZeroWhenChecked << 0 << true;
-    QTest::newRow("print 1") << Sense::ZeroWhenChecked << 1 << false;
-    QTest::newRow("print 5") << Sense::ZeroWhenChecked << 5 << false;
-    QTest::newRow("auto-login 0") << Sense::OneWhenChecked << 0 << false;
-    QTest::newRow("auto-login 1") << Sense::OneWhenChecked << 1 << true;
-    QTest::newRow("auto-login 5") << Sense::OneWhenChecked << 5 << true;
-}
-
-void TestSettingSwitch::storedValueShows()
-{
-    QFETCH(Sense, sense);
-    QFETCH(int, value);
-    QFETCH(bool, checked);
-    QCOMPARE(SettingSwitch::isChecked(value, sense), checked);
 }
 
 QTEST_APPLESS_MAIN(TestSettingSwitch)

@@ -152,7 +152,6 @@ private slots:
     void connectionKeysOnlyByTheirControlsAndOnlyIntoAFile();
     void hotKeysAskForTheirPages();
     void receiptsNameTheMerchantAndTheCashier();
-    void receiptSettingsApplyToTheNextReceipt();
     void paymentDoesNotWaitForThePrinter();
 
 private:
@@ -484,35 +483,6 @@ void TestParamSettingWin::receiptsNameTheMerchantAndTheCashier()
     // The kept copy maps the pay type when it is stored.
     QVERIFY(jobs.at(2).texts.contains("交易类型:支付宝"));
     QVERIFY(jobs.at(2).texts.contains("商户单号:202412071530001234567"));
-}
-
-void TestParamSettingWin::receiptSettingsApplyToTheNextReceipt()
-{
-    TestPrinter printer;
-    const auto window = makeWindow();
-    window->setPrintDeviceFactory(printer.factory());
-    auto *hotKeys = window->findChild<GlobalHotKeys *>();
-    const std::wstring paid = L"11#wx#25.5#2024-12-07 15:30:00#202412071530001234567#30#11";
-    window->receiveMsgFromCheckStand(paid);
-
-    window->findChild<QComboBox *>("comboBox_papercount")->setCurrentIndex(1);
-    window->receivePayPrint(paid);
-    QVERIFY(window->waitForPrinting(10000));
-    QCOMPARE(printer.jobs().size(), 2);
-
-    // Receipts off: neither a payment, the order list nor the hot key reaches the printer.
-    window->findChild<QCheckBox *>("checkBox_pdxp")->click();
-    window->receivePayPrint(paid);
-    window->recvivePrint(L"x#y#wx#40#38.5#2024-12-07 16:00:00#202412071600007654321");
-    emit hotKeys->activated(5002);
-    QVERIFY(window->waitForPrinting(10000));
-    QCOMPARE(printer.jobs().size(), 2);
-
-    window->findChild<QCheckBox *>("checkBox_pdxp")->click();
-    window->findChild<QComboBox *>("comboBox_papercount")->setCurrentIndex(0);
-    emit hotKeys->activated(5002);
-    QVERIFY(window->waitForPrinting(10000));
-    QCOMPARE(printer.jobs().size(), 3);
 }
 
 void TestParamSettingWin::paymentDoesNotWaitForThePrinter()
