@@ -30,7 +30,7 @@ constexpr int kTimeoutMs = 20000;
 
 QByteArray runTool(const QString &program, const QStringList &arguments)
 {
-    QProcess process;
+    ChildProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);
     if (!process.waitForFinished(60000)) {
