@@ -111,6 +111,7 @@ private slots:
     void unreachableNetworkDeviceIsToldOnceWithoutBlocking();
     void serialScannerCode();
     void missingSerialPortIsLogged();
+    void serialLineThatGoesAwayIsOpenedAgain();
     void displayAmountThenScannedCodePaysThatAmount();
     void readersEndWithTheWindowAndStartWithTheNext();
 
@@ -404,6 +405,34 @@ void TestInputSources::missingSerialPortIsLogged()
     writeConfig(1, "\r\ncom=" + m_home->filePath(QStringLiteral("no-such-port")).toUtf8());
     buildWindows();
     QVERIFY2(logText().contains("打开串口失败, 2  Kovani\r\n"), qPrintable(logText()));
+}
+
+void TestInputSources::serialLineThatGoesAwayIsOpenedAgain()
+{
+    auto line = std::make_unique<PtyPair>(m_home->path());
+    QVERIFY(line->start());
+    writeConfig(1, "\r\ncom=" + line->portA().toUtf8());
+    buildWindows();
+    QVERIFY(line->send(kAlipayPaid + "\r\n"));
+    QTRY_COMPARE(field("lineEdit_paycode")->text(), QString::fromLatin1(kAlipayPaid));
+
+    // The scanner is unplugged: the port fails, the reader waits and tries again, quietly.
+    line.reset();
+    QTRY_VERIFY(logText().contains(QStringLiteral("串口读取失败, 稍后重新打开")));
+    const long cpuBefore = cpuMs();
+    QTest::qWait(3000); // an observation window for the CPU time, not a synchronisation
+    const long idleCpu = cpuMs() - cpuBefore;
+    qInfo("CPU used in 3 s with the serial scanner away: %ld ms", idleCpu);
+    QVERIFY2(idleCpu < 600, qPrintable(QString::number(idleCpu)));
+    QCOMPARE(logText().count(QStringLiteral("串口读取失败")), 1);
+
+    // Plugged in again under the same name.
+    line = std::make_unique<PtyPair>(m_home->path());
+    QVERIFY(line->start());
+    QTRY_VERIFY_WITH_TIMEOUT(logText().contains(QStringLiteral("串口已重新打开")), 40000);
+    field("lineEdit_paycode")->clear();
+    QVERIFY(line->send(kWeChatPaid + "\r\n"));
+    QTRY_COMPARE(field("lineEdit_paycode")->text(), QString::fromLatin1(kWeChatPaid));
 }
 
 void TestInputSources::displayAmountThenScannedCodePaysThatAmount()
