@@ -41,7 +41,7 @@ private:
     QString artifact(const QString &name) const;
     QString mainWindowId() const;
     // Pixels of the floating icon's amount display in the dark red of its figures, from a
-// screenshot; -1 when the icon is not on screen.
+    // screenshot; -1 when the icon is not on screen.
     int redPixelsOnTheIcon(const QString &shot) const;
 
     DesktopSession m_desktop;
