@@ -104,7 +104,6 @@ private slots:
     void cleanup();
 
     void keyHookCodeWithoutAmountWaitsForTheAmount();
-    void keyHookCodeWithAmountIsPaidAtOnce();
     void keyHookRestartIsReconnected();
     void orderNumberGoesToTheRefundWindow();
     void networkDeviceThatGoesAwayIsReconnected();
@@ -233,29 +232,6 @@ void TestInputSources::keyHookCodeWithoutAmountWaitsForTheAmount()
                                    .arg(QString::fromLatin1(kWeChatPaid))));
     QVERIFY(logText().contains("sMoney.length() = 0  Kovani\r\n"));
     QCOMPARE(payRequests().size(), paysBefore);
-}
-
-void TestInputSources::keyHookCodeWithAmountIsPaidAtOnce()
-{
-    KeyHook keyHook;
-    QVERIFY(keyHook.start(0));
-    qputenv("TALLYPORT_KEYHOOK_PORT", QByteArray::number(keyHook.port()));
-    writeConfig(0);
-    const int paysBefore = payRequests().size();
-    buildWindows();
-    QTRY_COMPARE_WITH_TIMEOUT(keyHook.clients(), 1, 10000);
-    field("lineEdit_money")->setText(QStringLiteral("12.5"));
-
-    keyHook.type(kAlipayPaid);
-    QTRY_COMPARE_WITH_TIMEOUT(payRequests().size(), paysBefore + 1, 20000);
-    const QList<QJsonObject> pays = payRequests();
-    QVERIFY(!pays.isEmpty());
-    const QString body = pays.last().value("body").toString();
-    QVERIFY2(body.contains("\"total\":\"1250\""), qPrintable(body));
-    QVERIFY2(body.contains("\"authCode\":\"" + QString::fromLatin1(kAlipayPaid) + "\""),
-        qPrintable(body));
-    QTRY_VERIFY_WITH_TIMEOUT(checkout()->resultCard()->isVisible(), 10000);
-    QVERIFY(logText().contains("sMoney=12.5  Kovani\r\n"));
 }
 
 void TestInputSources::keyHookRestartIsReconnected()

@@ -35,8 +35,6 @@ private slots:
     void hostileAnswerIsAFailedRequest_data();
     void hostileAnswerIsAFailedRequest();
     void secondConfirmWhileOneRunsSendsNothing();
-    void nothingIsSentWithoutAmountOrCode_data();
-    void nothingIsSentWithoutAmountOrCode();
 
 private:
     QLineEdit *field(const char *name) const;
@@ -205,32 +203,6 @@ void TestSingleWinPayments::secondConfirmWhileOneRunsSendsNothing()
     QVERIFY(!m_win->paying());
     QCOMPARE(tradeRequests().size(), before + 1);
     QCOMPARE(noticeText("label_note"), QStringLiteral("支付成功！"));
-}
-
-void TestSingleWinPayments::nothingIsSentWithoutAmountOrCode_data()
-{
-    QTest::addColumn<QString>("amount");
-    QTest::addColumn<QString>("payCode");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("no amount") << QString() << "134567890123456780"
-                               << "请输入金额!";
-    QTest::newRow("no payment code") << "12.5" << QString() << "请输入付款码!";
-}
-
-void TestSingleWinPayments::nothingIsSentWithoutAmountOrCode()
-{
-    QFETCH(QString, amount);
-    QFETCH(QString, payCode);
-    QFETCH(QString, message);
-
-    const int before = tradeRequests().size();
-    confirm(amount, payCode);
-    QVERIFY(m_win->notice()->isVisible());
-    QCOMPARE(noticeText("label_note"), QStringLiteral("支付失败"));
-    QCOMPARE(noticeText("label_message"), message);
-    QVERIFY(field("lineEdit_paycode")->text().isEmpty());
-    QCOMPARE(tradeRequests().size(), before);
 }
 
 QTEST_MAIN(TestSingleWinPayments)
