@@ -60,7 +60,8 @@ public:
     // the auto-pay switch on and an amount present), an order number goes to the refund window.
     void ProcessInputCode(const std::string &s);
 
-    // The keyboard-hook program's port; tests run their own on another port.
+    // The keyboard-hook program's port on 127.0.0.1: 1234, or $TALLYPORT_KEYHOOK_PORT when set
+    // (tests run their own KeyHook beside any other on the machine).
     static int hookPort();
 
 signals:
