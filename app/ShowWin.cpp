@@ -3,7 +3,9 @@
 
 #include "CheckStandWin.h"
 #include "ConfigStore.h"
+#include "DisplayLine.h"
 #include "PayWin.h"
+#include "SerialReader.h"
 #include "SingleWin.h"
 #include "WindowScaling.h"
 
@@ -15,6 +17,7 @@
 namespace {
 
 constexpr int kKeepOnTopFromSecond = 11;
+const QString kManualInput = QStringLiteral("手动输入");
 
 QRegion roundedMask(QSize size, int radius)
 {
@@ -40,12 +43,6 @@ ShowWin::ShowWin(QWidget *parent)
     m_ui->pushButton_getmoney->setStyleSheet(
         QStringLiteral("color: rgb(193, 39, 45); border:none; font: bold 22pt \"Arial\";"));
 
-    const ScreenScale scale = WindowScaling::current();
-    if (scale.active()) {
-        resize(scale.size(QSize(276, 60)));
-        m_ui->pushButton_showwindow->setGeometry(scale.rect(QRect(5, 5, 50, 50)));
-        m_ui->pushButton_getmoney->setGeometry(scale.rect(QRect(65, 0, 211, 60)));
-    }
     const QSize screen = WindowScaling::screenSize();
     move((screen.width() - width()) * 6 / 11, (screen.height() - height()) * 2 / 10);
 
@@ -73,7 +70,15 @@ ShowWin::ShowWin(QWidget *parent)
     connect(this, &ShowWin::sendShowWindow, this, &ShowWin::receiveShowWindow);
     connect(m_ui->pushButton_showwindow, &QPushButton::clicked, this, &ShowWin::OnShowPayWindow);
     connect(checkout, &CheckStandWin::sendMoneyToShowWin, this, &ShowWin::receiveDataFromStand);
+    if (!m_collectMethod.isEmpty() && m_collectMethod != kManualInput)
+        startDisplayReader();
 
+    const ScreenScale scale = WindowScaling::current();
+    if (scale.active()) {
+        resize(scale.size(QSize(276, 60)));
+        m_ui->pushButton_showwindow->setGeometry(scale.rect(QRect(5, 5, 50, 50)));
+        m_ui->pushButton_getmoney->setGeometry(scale.rect(QRect(65, 0, 211, 60)));
+    }
     setMask(roundedMask(size(), 10));
 
     qDebug() << "m_isShowMultiWindow ====   " << m_suspendWindowShow;
@@ -85,8 +90,27 @@ ShowWin::ShowWin(QWidget *parent)
 
 ShowWin::~ShowWin()
 {
+    // The reader emits on this window: it ends before anything else goes.
+    if (m_displayReader)
+        m_displayReader->stop();
     m_keepOnTop.stop();
     m_payWin.reset();
+}
+
+// The till's customer display line on the collection port (9600 8N2): what follows the
+// upper-line command goes to both pay forms as the amount to collect.
+void ShowWin::startDisplayReader()
+{
+    SerialReader::Options options;
+    options.port = m_collectMethod;
+    options.stopBits = 2;
+    SerialReader::Callbacks callbacks;
+    callbacks.received
+        = [this](const QByteArray &bytes) { emit sendDataToCheckStand(DisplayLine::text(bytes)); };
+    m_displayReader = std::make_unique<SerialReader>(options, callbacks);
+    const SerialReader::OpenResult result = m_displayReader->start();
+    if (!result.opened)
+        m_displayReader.reset();
 }
 
 QString ShowWin::amountText() const
@@ -107,7 +131,7 @@ void ShowWin::OnShowPayWindow()
     const QSize screen = WindowScaling::screenSize();
     if (m_multiWindowShow != 0) {
         SingleWin *single = m_payWin->singleWin();
-        single->setFocus(Qt::OtherFocusReason);
+        single->focusPayCode();
         single->showNormal();
         single->move(
             (screen.width() - single->width()) / 4, (screen.height() - single->height()) / 2);

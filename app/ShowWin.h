@@ -11,6 +11,7 @@ class ShowWin;
 }
 
 class PayWin;
+class SerialReader;
 
 // The floating icon: a small half-transparent bar on top of every window that shows the
 // amount being typed and brings the cashier back to the checkout with one click. It creates
@@ -25,6 +26,8 @@ public:
 
     PayWin *payWin() const { return m_payWin.get(); }
     QString amountText() const;
+    // True while the customer-display reader runs on the collection port.
+    bool displayReaderRunning() const { return m_displayReader != nullptr; }
 
 signals:
     void sendDataToCheckStand(QString data);
@@ -41,6 +44,7 @@ protected:
 
 private:
     void onKeepOnTopTick();
+    void startDisplayReader();
 
     std::unique_ptr<Ui::ShowWin> m_ui;
     std::unique_ptr<PayWin> m_payWin;
@@ -50,4 +54,5 @@ private:
     QString m_collectMethod;
     QTimer m_keepOnTop;
     int m_keepOnTopSeconds = 0;
+    std::unique_ptr<SerialReader> m_displayReader;
 };

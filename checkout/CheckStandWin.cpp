@@ -8,6 +8,7 @@
 #include "DisplayAmount.h"
 #include "HostSettings.h"
 #include "HttpClient.h"
+#include "InputCode.h"
 #include "KeypadInput.h"
 #include "Language.h"
 #include "LoginSession.h"
@@ -15,6 +16,10 @@
 #include "PayingWin.h"
 #include "ProgressTable.h"
 #include "RunLog.h"
+#include "SerialHex.h"
+#include "SerialReader.h"
+#include "SystemMessageBox.h"
+#include "TcpCodeReader.h"
 #include "Text.h"
 #include "Voice.h"
 #include "WindowScaling.h"
@@ -36,6 +41,15 @@ QString s_lastAmount;
 
 // The progress dots' phase survives from one poll to the next.
 int s_progressPhase = 0;
+
+constexpr int kHookPort = 1234;
+const char *const kHookHost = "127.0.0.1";
+
+// A printable copy of a received text for the run log, up to its first zero byte.
+std::string logText(const QByteArray &bytes)
+{
+    return std::string(bytes.constData());
+}
 
 void setLastAmount(const QString &amount)
 {
@@ -93,6 +107,10 @@ CheckStandWin::CheckStandWin(QWidget *parent)
     connect(this, &CheckStandWin::sendSuccess, this, &CheckStandWin::SuccessNote);
     connect(this, &CheckStandWin::sendFail, this, &CheckStandWin::FailNote);
     connect(this, &CheckStandWin::sendContinueQuery, this, &CheckStandWin::ContinueQuery);
+    // The readers emit these on their own threads, so the slots run queued on this one.
+    connect(this, &CheckStandWin::SendRecvQR, this, &CheckStandWin::OnRecvQR);
+    connect(this, &CheckStandWin::SendRecvBarCode, this, &CheckStandWin::onRecvBarCode);
+    connect(this, &CheckStandWin::sendFacePayCode, this, &CheckStandWin::OnFacePayCode);
 
     connect(&m_mirrorTimer, &QTimer::timeout, this, &CheckStandWin::ctrlTimeout);
     m_mirrorTimer.start(500);
@@ -102,11 +120,13 @@ CheckStandWin::CheckStandWin(QWidget *parent)
 
     m_http = std::make_unique<HttpClient>();
     s_instance = this;
-    // The payment-code sources (keyboard hook, serial scanner, network device) start here.
+    startInputSource();
 }
 
 CheckStandWin::~CheckStandWin()
 {
+    // No reader may touch this window once it starts going.
+    stopInputSource();
     if (m_poller)
         m_poller->stop();
     if (m_pollThread.joinable())
@@ -560,5 +580,223 @@ void CheckStandWin::handleTimeout()
             RunLog::write("%s", "PayWin payWin  HideWidget()");
         }
         break;
+    }
+}
+
+int CheckStandWin::hookPort()
+{
+    bool ok = false;
+    const int port = qEnvironmentVariableIntValue("TALLYPORT_KEYHOOK_PORT", &ok);
+    return ok && port > 0 && port < 65536 ? port : kHookPort;
+}
+
+void CheckStandWin::startInputSource()
+{
+    switch (ConnectionSettings::get().connMode) {
+    case 0:
+        RunLog::write("%s", "USB连接模式---------------------");
+        startHookSource();
+        break;
+    case 1:
+        RunLog::write("%s", "COM 串口连接模式---------------------");
+        startSerialSource();
+        break;
+    case 2:
+        RunLog::write("%s", "网络连接模式-----------------------");
+        startNetworkSource();
+        break;
+    default:
+        break;
+    }
+}
+
+void CheckStandWin::stopInputSource()
+{
+    if (m_hookReader)
+        m_hookReader->stop();
+    if (m_networkReader)
+        m_networkReader->stop();
+    if (m_serialReader)
+        m_serialReader->stop();
+}
+
+// The keyboard-hook program on this machine. Its reader logs the first attempt as specified
+// and, after that, only when the connection is lost or made again.
+void CheckStandWin::startHookSource()
+{
+    TcpCodeReader::Options options;
+    options.host = kHookHost;
+    options.port = hookPort();
+    TcpCodeReader::Callbacks callbacks;
+    callbacks.stateChanged = [](TcpCodeReader::State state, int retryMs) {
+        switch (state) {
+        case TcpCodeReader::State::Connected:
+            RunLog::write("%s", "Connect Hook Client Success");
+            qDebug() << "Receive Hook Data";
+            break;
+        case TcpCodeReader::State::ConnectFailed:
+            RunLog::write("%s", "Connect Hook Client Fail");
+            RunLog::write("Hook Client retry in %d ms", retryMs);
+            break;
+        case TcpCodeReader::State::Lost:
+            RunLog::write("Hook Client connection lost, retry in %d ms", retryMs);
+            break;
+        }
+    };
+    callbacks.received = [this](const QByteArray &text) {
+        RunLog::write("Receive Hook Message  %s", logText(text).c_str());
+        m_hookTexts.post(text.toStdString());
+        emit SendRecvBarCode();
+    };
+    m_hookReader = std::make_unique<TcpCodeReader>(options, callbacks);
+    m_hookReader->start();
+}
+
+// A device on the shop network. A first attempt that fails tells the cashier in a box that
+// does not hold anything up; the reader keeps trying in the background.
+void CheckStandWin::startNetworkSource()
+{
+    const ConnectionSettings::Values connection = ConnectionSettings::get();
+    TcpCodeReader::Options options;
+    options.host = connection.ip;
+    options.port = connection.port;
+    TcpCodeReader::Callbacks callbacks;
+    callbacks.stateChanged = [this](TcpCodeReader::State state, int retryMs) {
+        switch (state) {
+        case TcpCodeReader::State::Connected:
+            RunLog::write("%s", "网络设备已连接");
+            qDebug() << "RECEIVE FACE PAY DATA";
+            break;
+        case TcpCodeReader::State::ConnectFailed:
+            RunLog::write("网络设备连接失败, %d ms 后重试", retryMs);
+            QMetaObject::invokeMethod(
+                this,
+                [] {
+                    SystemMessageBox::inform(QStringLiteral("提示"), QStringLiteral("连接失败!"));
+                },
+                Qt::QueuedConnection);
+            break;
+        case TcpCodeReader::State::Lost:
+            RunLog::write("网络设备连接断开, %d ms 后重试", retryMs);
+            break;
+        }
+    };
+    callbacks.received = [this](const QByteArray &text) {
+        RunLog::write("收到socket消息: %s", logText(text).c_str());
+        m_networkTexts.post(text.toStdString());
+        emit SendRecvQR();
+    };
+    m_networkReader = std::make_unique<TcpCodeReader>(options, callbacks);
+    m_networkReader->start();
+}
+
+void CheckStandWin::startSerialSource()
+{
+    const std::string com = ConnectionSettings::get().com;
+    RunLog::write("打开串口: %s", com.c_str());
+    SerialReader::Options options;
+    options.port = Text::fromLocal(com);
+    options.stopBits = 1;
+    SerialReader::Callbacks callbacks;
+    callbacks.received = [this](const QByteArray &bytes) { onSerialBytes(bytes); };
+    callbacks.stateChanged = [com](bool open) {
+        if (open)
+            RunLog::write("串口已重新打开: %s", com.c_str());
+        else
+            RunLog::write("串口读取失败, 稍后重新打开: %s", com.c_str());
+    };
+    m_serialReader = std::make_unique<SerialReader>(options, callbacks);
+    const SerialReader::OpenResult result = m_serialReader->start();
+    if (!result.opened) {
+        RunLog::write("打开串口失败, %d", result.error);
+        m_serialReader.reset();
+    }
+}
+
+// On the serial reader's thread: every byte in hexadecimal, the decimal digits of that text
+// go to the window's thread inside the signal.
+void CheckStandWin::onSerialBytes(const QByteArray &bytes)
+{
+    qDebug() << "wcount --------" << bytes.size();
+    qDebug() << "bufff ---   " << bytes;
+    RunLog::write("COM receive0 = %s", logText(bytes).c_str());
+    const std::string hex = SerialHex::hexOfBytes(bytes);
+    RunLog::write("COM receive1 = %s", hex.c_str());
+    const std::string digits = SerialHex::withoutLowerCase(hex);
+    RunLog::write("COM receive = %s", digits.c_str());
+    emit sendFacePayCode(QString::fromLatin1(digits.data(), static_cast<int>(digits.size())));
+}
+
+void CheckStandWin::onRecvBarCode()
+{
+    if (const std::optional<std::string> text = m_hookTexts.take())
+        ProcessInputCode(*text);
+}
+
+void CheckStandWin::OnRecvQR()
+{
+    if (const std::optional<std::string> text = m_networkTexts.take())
+        ProcessInputCode(*text);
+}
+
+void CheckStandWin::OnFacePayCode(QString sCode)
+{
+    qDebug() << "scode length  " << sCode.length();
+    if (sCode.length() < SerialHex::kLongForm) {
+        const std::string newString = SerialHex::decodeShort(sCode);
+        qDebug() << "newString -----------------  " << QByteArray::fromStdString(newString);
+        RunLog::write("收到串口数据------------   %s", newString.c_str());
+        ProcessInputCode(newString);
+        return;
+    }
+    const std::string code = SerialHex::decodeLong(sCode);
+    qDebug() << "receive Code ==========" << Text::fromLocal(code);
+    RunLog::write("收到串口数据------------   %s", Text::toLocal(sCode).c_str());
+    ProcessInputCode(code);
+}
+
+void CheckStandWin::ProcessInputCode(const std::string &s)
+{
+    if (s.empty())
+        return;
+    const InputCode::Classified input = InputCode::classify(s);
+    qDebug() << "get Input Str" << Text::fromLocal(input.text);
+    qDebug() << "First String ==" << Text::fromLocal(input.firstTwo);
+    qDebug() << "First Value ==" << input.prefix;
+    qDebug() << "First Value ==" << input.text.size();
+
+    switch (input.kind) {
+    case InputCode::Kind::WeChat:
+        RunLog::write("收到微信付款条码 ===== %s", input.text.c_str());
+        break;
+    case InputCode::Kind::Alipay:
+        RunLog::write("收到支付宝付款条码 ===== %s", input.text.c_str());
+        break;
+    case InputCode::Kind::OrderNumber:
+        emit SendReceiveRefundCode(input.text);
+        return;
+    case InputCode::Kind::Ignored:
+        return;
+    }
+
+    window()->showNormal();
+    emit sendShowReceipt();
+    window()->raise();
+    activateWindow();
+    m_ui->lineEdit_paycode->setText(Text::fromLocal(input.text));
+    const QString money = m_ui->lineEdit_money->text();
+    const std::string sMoney = Text::toLocal(money);
+    RunLog::write("sMoney=%s", sMoney.c_str());
+    RunLog::write("sMoney.length() = %d", static_cast<int>(sMoney.size()));
+    if (money.isEmpty()) {
+        activateWindow();
+        m_ui->lineEdit_money->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The auto-pay switch as the settings page last saved it, like every confirm reads it.
+    readSettings();
+    if (m_settings.automicShow == 1) {
+        qDebug() << "Enter For Pay =========================22222222222222222222";
+        OnInputYes();
     }
 }

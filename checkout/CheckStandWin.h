@@ -5,6 +5,7 @@
 #include "MetaTypes.h"
 #include "OrderPoller.h"
 #include "Settings.h"
+#include "TextMailbox.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -22,6 +23,8 @@ class CheckStandWin;
 class HttpClient;
 struct HostSettings;
 class PayingWin;
+class SerialReader;
+class TcpCodeReader;
 class collectionWin;
 
 // The checkout page: the amount, the customer's payment code, a keypad and the confirm key.
@@ -53,6 +56,14 @@ public:
     collectionWin *resultCard() const { return m_noteDlg; }
     PayingWin *progressWindow() const { return m_payingWin; }
 
+    // Acts on a scanned text: a payment code goes into its field (and is paid at once with
+    // the auto-pay switch on and an amount present), an order number goes to the refund window.
+    void ProcessInputCode(const std::string &s);
+
+    // The keyboard-hook program's port on 127.0.0.1: 1234, or $TALLYPORT_KEYHOOK_PORT when set
+    // (tests run their own KeyHook beside any other on the machine).
+    static int hookPort();
+
 signals:
     void sendData();
     void sendPayWinShow();
@@ -64,6 +75,10 @@ signals:
     void sendSuccess();
     void sendFail();
     void sendContinueQuery(int attempt);
+    // Hand-over from the reader threads of the payment-code sources.
+    void SendRecvBarCode();
+    void SendRecvQR();
+    void sendFacePayCode(QString code);
 
 public slots:
     void OnInput0();
@@ -87,6 +102,9 @@ public slots:
     void FailNote();
     void ContinueQuery(int cFlag);
     void handleTimeout();
+    void onRecvBarCode();
+    void OnRecvQR();
+    void OnFacePayCode(QString sCode);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -109,6 +127,13 @@ private:
     // The polling thread hands the order it followed over through these.
     void setPolledOrder(const CurrentOrder &order);
     CurrentOrder polledOrder();
+    // The payment-code source chosen by the connection mode; stopped with the window.
+    void startInputSource();
+    void startHookSource();
+    void startNetworkSource();
+    void startSerialSource();
+    void stopInputSource();
+    void onSerialBytes(const QByteArray &bytes);
 
     std::unique_ptr<Ui::CheckStandWin> m_ui;
     collectionWin *m_noteDlg;
@@ -131,4 +156,10 @@ private:
     OrderPoller::Cadence m_cadence;
     std::shared_ptr<OrderPoller> m_poller;
     std::thread m_pollThread;
+
+    TextMailbox m_hookTexts;
+    TextMailbox m_networkTexts;
+    std::unique_ptr<TcpCodeReader> m_hookReader;
+    std::unique_ptr<TcpCodeReader> m_networkReader;
+    std::unique_ptr<SerialReader> m_serialReader;
 };

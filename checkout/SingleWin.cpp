@@ -1,21 +1,246 @@
 #include "SingleWin.h"
+#include "ui_SingleWin.h"
+
+#include "DisplayAmount.h"
+#include "HostSettings.h"
+#include "HttpClient.h"
+#include "KeypadInput.h"
+#include "MessageBoxWin.h"
+#include "SinglePay.h"
+#include "Text.h"
+#include "WindowScaling.h"
+
+#include <QKeyEvent>
+#include <QPainterPath>
+#include <QRegion>
+#include <QRegularExpressionValidator>
+
+namespace {
+
+constexpr qreal kCornerRadius = 10;
+
+} // namespace
 
 SingleWin::SingleWin(QWidget *parent)
     : QWidget(parent)
+    , m_ui(std::make_unique<Ui::SingleWin>())
+    , m_messageBox(new MessageBoxWin(this))
 {
-    setObjectName(QStringLiteral("SingleWin"));
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint);
-    resize(360, 420);
+    setWindowIcon(QIcon(QStringLiteral(":/Tallyport/skin/vela_logo.ico")));
+    m_messageBox->hide();
+
+    m_ui->lineEdit_money->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("^[0-9]+(\\.[0-9]{0,2})?$")), this));
+    m_ui->label_3->hide();
+    m_ui->lineEdit_note->hide();
+    applyLook();
+
+    connect(m_ui->pushButton_input0, &QPushButton::clicked, this, &SingleWin::OnInput0);
+    connect(m_ui->pushButton_input1, &QPushButton::clicked, this, &SingleWin::OnInput1);
+    connect(m_ui->pushButton_input2, &QPushButton::clicked, this, &SingleWin::OnInput2);
+    connect(m_ui->pushButton_input3, &QPushButton::clicked, this, &SingleWin::OnInput3);
+    connect(m_ui->pushButton_input4, &QPushButton::clicked, this, &SingleWin::OnInput4);
+    connect(m_ui->pushButton_input5, &QPushButton::clicked, this, &SingleWin::OnInput5);
+    connect(m_ui->pushButton_input6, &QPushButton::clicked, this, &SingleWin::OnInput6);
+    connect(m_ui->pushButton_input7, &QPushButton::clicked, this, &SingleWin::OnInput7);
+    connect(m_ui->pushButton_input8, &QPushButton::clicked, this, &SingleWin::OnInput8);
+    connect(m_ui->pushButton_input9, &QPushButton::clicked, this, &SingleWin::OnInput9);
+    connect(m_ui->pushButton_input00, &QPushButton::clicked, this, &SingleWin::OnInput00);
+    connect(m_ui->pushButton_inputdot, &QPushButton::clicked, this, &SingleWin::OnInputDot);
+    connect(m_ui->pushButton_delete, &QPushButton::clicked, this, &SingleWin::OnInputDelete);
+    connect(m_ui->pushButton_esc, &QPushButton::clicked, this, &SingleWin::OnInputEsc);
+    connect(m_ui->pushButton_yes, &QPushButton::clicked, this, &SingleWin::OnInputYes);
+    connect(m_ui->lineEdit_paycode, &QLineEdit::returnPressed, this, &SingleWin::OnInputYes);
+
+    WindowScaling::scaleWidgetTree(this, WindowScaling::current());
 }
 
-SingleWin::~SingleWin() = default;
+SingleWin::~SingleWin()
+{
+    // A request under way is cut short; its answer is never read.
+    m_cancel = true;
+    if (m_request.joinable())
+        m_request.join();
+}
+
+void SingleWin::applyLook()
+{
+    setStyleSheet(QStringLiteral(
+        "#SingleWin { background-color: rgb(53, 153, 153); }"
+        "QLabel { color: white; font: 13pt \"Arial\"; }"
+        "#label { font: bold 16pt \"Arial\"; }"
+        "#label_paymessage { color: rgb(0, 0, 127); font: 11pt \"Arial\"; }"
+        "QLineEdit { background-color: rgb(53, 153, 153); color: white;"
+        " border: 1px solid white; border-radius: 4px; padding-left: 4px; font: 14pt \"Arial\"; }"
+        "QPushButton { background-color: rgb(53, 153, 153); color: white;"
+        " border: 2px groove white; border-radius: 10px; font: 15pt \"Arial\"; }"
+        "QPushButton:hover, QPushButton:checked { background-color: rgb(20, 62, 134); }"
+        "QPushButton:pressed { background-color: rgb(200, 20, 20); }"));
+    const QList<QPushButton *> keys
+        = findChildren<QPushButton *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QPushButton *key : keys)
+        key->setFocusPolicy(Qt::NoFocus);
+}
+
+void SingleWin::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
+}
+
+void SingleWin::keyPressEvent(QKeyEvent *event)
+{
+    // The form has no frame to close it by: Esc puts it away.
+    if (event->key() == Qt::Key_Escape) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void SingleWin::setClerkTel(const std::string &tel)
 {
     m_clerkTel = tel;
 }
 
+void SingleWin::focusPayCode()
+{
+    m_ui->lineEdit_paycode->setFocus(Qt::OtherFocusReason);
+}
+
+void SingleWin::appendKey(const QString &text)
+{
+    KeypadInput::append({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode}, text);
+}
+
+void SingleWin::OnInput0()
+{
+    appendKey(QStringLiteral("0"));
+}
+
+void SingleWin::OnInput1()
+{
+    appendKey(QStringLiteral("1"));
+}
+
+void SingleWin::OnInput2()
+{
+    appendKey(QStringLiteral("2"));
+}
+
+void SingleWin::OnInput3()
+{
+    appendKey(QStringLiteral("3"));
+}
+
+void SingleWin::OnInput4()
+{
+    appendKey(QStringLiteral("4"));
+}
+
+void SingleWin::OnInput5()
+{
+    appendKey(QStringLiteral("5"));
+}
+
+void SingleWin::OnInput6()
+{
+    appendKey(QStringLiteral("6"));
+}
+
+void SingleWin::OnInput7()
+{
+    appendKey(QStringLiteral("7"));
+}
+
+void SingleWin::OnInput8()
+{
+    appendKey(QStringLiteral("8"));
+}
+
+void SingleWin::OnInput9()
+{
+    appendKey(QStringLiteral("9"));
+}
+
+void SingleWin::OnInput00()
+{
+    appendKey(QStringLiteral("00"));
+}
+
+void SingleWin::OnInputDot()
+{
+    appendKey(QStringLiteral("."));
+}
+
+void SingleWin::OnInputDelete()
+{
+    KeypadInput::removeLast({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode});
+}
+
+void SingleWin::OnInputEsc()
+{
+    KeypadInput::clear({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode});
+}
+
 void SingleWin::receiveDataFromShowWin(QString data)
 {
-    Q_UNUSED(data)
+    if (const std::optional<QString> amount = DisplayAmount::extract(data))
+        m_ui->lineEdit_money->setText(*amount);
+}
+
+void SingleWin::showNotice(const QString &title, const QString &message, int seconds)
+{
+    m_messageBox->setTexts(title, message);
+    m_messageBox->setSingleButtonMode();
+    m_messageBox->startAutoHide(seconds);
+    m_messageBox->move(WindowScaling::centredOver(this, m_messageBox->size()));
+    m_messageBox->show();
+    m_messageBox->raise();
+}
+
+void SingleWin::OnInputYes()
+{
+    if (m_paying)
+        return;
+    const std::string amount = Text::toLocal(m_ui->lineEdit_money->text());
+    const std::string payCode = Text::toLocal(m_ui->lineEdit_paycode->text());
+    if (const std::optional<SinglePay::Notice> refused = SinglePay::check(amount, payCode)) {
+        m_ui->lineEdit_paycode->clear();
+        showNotice(refused->title, refused->message, refused->seconds);
+        return;
+    }
+    const std::optional<std::string> body = SinglePay::body(m_clerkTel, amount, payCode);
+    const HostSettings hosts = HostSettings::load();
+    const std::string url = hosts.tradeUrl(SinglePay::kPath);
+
+    if (m_request.joinable())
+        m_request.join();
+    m_paying = true;
+    m_request
+        = std::thread([this, url, caBundle = hosts.caBundle, sent = Text::localToUtf8(*body)] {
+              HttpClient client(caBundle);
+              client.setCancelFlag(&m_cancel);
+              std::string reply;
+              client.Post(url, sent, reply, std::string());
+              if (!m_cancel.load())
+                  QMetaObject::invokeMethod(
+                      this, [this, reply] { onReply(reply); }, Qt::QueuedConnection);
+          });
+}
+
+void SingleWin::onReply(const std::string &reply)
+{
+    m_paying = false;
+    const SinglePay::Decision decision = SinglePay::decide(reply);
+    if (decision.outcome == SinglePay::Outcome::Paid)
+        KeypadInput::clear({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode});
+    else
+        m_ui->lineEdit_paycode->clear();
+    showNotice(decision.notice.title, decision.notice.message, decision.notice.seconds);
 }

@@ -2,9 +2,21 @@
 
 #include <QWidget>
 
+#include <atomic>
+#include <memory>
 #include <string>
+#include <thread>
 
-// The compact single-window pay form, opened from the floating icon.
+namespace Ui {
+class SingleWin;
+}
+
+class MessageBoxWin;
+
+// The compact single-window pay form, opened from the floating icon: an amount, the customer's
+// payment code and a keypad; it pays through the trade host and flashes the outcome in a
+// notice that closes by itself. The request runs beside the window, which keeps painting; a
+// second confirm while one runs is ignored.
 class SingleWin final : public QWidget
 {
     Q_OBJECT
@@ -16,9 +28,44 @@ public:
     void setClerkTel(const std::string &tel);
     const std::string &clerkTel() const { return m_clerkTel; }
 
+    // The payment-code field takes the focus (the floating icon opens the form this way).
+    void focusPayCode();
+    bool paying() const { return m_paying; }
+    MessageBoxWin *notice() const { return m_messageBox; }
+
 public slots:
+    void OnInput0();
+    void OnInput1();
+    void OnInput2();
+    void OnInput3();
+    void OnInput4();
+    void OnInput5();
+    void OnInput6();
+    void OnInput7();
+    void OnInput8();
+    void OnInput9();
+    void OnInput00();
+    void OnInputDot();
+    void OnInputDelete();
+    void OnInputEsc();
+    void OnInputYes();
     void receiveDataFromShowWin(QString data);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void applyLook();
+    void appendKey(const QString &text);
+    void showNotice(const QString &title, const QString &message, int seconds);
+    // On this window's thread, with the body the trade host answered.
+    void onReply(const std::string &reply);
+
+    std::unique_ptr<Ui::SingleWin> m_ui;
+    MessageBoxWin *m_messageBox;
     std::string m_clerkTel;
+    bool m_paying = false;
+    std::atomic<bool> m_cancel {false};
+    std::thread m_request;
 };

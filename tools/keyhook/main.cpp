@@ -1,7 +1,8 @@
 // KeyHook: takes scanned payment codes, one per line, from standard input or from a file or
-// FIFO given with --input, and sends each to the cashier client connected on
-// 127.0.0.1:1234 (--port to change it). A keyboard-wedge scanner typing into a terminal
-// running KeyHook, or any program writing lines into the FIFO, reaches the client this way.
+// FIFO given with --input, or typed by a keyboard-wedge scanner whose input device is given
+// with --device (/dev/input/eventN; Enter ends a code), and sends each to the cashier client
+// connected on 127.0.0.1:1234 (--port to change it).
+#include "EvdevReader.h"
 #include "KeyHookServer.h"
 
 #include <QCommandLineParser>
@@ -9,7 +10,9 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <unistd.h>
 
@@ -64,8 +67,11 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption portOption("port", "TCP port on 127.0.0.1.", "port", "1234");
     const QCommandLineOption inputOption("input", "File or FIFO to read codes from.", "path");
+    const QCommandLineOption deviceOption(
+        "device", "A scanner's input device (/dev/input/eventN).", "path");
     parser.addOption(portOption);
     parser.addOption(inputOption);
+    parser.addOption(deviceOption);
     parser.process(app);
 
     KeyHookServer server;
@@ -89,5 +95,11 @@ int main(int argc, char *argv[])
         fd = input.handle();
     }
     LineReader reader(fd, &server);
+    EvdevReader device(&server);
+    if (parser.isSet(deviceOption) && !device.open(parser.value(deviceOption))) {
+        std::fprintf(stderr, "KeyHook: cannot open %s: %s\n",
+            qPrintable(parser.value(deviceOption)), std::strerror(errno));
+        return 1;
+    }
     return app.exec();
 }

@@ -1,0 +1,124 @@
+#include "SerialReader.h"
+
+#include <QElapsedTimer>
+#include <QSerialPort>
+
+#include <algorithm>
+#include <cerrno>
+#include <future>
+
+namespace {
+
+// The slice in which the reader looks at its stop flag.
+constexpr int kSliceMs = 100;
+
+bool openPort(QSerialPort &port, const SerialReader::Options &options, int &error)
+{
+    errno = 0;
+    if (!port.open(QIODevice::ReadWrite)) {
+        error = errno != 0 ? errno : static_cast<int>(port.error());
+        return false;
+    }
+    port.setBaudRate(QSerialPort::Baud9600);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(options.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    port.clear(QSerialPort::AllDirections);
+    return true;
+}
+
+} // namespace
+
+QString SerialReader::devicePath(const QString &port)
+{
+    return port.contains(QLatin1Char('/')) ? port : QStringLiteral("/dev/") + port;
+}
+
+SerialReader::SerialReader(Options options, Callbacks callbacks)
+    : m_options(std::move(options))
+    , m_callbacks(std::move(callbacks))
+{ }
+
+SerialReader::~SerialReader()
+{
+    stop();
+}
+
+SerialReader::OpenResult SerialReader::start()
+{
+    if (m_thread.joinable())
+        return {true, 0};
+    m_stop = false;
+    std::promise<OpenResult> promise;
+    std::future<OpenResult> future = promise.get_future();
+    m_thread = std::thread(
+        &SerialReader::run, this, [&promise](OpenResult result) { promise.set_value(result); });
+    const OpenResult result = future.get();
+    if (!result.opened)
+        m_thread.join();
+    return result;
+}
+
+void SerialReader::stop()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void SerialReader::run(std::function<void(OpenResult)> opened)
+{
+    QSerialPort port;
+    port.setPortName(devicePath(m_options.port));
+    int error = 0;
+    if (!openPort(port, m_options, error)) {
+        opened({false, error});
+        return;
+    }
+    opened({true, 0});
+
+    int retryMs = m_options.firstRetryMs;
+    QByteArray pending;
+    while (!m_stop.load()) {
+        if (!port.isOpen()) {
+            // Wait, then try the port again.
+            QElapsedTimer waited;
+            waited.start();
+            while (!m_stop.load() && waited.elapsed() < retryMs)
+                std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+            if (m_stop.load())
+                return;
+            if (openPort(port, m_options, error)) {
+                retryMs = m_options.firstRetryMs;
+                if (m_callbacks.stateChanged)
+                    m_callbacks.stateChanged(true);
+            } else {
+                retryMs = std::min(retryMs * 2, m_options.maxRetryMs);
+            }
+            continue;
+        }
+
+        // Wait for the first byte, then until the line is quiet or the read is full.
+        const bool more = port.waitForReadyRead(pending.isEmpty() ? kSliceMs : m_options.quietMs);
+        if (more)
+            pending += port.readAll();
+        const bool failed
+            = port.error() != QSerialPort::NoError && port.error() != QSerialPort::TimeoutError;
+        if (!pending.isEmpty() && (!more || failed || pending.size() >= kReadBytes)) {
+            const QByteArray bytes = pending.left(kReadBytes);
+            pending.remove(0, bytes.size());
+            if (m_callbacks.received)
+                m_callbacks.received(bytes);
+        }
+        if (failed) {
+            port.close();
+            port.clearError();
+            pending.clear();
+            if (m_callbacks.stateChanged)
+                m_callbacks.stateChanged(false);
+        } else if (port.error() == QSerialPort::TimeoutError) {
+            port.clearError();
+        }
+    }
+}
