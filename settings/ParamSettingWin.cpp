@@ -165,10 +165,12 @@ void ParamSettingWin::fillPrinters()
 
 void ParamSettingWin::fillSerialPorts()
 {
-    const SerialPortList ports(SerialPorts::available());
+    const QString com = Text::fromLocal(ConnectionSettings::get().com);
+    const SerialPortList ports(
+        SerialPorts::available({m_settings.collectMethod, m_settings.guestShow, com}));
     m_ui->comboBox_collectmethod_2->addItems(ports.collectionList());
     m_ui->comboBox_ComSet->addItems(ports.portNames());
-    m_ui->comboBox_ComSet->setCurrentText(Text::fromLocal(ConnectionSettings::get().com));
+    m_ui->comboBox_ComSet->setCurrentText(com);
 
     const int collect = m_ui->comboBox_collectmethod_2->findText(m_settings.collectMethod);
     if (collect >= 0) {

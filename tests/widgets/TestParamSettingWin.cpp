@@ -7,6 +7,7 @@
 #include "ConnectionSettings.h"
 #include "GlobalHotKeys.h"
 #include "ParamSettingWin.h"
+#include "PtyPair.h"
 #include "PrintDevice.h"
 #include "Resources.h"
 #include "SerialPorts.h"
@@ -147,6 +148,7 @@ private slots:
     void partiallyCheckedBoxChangesNothing();
     void storedChoicesOfPorts_data();
     void storedChoicesOfPorts();
+    void storedDevicePathThatIsThereIsKept();
     void connectionModeShowsItsFields_data();
     void connectionModeShowsItsFields();
     void connectionKeysOnlyByTheirControlsAndOnlyIntoAFile();
@@ -355,6 +357,23 @@ void TestParamSettingWin::storedChoicesOfPorts()
         saved ? savedFile(
             {{"COLLECTMETHOD/collectmethod", "手动输入"}, {"GUESTSHOW/guestshow", display}})
               : stored);
+}
+
+void TestParamSettingWin::storedDevicePathThatIsThereIsKept()
+{
+    // A scanner set up by a stable path (/dev/serial/by-id/... on Linux) is not in the
+    // system's list of ports, but it is there: the page offers it and keeps it.
+    QTemporaryDir devices;
+    PtyPair line(devices.path(), QStringLiteral("scanner"));
+    QVERIFY(line.start());
+    QByteArray stored = savedFile(
+        {{"COLLECTMETHOD/collectmethod", line.portA()}, {"GUESTSHOW/guestshow", line.portA()}});
+    writeConfig(stored);
+    const auto window = makeWindow();
+    QCOMPARE(
+        window->findChild<QComboBox *>("comboBox_collectmethod_2")->currentText(), line.portA());
+    QCOMPARE(window->findChild<QComboBox *>("comboBox_guestshow_2")->currentText(), line.portA());
+    QCOMPARE(fileBytes(configPath()), stored);
 }
 
 void TestParamSettingWin::connectionModeShowsItsFields_data()
