@@ -10,57 +10,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-
-// Length of the valid UTF-8 sequence starting at `pos`, or 0 when the byte there does not
-// start one (overlong forms, surrogates and values above U+10FFFF are invalid).
-size_t sequenceLength(const std::string &text, size_t pos)
-{
-    const auto byteAt = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byteAt(pos);
-    if (lead < 0x80) {
-        return 1;
-    }
-    size_t length = 0;
-    unsigned int lower = 0x80;
-    unsigned int upper = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) {
-            lower = 0xA0;
-        } else if (lead == 0xED) {
-            upper = 0x9F;
-        }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) {
-            lower = 0x90;
-        } else if (lead == 0xF4) {
-            upper = 0x8F;
-        }
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size()) {
-        return 0;
-    }
-    const unsigned char second = byteAt(pos + 1);
-    if (second < lower || second > upper) {
-        return 0;
-    }
-    for (size_t i = 2; i < length; ++i) {
-        const unsigned char next = byteAt(pos + i);
-        if (next < 0x80 || next > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-} // namespace
-
 Journal::~Journal()
 {
     if (m_fd >= 0) {
@@ -105,49 +54,20 @@ std::string Journal::line(const JournalEntry &entry, const std::string &stamp)
     JsonWriter writer;
     writer.beginObject()
         .field("time", stamp)
-        .field("method", validUtf8(entry.method))
-        .field("path", validUtf8(entry.path));
+        .field("method", entry.method)
+        .field("path", entry.path);
     writer.beginObject("headers");
     for (const auto &header : entry.headers) {
-        writer.field(validUtf8(header.first), validUtf8(header.second));
+        writer.field(header.first, header.second);
     }
     writer.endObject();
-    if (isValidUtf8(entry.body)) {
+    if (JsonWriter::isValidUtf8(entry.body)) {
         writer.field("body", entry.body);
     } else {
-        writer.field("body", validUtf8(entry.body)).field("body_base64", base64(entry.body));
+        writer.field("body", entry.body).field("body_base64", base64(entry.body));
     }
     writer.endObject();
     return writer.text();
-}
-
-bool Journal::isValidUtf8(const std::string &text)
-{
-    for (size_t pos = 0; pos < text.size();) {
-        const size_t length = sequenceLength(text, pos);
-        if (length == 0) {
-            return false;
-        }
-        pos += length;
-    }
-    return true;
-}
-
-std::string Journal::validUtf8(const std::string &text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (size_t pos = 0; pos < text.size();) {
-        const size_t length = sequenceLength(text, pos);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            ++pos;
-        } else {
-            out.append(text, pos, length);
-            pos += length;
-        }
-    }
-    return out;
 }
 
 std::string Journal::base64(const std::string &bytes)

@@ -32,9 +32,6 @@ public:
     bool append(const JournalEntry &entry);
 
     static std::string line(const JournalEntry &entry, const std::string &stamp);
-    static bool isValidUtf8(const std::string &text);
-    // `text` with every byte that is not part of a valid UTF-8 sequence replaced by U+FFFD.
-    static std::string validUtf8(const std::string &text);
     static std::string base64(const std::string &bytes);
 
 private:

@@ -6,8 +6,9 @@
 #include <vector>
 
 // Writes the sandbox's JSON replies: objects whose values are strings, objects or arrays of
-// objects. Members keep the order in which they are written; strings are escaped, other bytes
-// (UTF-8 text) pass unchanged.
+// objects. Members keep the order in which they are written; strings are escaped, UTF-8 text
+// passes unchanged, and bytes that are not UTF-8 become U+FFFD, so the text is always JSON
+// (a reply may repeat what a request sent).
 class JsonWriter
 {
 public:
@@ -25,6 +26,11 @@ public:
 
     // {"code":code,"msg":msg}
     static std::string refusal(const std::string &code, const std::string &msg);
+
+    // Overlong forms, surrogates and values above U+10FFFF are not UTF-8.
+    static bool isValidUtf8(const std::string &text);
+    // `text` with each byte that does not start a valid sequence replaced by U+FFFD.
+    static std::string validUtf8(const std::string &text);
 
 private:
     void separate();

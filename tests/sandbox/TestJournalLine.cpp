@@ -69,6 +69,12 @@ void TestJournalLine::writerKeepsUtf8AndEscapes()
     QVERIFY(text.find("演示商户") != std::string::npos);
     QCOMPARE(parsed(text).value("msg").toString().toStdString(), msg);
     QCOMPARE(parsed(text).value("code").toString(), QStringLiteral("201"));
+
+    // A name or value repeated from a request that was not UTF-8 still gives JSON.
+    JsonWriter echo;
+    echo.beginObject().field("\xff=", "a\xc3").endObject();
+    QCOMPARE(parsed(echo.text()).value(QStringLiteral("\uFFFD=")).toString(),
+        QStringLiteral("a\uFFFD"));
 }
 
 void TestJournalLine::lineHoldsBodyExactly_data()
@@ -135,10 +141,10 @@ void TestJournalLine::utf8Validation()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, valid);
 
-    QCOMPARE(Journal::isValidUtf8(bytes.toStdString()), valid);
-    QVERIFY(Journal::isValidUtf8(Journal::validUtf8(bytes.toStdString())));
+    QCOMPARE(JsonWriter::isValidUtf8(bytes.toStdString()), valid);
+    QVERIFY(JsonWriter::isValidUtf8(JsonWriter::validUtf8(bytes.toStdString())));
     if (valid) {
-        QCOMPARE(Journal::validUtf8(bytes.toStdString()), bytes.toStdString());
+        QCOMPARE(JsonWriter::validUtf8(bytes.toStdString()), bytes.toStdString());
     }
 }
 
