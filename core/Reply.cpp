@@ -4,6 +4,7 @@
 
 #include <boost/property_tree/json_parser.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -64,10 +65,13 @@ bool isScalar(const pt::ptree &node)
     return node.empty() && !node.data().empty();
 }
 
-// A JSON list: its entries have no names.
+// A JSON list: none of its entries has a name. (An object whose every member is named ""
+// reads the same; such an object is taken for a list.)
 bool isList(const pt::ptree &node)
 {
-    return !node.empty() && node.front().first.empty();
+    return !node.empty() && std::all_of(node.begin(), node.end(), [](const auto &entry) {
+        return entry.first.empty();
+    });
 }
 
 } // namespace

@@ -10,6 +10,9 @@ packages=(
   qtmultimedia5-dev libqt5multimedia5-plugins qttools5-dev-tools
   libcurl4-openssl-dev libboost-dev libcpp-httplib-dev libssl-dev libsqlite3-dev
   libgtest-dev libbenchmark-dev libx11-dev libxcb1-dev
+  # sanitizer builds and fuzz targets (clang's runtimes and libFuzzer; llvm-symbolizer names
+  # the functions in sanitizer reports and suppressions)
+  clang libclang-rt-14-dev llvm
   # images and sound made at build time
   librsvg2-bin icoutils espeak-ng sox
   # running and testing: X server, input, screenshots, fonts

@@ -18,8 +18,6 @@ using Call = RecordingPrintDevice::Call;
 
 const std::wstring kPaySuccess = L"11#wx#25.5#2024-12-07 15:30:00#20241207153000123456#30#11";
 const ReceiptPrinter::Party kParty {QStringLiteral("Shop 1"), QStringLiteral("13800000000")};
-// 20 digits: start, 10 pairs and check of 11 modules, stop of 13.
-constexpr int kOrderBars = 12 * 11 + 13;
 
 // A printer whose devices record into `calls`; `opened` counts the devices asked for.
 // Devices for the copies listed in `missing` are not there; those in `refusing` refuse the job.
