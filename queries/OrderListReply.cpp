@@ -124,8 +124,9 @@ private:
     Step m_message = Step::Missing;
     Step m_data = Step::Missing;
     Step m_orders = Step::Missing;
-    // Missing: every order read so far was whole; otherwise how the first other one ended.
-    Step m_stop = Step::Missing;
+    // How the first order that was not whole ended (Missing or Malformed); Read while every
+    // order so far was whole.
+    Step m_stop = Step::Read;
     OrderListReply m_list;
 };
 
@@ -245,7 +246,7 @@ void Decoder::readOrders()
 
 void Decoder::readOrder()
 {
-    if (m_stop != Step::Missing) {
+    if (m_stop != Step::Read) {
         m_scanner.skipValue();
         return;
     }
