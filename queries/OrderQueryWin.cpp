@@ -174,6 +174,7 @@ void OrderQueryWin::setUpTable()
     table->setWordWrap(true);
     table->horizontalHeader()->setHighlightSections(false);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->horizontalHeader()->setMinimumSectionSize(1);
     table->horizontalHeader()->setFixedHeight(kHeaderHeight);
     for (int column = 0; column < kColumns; ++column)
         table->setColumnWidth(column, kColumnWidths[column]);
@@ -294,7 +295,7 @@ void OrderQueryWin::showOrders(std::vector<OrderRecord> records)
 void OrderQueryWin::layOutTable(int width)
 {
     QTableWidget *table = m_ui->tableWidget_message;
-    table->resize(width, table->height());
+    table->resize(width + 2 * table->frameWidth(), table->height());
     for (int column = 0; column < kColumns; ++column)
         table->setColumnWidth(column, kColumnWidths[column] * width / kDesignTableWidth);
 }

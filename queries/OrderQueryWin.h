@@ -42,8 +42,8 @@ public:
     void setClerkTel(const std::string &tel);
     const std::string &clerkTel() const { return m_clerkTel; }
 
-    // The main window's wide view: the table `width` pixels wide, its columns in the designed
-    // proportions (30, 137 and six times 100 of 768).
+    // The main window's wide view: `width` pixels of table inside its frame, the columns in the
+    // designed proportions (30, 137 and six times 100 of 768).
     void layOutTable(int width);
 
     // What a query does with the orders of its answer: a new list, shown from page 1.
