@@ -601,8 +601,12 @@ void OrderQueryWin::resizeWinodw()
     for (int column = 0; column < kColumns; ++column)
         table->setColumnWidth(column, scale.x(kColumnWidths[column]));
     table->horizontalHeader()->setFixedHeight(scale.y(kHeaderHeight));
+    const int rowHeight = scale.y(1) + scale.y(kRowHeight);
     for (int row = 0; row < OrderPages::kRowsPerPage; ++row)
-        table->setRowHeight(row, scale.y(1) + scale.y(kRowHeight));
+        table->setRowHeight(row, rowHeight);
+    // Rows of that height need a few pixels more than the scaled table has.
+    table->resize(table->width(),
+        scale.y(kHeaderHeight) + OrderPages::kRowsPerPage * rowHeight + 2 * table->frameWidth());
 }
 
 void OrderQueryWin::OnFlush()
