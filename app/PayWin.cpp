@@ -356,6 +356,7 @@ void PayWin::OnShowFullView()
     m_fullView = true;
     resize(scale.size(QSize(873, 542)));
     m_orderQueryWin->resize(scale.size(QSize(863, 512)));
+    m_orderQueryWin->layOutTable(scale.x(768));
     layOutMenu();
     const int closeSize = scale.x(kCloseSize);
     m_ui->pushButton_close->setGeometry(scale.x(843), -2, closeSize, closeSize);

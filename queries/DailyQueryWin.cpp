@@ -1,14 +1,107 @@
 #include "DailyQueryWin.h"
+#include "ui_DailyQueryWin.h"
+
+#include "ConfigStore.h"
+#include "DailyQueryTexts.h"
+#include "DateRangePicker.h"
+#include "DateText.h"
+#include "DayTotalsReply.h"
+#include "HostSettings.h"
+#include "LoginSession.h"
+#include "PayTransaction.h"
+#include "Printers.h"
+#include "QtPrintDevice.h"
+#include "QueryRequests.h"
+#include "ReportPrinter.h"
+#include "RunLog.h"
+#include "Settings.h"
+#include "Signing.h"
+#include "Text.h"
+#include "WindowScaling.h"
+
+#include <QDebug>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QStandardItemModel>
+
+#include <optional>
+
+namespace {
+
+constexpr int kRows = 6;
+constexpr int kColumns = 4;
+constexpr int kRowHeight = 45;
+constexpr int kFirstQueryMs = 2000;
+
+const QColor kCaptionBackground(246, 248, 253);
+const QColor kCaptionText(20, 121, 215);
+const QColor kValueText(102, 102, 102);
+
+// The grid cell of a figure: its caption's row plus one, in the caption's column.
+int rowOf(int figure)
+{
+    return 1 + 2 * (figure / kColumns);
+}
+
+std::string compact(const QDate &date)
+{
+    return DateText::compact(date.year(), date.month(), date.day());
+}
+
+} // namespace
 
 DailyQueryWin::DailyQueryWin(QWidget *parent)
     : QWidget(parent)
+    , m_ui(std::make_unique<Ui::DailyQueryWin>())
+    , m_language(kLanguageChinese)
+    , m_request(this)
 {
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
-    setObjectName(QStringLiteral("DailyQueryWin"));
-    resize(582, 491);
+    readSettings();
+
+    m_dates = std::make_unique<DateRangePicker>(m_ui->calendarWidget_starttime,
+        m_ui->lineEdit_starttime, m_ui->calendarWidget_endtime, m_ui->lineEdit_endtime);
+    setUpGrid();
+    applyTexts();
+    m_printerName = Printers::defaultName();
+
+    connect(m_ui->pushButton_starttime, &QPushButton::clicked, this,
+        &DailyQueryWin::OnShowStartDateWidget);
+    connect(m_ui->calendarWidget_starttime, &QCalendarWidget::selectionChanged, this,
+        &DailyQueryWin::OnHideStartDateWidget);
+    connect(m_ui->calendarWidget_starttime, &QCalendarWidget::clicked, this,
+        &DailyQueryWin::OnHideStartDateWidget);
+    connect(
+        m_ui->pushButton_endtime, &QPushButton::clicked, this, &DailyQueryWin::OnShowEndDateWidget);
+    connect(m_ui->calendarWidget_endtime, &QCalendarWidget::selectionChanged, this,
+        &DailyQueryWin::OnHideEndDateWidget);
+    connect(m_ui->calendarWidget_endtime, &QCalendarWidget::clicked, this,
+        &DailyQueryWin::OnHideEndDateWidget);
+    connect(m_ui->pushButton_query, &QPushButton::clicked, this, &DailyQueryWin::OnQuery);
+    connect(m_ui->pushButton_print, &QPushButton::clicked, this, &DailyQueryWin::OnPrint);
+    connect(m_ui->pushButton_close, &QPushButton::clicked, this, &DailyQueryWin::OnClose);
+    connect(&m_firstQueryTimer, &QTimer::timeout, this, &DailyQueryWin::QueryTimeout);
+    m_firstQueryTimer.start(kFirstQueryMs);
+
+    m_design = std::make_unique<DesignGeometry>(this);
+    resizeWinodw();
 }
 
 DailyQueryWin::~DailyQueryWin() = default;
+
+void DailyQueryWin::readSettings()
+{
+    const ConfigStore store;
+    if (!store.exists())
+        return;
+    m_printWidth = store.readInt(QStringLiteral("PRINTWIDTH"), QStringLiteral("printwidth"));
+    store.readInt(QStringLiteral("LANGUAGE"), QStringLiteral("language")); // never applied
+    m_language = kLanguageChinese;
+    m_printCount = store.readInt(QStringLiteral("PRINTCOUNT"), QStringLiteral("printcount"));
+    m_print = store.readInt(QStringLiteral("PRINT"), QStringLiteral("print"));
+}
 
 void DailyQueryWin::setClerkTel(const std::string &tel)
 {
@@ -20,12 +113,160 @@ void DailyQueryWin::setStoreName(const std::wstring &storeName)
     m_storeName = storeName;
 }
 
+void DailyQueryWin::setUpGrid()
+{
+    m_model = new QStandardItemModel(kRows, kColumns, this);
+    QTableView *grid = m_ui->tableView_showtotal;
+    grid->setModel(m_model);
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionMode(QAbstractItemView::NoSelection);
+    grid->setFocusPolicy(Qt::NoFocus);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    showFigures();
+}
+
+void DailyQueryWin::applyTexts()
+{
+    const int l = m_language;
+    for (int row = 0; row < kRows; row += 2) {
+        const QStringList captions = DailyQueryTexts::captions(l, row);
+        for (int column = 0; column < kColumns; ++column)
+            m_model->item(row, column)->setText(captions.value(column));
+    }
+    m_ui->pushButton_print->setText(DailyQueryTexts::printButton(l));
+    m_ui->pushButton_close->setText(DailyQueryTexts::closeButton(l));
+    m_ui->pushButton_query->setText(DailyQueryTexts::queryButton(l));
+    m_ui->label_starttime->setText(DailyQueryTexts::startCaption(l));
+    m_ui->label->setText(DailyQueryTexts::endCaption(l));
+    m_dates->setLanguage(l);
+}
+
+void DailyQueryWin::showFigures()
+{
+    // Value cells are new items each time; every cell is styled again.
+    for (int figure = 0; figure < SettlementFigures::kFigureCount; ++figure) {
+        m_model->setItem(rowOf(figure), figure % kColumns,
+            new QStandardItem(m_figures.values[static_cast<std::size_t>(figure)]));
+    }
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) {
+            QStandardItem *item = m_model->item(row, column);
+            if (!item) {
+                item = new QStandardItem;
+                m_model->setItem(row, column, item);
+            }
+            const bool caption = row % 2 == 0;
+            item->setTextAlignment(Qt::AlignCenter);
+            item->setForeground(caption ? kCaptionText : kValueText);
+            item->setBackground(caption ? QBrush(kCaptionBackground) : QBrush());
+        }
+    }
+}
+
+void DailyQueryWin::OnShowStartDateWidget()
+{
+    m_dates->toggleStart();
+}
+
+void DailyQueryWin::OnHideStartDateWidget()
+{
+    m_dates->takeStart();
+}
+
+void DailyQueryWin::OnShowEndDateWidget()
+{
+    m_dates->toggleEnd();
+}
+
+void DailyQueryWin::OnHideEndDateWidget()
+{
+    m_dates->takeEnd();
+}
+
+void DailyQueryWin::OnQuery()
+{
+    if (busy())
+        return;
+    const GatewaySession::Credentials session = GatewaySession::get();
+    const QueryRequests::Request request = QueryRequests::dayTotals(compact(m_dates->start()),
+        compact(m_dates->end()), Signing::nonce(),
+        {Text::wideToUtf8(session.appid), Text::wideToUtf8(session.sid),
+            Text::wideToUtf8(session.key)});
+    qDebug() << "DAILY PARAMERS  =====" << QString::fromStdString(request.body);
+
+    auto totals = std::make_shared<std::optional<DayTotalsReply>>();
+    const HostSettings hosts = HostSettings::load();
+    m_request.start(
+        {hosts.gatewayUrl(PayTransaction::kFacePath), request.body, hosts.caBundle},
+        [totals](const std::string &reply) {
+            qDebug() << "RECEIVE  das======" << QString::fromStdString(reply);
+            if (!reply.empty())
+                *totals = DayTotalsReply::decode(reply);
+        },
+        [this, totals] {
+            // No answer, or one that cannot be read: the grid keeps its figures.
+            if (!*totals)
+                return;
+            m_code = (*totals)->code;
+            m_message = (*totals)->message;
+            m_figures = (*totals)->figures;
+            showFigures();
+        });
+}
+
+void DailyQueryWin::OnPrint()
+{
+    const ReportPrinter printer(&QtPrintDevice::openDefault);
+    const int jobs = printer.print(
+        {m_dates->start(), m_dates->end(), QString::fromStdWString(m_storeName), m_figures},
+        {m_print, m_printCount, m_printWidth});
+    RunLog::write("DailyQueryWin OnPrint jobs = %d", jobs);
+}
+
+void DailyQueryWin::OnClose()
+{
+    emit SendToPayWinHidePayWin();
+}
+
 void DailyQueryWin::receivePrintChanged(QString data)
 {
     m_printerName = std::move(data);
 }
 
-void DailyQueryWin::receivePrintWidthChanged(int width)
+void DailyQueryWin::receivePrintWidthChanged(int Width)
 {
-    m_printWidth = width;
+    m_printWidth = Width;
+}
+
+void DailyQueryWin::QueryTimeout()
+{
+    if (!m_firstQueryTimer.isActive())
+        return;
+    OnQuery();
+    m_firstQueryTimer.stop();
+}
+
+void DailyQueryWin::resizeWinodw()
+{
+    const ScreenScale scale = WindowScaling::current();
+    // From the design each time, so a second call does not scale twice.
+    m_design->applyScaled(scale);
+    QTableView *grid = m_ui->tableView_showtotal;
+    const int columnWidth = grid->width() / kColumns;
+    for (int column = 0; column < kColumns; ++column)
+        grid->setColumnWidth(column, columnWidth);
+    const int rowHeight = scale.active() ? scale.y(kRowHeight) : kRowHeight;
+    for (int row = 0; row < kRows; ++row)
+        grid->setRowHeight(row, rowHeight);
+}
+
+void DailyQueryWin::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_dates->hideCalendars();
+    QWidget::mousePressEvent(event);
 }

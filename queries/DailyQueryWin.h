@@ -1,10 +1,25 @@
 #pragma once
 
+#include "BackgroundRequest.h"
+#include "SettlementFigures.h"
+
+#include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <string>
 
-// The daily summary page: the settlement figures of a date range, printed as a report.
+namespace Ui {
+class DailyQueryWin;
+}
+
+class DateRangePicker;
+class DesignGeometry;
+class QStandardItemModel;
+
+// The daily summary page: the settlement figures of a date range (today at first) in a grid,
+// printed as a shift-settlement report on the default printer. The figures are asked for off
+// the GUI thread; a query asked for while one runs is not sent.
 class DailyQueryWin final : public QWidget
 {
     Q_OBJECT
@@ -14,21 +29,57 @@ public:
     ~DailyQueryWin() override;
 
     void setClerkTel(const std::string &tel);
+    // The store's name, printed on the report's cashier line.
     void setStoreName(const std::wstring &storeName);
     const std::wstring &storeName() const { return m_storeName; }
     const QString &printerName() const { return m_printerName; }
     int printWidth() const { return m_printWidth; }
 
+    bool busy() const { return m_request.busy(); }
+    const SettlementFigures &figures() const { return m_figures; }
+
 signals:
     void SendToPayWinHidePayWin();
 
 public slots:
+    void OnShowStartDateWidget();
+    void OnHideStartDateWidget();
+    void OnShowEndDateWidget();
+    void OnHideEndDateWidget();
+    void OnQuery();
+    void OnPrint();
+    void OnClose();
     void receivePrintChanged(QString data);
-    void receivePrintWidthChanged(int width);
+    void receivePrintWidthChanged(int Width);
+    void QueryTimeout();
+    void resizeWinodw();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
-    std::string m_clerkTel;
+    void readSettings();
+    void setUpGrid();
+    void applyTexts();
+    void showFigures();
+
+    std::unique_ptr<Ui::DailyQueryWin> m_ui;
+    QStandardItemModel *m_model = nullptr;
+    std::unique_ptr<DateRangePicker> m_dates;
+    std::unique_ptr<DesignGeometry> m_design;
+    QTimer m_firstQueryTimer;
+
+    int m_language;
     std::wstring m_storeName;
+    std::string m_clerkTel;
+    SettlementFigures m_figures;
+    std::string m_code;
+    std::string m_message;
     QString m_printerName;
     int m_printWidth = 0;
+    int m_printCount = 0;
+    int m_print = 1; // PRINT: 1 = do not print
+
+    // Last: its worker ends before anything it might hand its answer to.
+    BackgroundRequest m_request;
 };

@@ -1,20 +1,219 @@
 #include "ReFundWin.h"
+#include "ui_ReFundWin.h"
 
+#include "Amount.h"
+#include "CheckoutTexts.h"
+#include "ConfigStore.h"
+#include "HostSettings.h"
+#include "KeypadInput.h"
+#include "LoginSession.h"
+#include "PayTransaction.h"
+#include "QueryRequests.h"
+#include "RefundReply.h"
+#include "RefundTexts.h"
 #include "RunLog.h"
+#include "Settings.h"
+#include "Signing.h"
+#include "Text.h"
+#include "WindowScaling.h"
+#include "collectionWin.h"
+
+#include <QDebug>
+#include <QGraphicsDropShadowEffect>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+
+#include <optional>
+
+namespace {
+
+// The sign string without the signing key, for the log.
+QString maskedSignString(const std::string &signString)
+{
+    const std::size_t key = signString.rfind("&key=");
+    return QString::fromStdString(
+        key == std::string::npos ? signString : signString.substr(0, key) + "&key=***");
+}
+
+} // namespace
 
 ReFundWin::ReFundWin(QWidget *parent)
     : QWidget(parent)
+    , m_ui(std::make_unique<Ui::ReFundWin>())
+    , m_language(kLanguageChinese)
+    , m_request(this)
 {
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
-    setObjectName(QStringLiteral("ReFundWin"));
-    resize(457, 480);
+
+    const ConfigStore store;
+    m_autoConfirm
+        = store.readInt(QStringLiteral("AUTOMICSHOW"), QStringLiteral("automicShow")) == 1;
+    store.readInt(QStringLiteral("LANGUAGE"), QStringLiteral("language")); // never applied
+    m_language = kLanguageChinese;
+
+    m_ui->lineEdit_orderno->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("([0-9]){0,100}")), this));
+    m_ui->lineEdit_money->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("^[0-9]+(\\.[0-9]{0,2})?$")), this));
+
+    m_card = new collectionWin;
+    m_card->hide();
+    m_card->setFixedTexts(CheckoutTexts::cardMethodValue(m_language),
+        CheckoutTexts::cardClosingWords(m_language), CheckoutTexts::cardButton(m_language));
+    applyLook();
+    applyTexts();
+
+    connect(m_ui->pushButton_input0, &QPushButton::clicked, this, &ReFundWin::OnInput0);
+    connect(m_ui->pushButton_input1, &QPushButton::clicked, this, &ReFundWin::OnInput1);
+    connect(m_ui->pushButton_input2, &QPushButton::clicked, this, &ReFundWin::OnInput2);
+    connect(m_ui->pushButton_input3, &QPushButton::clicked, this, &ReFundWin::OnInput3);
+    connect(m_ui->pushButton_input4, &QPushButton::clicked, this, &ReFundWin::OnInput4);
+    connect(m_ui->pushButton_input5, &QPushButton::clicked, this, &ReFundWin::OnInput5);
+    connect(m_ui->pushButton_input6, &QPushButton::clicked, this, &ReFundWin::OnInput6);
+    connect(m_ui->pushButton_input7, &QPushButton::clicked, this, &ReFundWin::OnInput7);
+    connect(m_ui->pushButton_input8, &QPushButton::clicked, this, &ReFundWin::OnInput8);
+    connect(m_ui->pushButton_input9, &QPushButton::clicked, this, &ReFundWin::OnInput9);
+    connect(m_ui->pushButton_input00, &QPushButton::clicked, this, &ReFundWin::OnInput00);
+    connect(m_ui->pushButton_dot, &QPushButton::clicked, this, &ReFundWin::OnInputDot);
+    connect(m_ui->pushButton_delete, &QPushButton::clicked, this, &ReFundWin::OnInputDelete);
+    connect(m_ui->pushButton_esc, &QPushButton::clicked, this, &ReFundWin::OnInputEsc);
+    connect(m_ui->pushButton_yes, &QPushButton::clicked, this, &ReFundWin::OnInputYes);
+    connect(m_ui->lineEdit_orderno, &QLineEdit::returnPressed, this, &ReFundWin::OnInputYes);
+    connect(&m_countdownTimer, &QTimer::timeout, this, &ReFundWin::handleTimeout);
+
+    m_design = std::make_unique<DesignGeometry>(this);
+    resizeWinodw();
 }
 
-ReFundWin::~ReFundWin() = default;
+ReFundWin::~ReFundWin()
+{
+    delete m_card;
+}
 
 void ReFundWin::setClerkTel(const std::string &tel)
 {
     m_clerkTel = tel;
+}
+
+void ReFundWin::applyLook()
+{
+    const QList<QPushButton *> keys = m_ui->groupBox->findChildren<QPushButton *>();
+    for (QPushButton *key : keys) {
+        key->setFocusPolicy(Qt::NoFocus);
+        auto *shadow = new QGraphicsDropShadowEffect(key);
+        shadow->setBlurRadius(8);
+        shadow->setOffset(0, 1);
+        shadow->setColor(QColor(160, 160, 160));
+        key->setGraphicsEffect(shadow);
+    }
+}
+
+void ReFundWin::applyTexts()
+{
+    const int l = m_language;
+    m_ui->label->setText(RefundTexts::orderCaption(l));
+    m_ui->lineEdit_orderno->setPlaceholderText(RefundTexts::orderPlaceholder(l));
+    m_ui->lineEdit_money->setPlaceholderText(RefundTexts::amountPlaceholder(l));
+    m_ui->lineEdit_note->setPlaceholderText(RefundTexts::remarkPlaceholder(l));
+    m_ui->label_refund->setText(RefundTexts::amountCaption(l));
+    m_ui->label_note->setText(RefundTexts::remarkCaption(l));
+    m_ui->pushButton_esc->setText(RefundTexts::cancelButton(l));
+    m_ui->pushButton_yes->setText(RefundTexts::refundButton(l));
+}
+
+void ReFundWin::appendKey(const QString &text)
+{
+    KeypadInput::append({m_ui->lineEdit_orderno, m_ui->lineEdit_money, m_ui->lineEdit_note}, text);
+}
+
+void ReFundWin::OnInput1()
+{
+    appendKey(QStringLiteral("1"));
+}
+
+void ReFundWin::OnInput2()
+{
+    appendKey(QStringLiteral("2"));
+}
+
+void ReFundWin::OnInput3()
+{
+    appendKey(QStringLiteral("3"));
+}
+
+void ReFundWin::OnInput4()
+{
+    appendKey(QStringLiteral("4"));
+}
+
+void ReFundWin::OnInput5()
+{
+    appendKey(QStringLiteral("5"));
+}
+
+void ReFundWin::OnInput6()
+{
+    appendKey(QStringLiteral("6"));
+}
+
+void ReFundWin::OnInput7()
+{
+    appendKey(QStringLiteral("7"));
+}
+
+void ReFundWin::OnInput8()
+{
+    appendKey(QStringLiteral("8"));
+}
+
+void ReFundWin::OnInput9()
+{
+    appendKey(QStringLiteral("9"));
+}
+
+void ReFundWin::OnInput0()
+{
+    appendKey(QStringLiteral("0"));
+}
+
+void ReFundWin::OnInput00()
+{
+    appendKey(QStringLiteral("00"));
+}
+
+void ReFundWin::OnInputDot()
+{
+    // Never into the order number.
+    KeypadInput::append({m_ui->lineEdit_money, m_ui->lineEdit_note}, QStringLiteral("."));
+}
+
+void ReFundWin::OnInputDelete()
+{
+    KeypadInput::removeLast({m_ui->lineEdit_orderno, m_ui->lineEdit_money, m_ui->lineEdit_note});
+}
+
+void ReFundWin::OnInputEsc()
+{
+    KeypadInput::clear({m_ui->lineEdit_orderno, m_ui->lineEdit_money, m_ui->lineEdit_note});
+}
+
+void ReFundWin::keyPressEvent(QKeyEvent *event)
+{
+    // Return in the order number field has already asked for the refund.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && !m_ui->lineEdit_orderno->hasFocus()) {
+        const bool hasAmount = !m_ui->lineEdit_money->text().isEmpty();
+        const bool hasOrder = !m_ui->lineEdit_orderno->text().isEmpty();
+        if (hasAmount && hasOrder)
+            OnInputYes();
+        else if (hasAmount)
+            m_ui->lineEdit_orderno->setFocus(Qt::OtherFocusReason);
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ReFundWin::receiveRefundOrder(std::string orderNo)
@@ -23,4 +222,128 @@ void ReFundWin::receiveRefundOrder(std::string orderNo)
     emit SendShowRefund();
     if (parentWidget())
         parentWidget()->show();
+    m_ui->lineEdit_orderno->setText(Text::fromLocal(orderNo));
+    m_ui->lineEdit_money->setFocus(Qt::OtherFocusReason);
+    if (m_autoConfirm && !m_ui->lineEdit_money->text().isEmpty())
+        OnInputYes();
+}
+
+void ReFundWin::setCardMethod(const std::string &payType)
+{
+    if (payType == "ali")
+        m_card->setMethod(RefundTexts::alipay(m_language), collectionWin::AlipayIcon);
+    else if (payType == "wx")
+        m_card->setMethod(RefundTexts::wechat(m_language), collectionWin::WeChatIcon);
+    else
+        m_card->setMethod(RefundTexts::methodNone(m_language), collectionWin::NoIcon);
+}
+
+void ReFundWin::showCard(bool success, const QString &message, const QString &orderLine)
+{
+    const int l = m_language;
+    if (success)
+        m_card->showSuccess(
+            message, orderLine, RefundTexts::methodCaption(l), RefundTexts::successTitle(l));
+    else
+        m_card->showFailure(
+            message, orderLine, RefundTexts::methodCaption(l), RefundTexts::failureTitle(l));
+    m_card->move(WindowScaling::centredOver(this, m_card->size()));
+    m_countdownTimer.start(1000);
+    m_card->setCountdown(QStringLiteral("3s"));
+    m_card->show();
+    m_card->raise();
+}
+
+void ReFundWin::OnInputYes()
+{
+    qDebug() << "ON REFUND    +++++++";
+    if (busy())
+        return;
+    const int l = m_language;
+    const QString orderNumber = m_ui->lineEdit_orderno->text();
+    const QString amount = m_ui->lineEdit_money->text();
+    const QString remark = m_ui->lineEdit_note->text();
+
+    if (orderNumber.isEmpty()) {
+        setCardMethod(std::string());
+        showCard(false, RefundTexts::noOrderNumber(l), RefundTexts::noOrderLine(l));
+        return;
+    }
+    const QString orderLine = RefundTexts::orderLine(l, orderNumber);
+    // The total in minor units, exactly; an amount that is not a plain decimal is not sent.
+    std::optional<std::string> total;
+    if (!amount.isEmpty()) {
+        total = Amount::toMinorUnits(Text::toLocal(amount));
+        if (!total) {
+            setCardMethod(std::string());
+            showCard(false, RefundTexts::amountInvalid(l), orderLine);
+            return;
+        }
+    }
+    std::optional<std::string> remarkText;
+    if (!remark.isEmpty())
+        remarkText = remark.toStdString();
+
+    const GatewaySession::Credentials session = GatewaySession::get();
+    const QueryRequests::Request request
+        = QueryRequests::refund(orderNumber.toStdString(), remarkText, total, Signing::nonce(),
+            {Text::wideToUtf8(session.appid), Text::wideToUtf8(session.sid),
+                Text::wideToUtf8(session.key)});
+    qDebug() << "SIGN Str ===" << maskedSignString(request.signString);
+    qDebug() << "--------999999--------Refund post:" << QString::fromStdString(request.body);
+
+    auto refund = std::make_shared<std::optional<RefundReply>>();
+    const HostSettings hosts = HostSettings::load();
+    m_request.start(
+        {hosts.gatewayUrl(PayTransaction::kFacePath), request.body, hosts.caBundle},
+        [refund](const std::string &reply) {
+            qDebug() << "----------------Refund post:" << QString::fromStdString(reply);
+            if (!reply.empty())
+                *refund = RefundReply::decode(reply);
+        },
+        [this, refund, orderLine] {
+            m_ui->pushButton_yes->setEnabled(true);
+            const int language = m_language;
+            if (!*refund) {
+                setCardMethod(std::string());
+                showCard(false, RefundTexts::checkNetwork(language), orderLine);
+                return;
+            }
+            const RefundReply &answer = **refund;
+            setCardMethod(answer.payType);
+            if (answer.succeeded()) {
+                OnInputEsc();
+                showCard(true, QString::fromStdString(answer.refundedAmount()), orderLine);
+            } else {
+                showCard(false, QString::fromStdString(answer.message), orderLine);
+            }
+        });
+    m_ui->pushButton_yes->setEnabled(false);
+}
+
+void ReFundWin::handleTimeout()
+{
+    if (!m_countdownTimer.isActive())
+        return;
+    switch (m_countdown.tick()) {
+    case CardCountdown::Step::ShowTwo:
+        m_card->setCountdown(QStringLiteral("2s"));
+        m_countdownTimer.start(1000);
+        break;
+    case CardCountdown::Step::ShowOne:
+        m_card->setCountdown(QStringLiteral("1s"));
+        m_countdownTimer.start(1000);
+        break;
+    case CardCountdown::Step::Close:
+        m_countdownTimer.stop();
+        m_card->hide();
+        break;
+    }
+}
+
+void ReFundWin::resizeWinodw()
+{
+    m_card->resizeWinodw();
+    // From the design each time, so a second call does not scale twice.
+    m_design->applyScaled(WindowScaling::current());
 }

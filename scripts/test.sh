@@ -9,7 +9,8 @@
 #      the fuzz targets included, every test (labels fuzz and bench too).
 #   3. clang with ThreadSanitizer: in build-tsan/ only the threaded paths (run logs, the polling
 #      thread, the login thread, HTTP cancellation, the sandbox's server threads, payments, the
-#      print queue, the payment-code readers, the single-window request) and their tests.
+#      print queue, the payment-code readers, the single-window request, the query windows'
+#      requests) and their tests.
 # TALLYPORT_SANITIZERS=0 skips phases 2 and 3 for a quick local run; CI runs all three.
 # A failing phase does not stop the later ones; the exit code is non-zero if any failed.
 set -euo pipefail
@@ -26,7 +27,7 @@ supp="$root/tests/sanitizers"
 # The ThreadSanitizer run: these tests and what they need.
 tsan_tests=(TestRunLog TestOrderPoller TestLoginExchange TestTallyport TestHttpClient
   TestSandboxGateway TestSandboxFaults TestCheckoutPayments TestPrintQueue TestInputSources
-  TestSingleWinPayments)
+  TestSingleWinPayments TestQueryWindows)
 tsan_targets=("${tsan_tests[@]}" tallyport-sandbox)
 
 # Tests left out of a sanitizer run until the finding they show is fixed in our code. Each

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "SettlementFigures.h"
+
+#include <QDate>
+#include <QString>
+
+#include <vector>
+
+// The shift-settlement report of the daily summary, always in Chinese: a title, the date
+// range, the store, then the figures of all payments, WeChat Pay and Alipay, by paper width
+// (PRINTWIDTH 0 = 58 mm, 1 = 80 mm, anything else an empty page). Each figure is printed under
+// the name the summary's grid gives it: the total paid as 收款总额, the paid-in sum (total
+// less refunds) as 实收总额.
+class ReportLayout final
+{
+public:
+    struct Text
+    {
+        int x = 0;
+        int y = 0;
+        QString text;
+    };
+
+    struct Page
+    {
+        int fontHeight = 0; // 0: an empty page, nothing drawn on it
+        std::vector<Text> lines;
+    };
+
+    struct Content
+    {
+        QDate start;
+        QDate end;
+        QString storeName; // on the cashier line
+        SettlementFigures figures;
+    };
+
+    static constexpr int kWidth58mm = 0;
+    static constexpr int kWidth80mm = 1;
+    static constexpr int kFontHeight58mm = 27;
+    static constexpr int kFontHeight80mm = 35;
+
+    static Page compose(int printWidth, const Content &content);
+};

@@ -1,0 +1,91 @@
+#include "DateRangePicker.h"
+
+#include "DateText.h"
+
+#include <QCalendarWidget>
+#include <QLineEdit>
+#include <QLocale>
+
+namespace {
+
+QLocale localeOf(int language)
+{
+    switch (language) {
+    case 1:
+        return QLocale(QLocale::Chinese, QLocale::China);
+    case 2:
+        return QLocale(QLocale::English);
+    default:
+        return QLocale(QLocale::Vietnamese, QLocale::Vietnam);
+    }
+}
+
+void toggle(QCalendarWidget *own, QCalendarWidget *other)
+{
+    other->hide();
+    if (own->isVisible()) {
+        own->hide();
+    } else {
+        own->show();
+        own->raise();
+    }
+}
+
+} // namespace
+
+DateRangePicker::DateRangePicker(QCalendarWidget *startCalendar, QLineEdit *startEdit,
+    QCalendarWidget *endCalendar, QLineEdit *endEdit)
+    : m_startCalendar(startCalendar)
+    , m_startEdit(startEdit)
+    , m_endCalendar(endCalendar)
+    , m_endEdit(endEdit)
+    , m_start(startCalendar->selectedDate())
+    , m_end(endCalendar->selectedDate())
+{
+    writeTexts();
+}
+
+void DateRangePicker::setLanguage(int language)
+{
+    m_language = language;
+    m_startCalendar->setLocale(localeOf(language));
+    m_endCalendar->setLocale(localeOf(language));
+    writeTexts();
+}
+
+void DateRangePicker::toggleStart()
+{
+    toggle(m_startCalendar, m_endCalendar);
+}
+
+void DateRangePicker::toggleEnd()
+{
+    toggle(m_endCalendar, m_startCalendar);
+}
+
+void DateRangePicker::takeStart()
+{
+    m_startCalendar->hide();
+    m_start = m_startCalendar->selectedDate();
+    writeTexts();
+}
+
+void DateRangePicker::takeEnd()
+{
+    m_endCalendar->hide();
+    m_end = m_endCalendar->selectedDate();
+    writeTexts();
+}
+
+void DateRangePicker::hideCalendars()
+{
+    m_startCalendar->hide();
+    m_endCalendar->hide();
+}
+
+void DateRangePicker::writeTexts()
+{
+    m_startEdit->setText(
+        DateText::display(m_language, m_start.year(), m_start.month(), m_start.day()));
+    m_endEdit->setText(DateText::display(m_language, m_end.year(), m_end.month(), m_end.day()));
+}

@@ -1,0 +1,113 @@
+#include "RefundTexts.h"
+
+#include "Language.h"
+
+namespace {
+
+QString pick(int language, const char *chinese, const char *english, const char *vietnamese)
+{
+    return Language::pick(language, chinese, english, vietnamese);
+}
+
+} // namespace
+
+namespace RefundTexts {
+
+QString orderCaption(int language)
+{
+    return pick(language, "订单编号", "order number", "Mã đơn hàng");
+}
+
+QString orderPlaceholder(int language)
+{
+    return pick(language, " 请输入退款码", "", " Nhập mã hoàn tiền");
+}
+
+QString amountPlaceholder(int)
+{
+    return QStringLiteral(" 金额");
+}
+
+QString remarkPlaceholder(int)
+{
+    return QStringLiteral(" 备注");
+}
+
+QString amountCaption(int)
+{
+    return QStringLiteral("退款金额");
+}
+
+QString remarkCaption(int)
+{
+    return QStringLiteral("备注");
+}
+
+QString cancelButton(int language)
+{
+    return pick(language, "取消", "Cancel", "Xóa");
+}
+
+QString refundButton(int language)
+{
+    return pick(language, "退款", "Refund", "Hoàn\ntiền");
+}
+
+QString successTitle(int language)
+{
+    return pick(language, "退款成功", "Refund success", "Hoàn tiền thành công");
+}
+
+QString failureTitle(int language)
+{
+    return pick(language, "退款失败", "Refund failure", "Hoàn tiền thất bại");
+}
+
+QString orderLine(int language, const QString &orderNumber)
+{
+    return pick(language, "订单号:", "order no. :", "Số thứ tự:") + orderNumber;
+}
+
+QString noOrderLine(int language)
+{
+    return pick(language, "订单号:无", "Order no. : no", "Mã đơn hàng：Không có");
+}
+
+QString methodCaption(int language)
+{
+    return pick(language, "退款方式:", "Refund method:", "Phương thức hoàn tiền:");
+}
+
+QString methodNone(int language)
+{
+    return pick(language, "无", "None", "Không");
+}
+
+QString alipay(int language)
+{
+    return pick(language, "支付宝", "alipay", "alipay");
+}
+
+QString wechat(int language)
+{
+    return pick(language, "微信", "WeChat", "WeChat");
+}
+
+QString noOrderNumber(int language)
+{
+    return pick(
+        language, "未输入订单号！", "No order number was entered！", "Chưa nhập mã đơn hàng");
+}
+
+QString checkNetwork(int language)
+{
+    return pick(language, "请检查网络", "Please check the network", "Xin vui lòng kiểm tra mạng");
+}
+
+QString amountInvalid(int language)
+{
+    return pick(
+        language, "退款金额格式错误！", "Invalid refund amount!", "Số tiền hoàn không hợp lệ");
+}
+
+} // namespace RefundTexts
