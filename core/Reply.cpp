@@ -4,7 +4,6 @@
 
 #include <boost/property_tree/json_parser.hpp>
 
-#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -65,13 +64,11 @@ bool isScalar(const pt::ptree &node)
     return node.empty() && !node.data().empty();
 }
 
-// A JSON list: none of its entries has a name. (An object whose every member is named ""
-// reads the same; such an object is taken for a list.)
+// A JSON list: its entries have no names. An object whose first member is named "" reads
+// the same and is taken for a list (the order list's one-pass decoder follows the same rule).
 bool isList(const pt::ptree &node)
 {
-    return !node.empty() && std::all_of(node.begin(), node.end(), [](const auto &entry) {
-        return entry.first.empty();
-    });
+    return !node.empty() && node.front().first.empty();
 }
 
 } // namespace
