@@ -72,10 +72,9 @@ finish "g++ tests"
 
 if [ "$sanitizers" != 0 ]; then
   # Settings of the sanitizer runtimes, inherited by the processes the tests start (the sandbox,
-  # the client). Full allocation stacks let the leak suppressions name the system function a
-  # leak comes from; the fuzz smoke runs switch back to the fast unwinder.
+  # the client).
   sanitizer_env=(
-    "ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:check_initialization_order=1:strict_init_order=1"
+    "ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1"
     "LSAN_OPTIONS=suppressions=$supp/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp"
     "TSAN_OPTIONS=suppressions=$supp/tsan.supp:second_deadlock_stack=1:print_suppressions=0"

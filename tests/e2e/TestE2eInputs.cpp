@@ -131,6 +131,9 @@ void TestE2eInputs::codeTypedIntoKeyHookEndsInAPaidCard()
     QVERIFY(!window.isEmpty());
     m_desktop.run("xdotool", {"windowfocus", "--sync", window});
     m_desktop.run("xdotool", {"type", "--delay", "50", "8.8"});
+    // The amount is in the field once the floating icon, which mirrors it, shows a figure.
+    const QString typed = artifact(QStringLiteral("e2e-amount-typed.png"));
+    QTRY_VERIFY_WITH_TIMEOUT(redPixelsOnTheIcon(typed) > 50, 10000);
     const int before = payRequests(m_sandbox).size();
     m_keyHook.write(kAlipayPaid.toLatin1() + "\n");
 

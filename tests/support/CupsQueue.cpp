@@ -407,8 +407,9 @@ bool CupsQueue::waitForPdfs(int pdfCount, int timeoutMs) const
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
-        // A job leaves the list after cups-pdf has written its file.
-        if (pendingJobs() == 0)
+        // A job leaves the list after cups-pdf has written its file. A job that a program
+        // prints on a thread of its own may not have reached the spooler yet.
+        if (pdfFiles().size() >= pdfCount && pendingJobs() == 0)
             return pdfFiles().size() == pdfCount;
         QThread::msleep(kPollMs * 2);
     }
