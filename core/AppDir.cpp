@@ -2,6 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace AppDir {
 
@@ -18,6 +23,31 @@ QString path()
 QString filePath(const QString &fileName)
 {
     return path() + QLatin1Char('/') + fileName;
+}
+
+bool isInstalled()
+{
+    if (!qgetenv("TALLYPORT_HOME").isEmpty() || !QCoreApplication::instance())
+        return false;
+    // The effective ids and capabilities decide, as they do for the writes that would follow.
+    const QByteArray directory = QFile::encodeName(QCoreApplication::applicationDirPath());
+    return ::faccessat(AT_FDCWD, directory.constData(), W_OK, AT_EACCESS) != 0;
+}
+
+QString userDataPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/tallyport");
+}
+
+QString dataPath()
+{
+    return isInstalled() ? userDataPath() : path();
+}
+
+QString dataFilePath(const QString &fileName)
+{
+    return dataPath() + QLatin1Char('/') + fileName;
 }
 
 } // namespace AppDir
