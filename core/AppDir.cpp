@@ -29,9 +29,11 @@ bool isInstalled()
 {
     if (!qgetenv("TALLYPORT_HOME").isEmpty() || !QCoreApplication::instance())
         return false;
+    const QString directory = QCoreApplication::applicationDirPath();
+    if (QFile::exists(directory + QLatin1Char('/') + QLatin1String(kInstalledMarker)))
+        return true;
     // The effective ids and capabilities decide, as they do for the writes that would follow.
-    const QByteArray directory = QFile::encodeName(QCoreApplication::applicationDirPath());
-    return ::faccessat(AT_FDCWD, directory.constData(), W_OK, AT_EACCESS) != 0;
+    return ::faccessat(AT_FDCWD, QFile::encodeName(directory).constData(), W_OK, AT_EACCESS) != 0;
 }
 
 QString userDataPath()

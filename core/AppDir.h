@@ -14,9 +14,11 @@ namespace AppDir {
 QString path();
 QString filePath(const QString &fileName);
 
-// True for an installed program: no $TALLYPORT_HOME and an application directory this process
-// may not write to.
+// True for an installed program: no $TALLYPORT_HOME, and an application directory that this
+// process may not write to or that the package marked as its own (kInstalledMarker), so that
+// not even root writes into the package's directory.
 bool isInstalled();
+constexpr const char *kInstalledMarker = "installed";
 // The user's data directory for the client, whether or not it exists yet:
 // $XDG_DATA_HOME/tallyport (by default ~/.local/share/tallyport). It is what Qt calls the
 // AppDataLocation of the program named "tallyport", fixed here so that helper programs (the
