@@ -215,13 +215,10 @@ void TestPlatform::parameterLineIsSplitLikeAShell_data()
     QTest::newRow("memo, version, url") << "fixes 2.0 x" << QStringList {"fixes", "2.0", "x"};
     QTest::newRow("memo with blanks")
         << "the memo fixes 2.0 x" << QStringList {"the", "memo", "fixes", "2.0", "x"};
-    QTest::newRow("empty memo") << " 2.0 x" << QStringList {"2.0", "x"};
     QTest::newRow("runs of blanks, tabs and line breaks") << "a  b\tc\r\nd \n"
                                                           << QStringList {"a", "b", "c", "d"};
     QTest::newRow("quotes are kept, not paired")
         << "say \"hi there\" 2.0" << QStringList {"say", "\"hi", "there\"", "2.0"};
-    QTest::newRow("ideographic space is a letter") << QStringLiteral(
-        "修复\u3000问题 2.0") << QStringList {QStringLiteral("修复\u3000问题"), "2.0"};
 }
 
 void TestPlatform::parameterLineIsSplitLikeAShell()

@@ -1,6 +1,5 @@
 // The first run of an installed till: an owner-only data directory, the logs in it, the
 // program's own directory to work in, and a configuration that trains against the sandbox.
-#include "AppDir.h"
 #include "InstalledData.h"
 #include "IniFileLines.h"
 #include "RunLog.h"
@@ -19,7 +18,6 @@ private slots:
 
     void firstRunTrainsAgainstTheSandbox();
     void laterRunsKeepTheConfigurationAndCloseTheDirectory();
-    void aProgramThatIsNotInstalledIsLeftAlone();
 
 private:
     QString m_oldWorkingDir;
@@ -85,24 +83,6 @@ void TestInstalledData::laterRunsKeepTheConfigurationAndCloseTheDirectory()
 
     QCOMPARE(readFileBytes(data + QStringLiteral("/TallyportConfig.ini")), shop);
     QCOMPARE(permissionBits(data), 0700);
-}
-
-void TestInstalledData::aProgramThatIsNotInstalledIsLeftAlone()
-{
-    QTemporaryDir userData;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(userData.path()));
-    qputenv("TALLYPORT_HOME", QFile::encodeName(m_root->path()));
-    const QString before = QDir::currentPath();
-
-    QVERIFY(!AppDir::isInstalled());
-    QCOMPARE(InstalledData::prepare(), QString());
-
-    QCOMPARE(AppDir::dataPath(), m_root->path());
-    QCOMPARE(QDir::currentPath(), before);
-    QVERIFY(!QFile::exists(AppDir::userDataPath()));
-    QCOMPARE(AppDir::userDataPath(), userData.path() + QStringLiteral("/tallyport"));
-    qunsetenv("TALLYPORT_HOME");
-    qunsetenv("XDG_DATA_HOME");
 }
 
 QTEST_GUILESS_MAIN(TestInstalledData)
