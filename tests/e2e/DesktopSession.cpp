@@ -23,10 +23,12 @@ DesktopSession::~DesktopSession()
 bool DesktopSession::start()
 {
     // -displayfd 1: Xvfb picks a free display and prints its number once it accepts clients.
+    // -noreset: when the last client leaves (a client ended between two steps), the server
+    // stays up instead of resetting, which would refuse the next client for a moment.
     m_xvfb.start(QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-            QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
-            QStringLiteral("tcp")});
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+            QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1366x768x24"),
+            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_xvfb.waitForStarted(5000))
         return false;
     QElapsedTimer clock;
