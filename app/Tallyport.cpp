@@ -514,6 +514,7 @@ void Tallyport::OnNote()
 
 void Tallyport::OnPowerBoot()
 {
+    // The check mark and power_boot follow the click even when the entry cannot be written.
     const bool enabled = m_powerBootAction->isChecked();
     AutoStart::setEnabled(enabled, QCoreApplication::applicationFilePath());
     saveSettings();
@@ -521,6 +522,7 @@ void Tallyport::OnPowerBoot()
 
 void Tallyport::OnUpgrade()
 {
+    const QString updater = AppDir::filePath(QStringLiteral("Download"));
     const std::string body = UpgradeCheck::body(Signing::nonce());
     std::string reply;
     m_http->Post(HostSettings::load().upgradeUrl(UpgradeCheck::kPath), Text::localToUtf8(body),
@@ -528,15 +530,22 @@ void Tallyport::OnUpgrade()
     if (reply.empty())
         return;
     const std::optional<UpgradeOffer> offer = UpgradeCheck::decodeOffer(reply);
-    if (!offer || !offer->save(ConfigStore()))
+    if (!offer)
         return;
+    const ConfigStore store;
+    if (!store.exists()) {
+        // The first accepted offer only creates the file; the next one starts the updater.
+        offer->save(store);
+        return;
+    }
+    // A write that fails is logged by the store; the offer still goes to the updater.
+    offer->save(store);
     if (m_showWin) {
         connect(this, &Tallyport::sendMsgToUpdate, m_showWin->payWin()->paramSettingWin(),
             &ParamSettingWin::receiveUpdateMsg, Qt::UniqueConnection);
     }
     emit sendMsgToUpdate();
-    ProcessControl::startDetached(AppDir::filePath(QStringLiteral("Download")),
-        UpgradeCheck::updaterArguments(*offer), QString());
+    ProcessControl::openWithParameters(updater, UpgradeCheck::updaterParameters(*offer));
 }
 
 void Tallyport::OnEixtApp()

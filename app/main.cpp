@@ -1,3 +1,4 @@
+#include "InstalledData.h"
 #include "MetaTypes.h"
 #include "Resources.h"
 #include "SingleInstance.h"
@@ -16,6 +17,10 @@ int main(int argc, char *argv[])
     app.setQuitOnLastWindowClosed(false);
     Resources::initialise();
     MetaTypes::registerAll();
+    // An installed program keeps its configuration and logs in the user's data directory.
+    const QString notReady = InstalledData::prepare();
+    if (!notReady.isEmpty())
+        qWarning("tallyport: %s", qPrintable(notReady));
 
     Tallyport login;
     login.show();

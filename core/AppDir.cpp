@@ -2,6 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace AppDir {
 
@@ -18,6 +23,33 @@ QString path()
 QString filePath(const QString &fileName)
 {
     return path() + QLatin1Char('/') + fileName;
+}
+
+bool isInstalled()
+{
+    if (!qgetenv("TALLYPORT_HOME").isEmpty() || !QCoreApplication::instance())
+        return false;
+    const QString directory = QCoreApplication::applicationDirPath();
+    if (QFile::exists(directory + QLatin1Char('/') + QLatin1String(kInstalledMarker)))
+        return true;
+    // The effective ids and capabilities decide, as they do for the writes that would follow.
+    return ::faccessat(AT_FDCWD, QFile::encodeName(directory).constData(), W_OK, AT_EACCESS) != 0;
+}
+
+QString userDataPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/tallyport");
+}
+
+QString dataPath()
+{
+    return isInstalled() ? userDataPath() : path();
+}
+
+QString dataFilePath(const QString &fileName)
+{
+    return dataPath() + QLatin1Char('/') + fileName;
 }
 
 } // namespace AppDir

@@ -109,7 +109,7 @@ ConfigStore::ConfigStore(QString path)
 
 QString ConfigStore::defaultPath()
 {
-    return AppDir::filePath(QStringLiteral("TallyportConfig.ini"));
+    return AppDir::dataFilePath(QStringLiteral("TallyportConfig.ini"));
 }
 
 bool ConfigStore::exists() const

@@ -10,7 +10,7 @@
 class ConfigStore final
 {
 public:
-    // The file in the application directory.
+    // The file in the data directory (the application directory unless installed, see AppDir).
     ConfigStore();
     explicit ConfigStore(QString path);
 

@@ -22,6 +22,13 @@ std::time_t systemClock()
 
 std::atomic<RunLog::Clock> s_clock {systemClock};
 
+// Guarded by logMutex().
+std::string &logDirectory()
+{
+    static std::string directory;
+    return directory;
+}
+
 std::string formatMessage(const char *format, va_list args)
 {
     va_list copy;
@@ -48,7 +55,9 @@ int writeLine(const char *fileName, const char *trailer, const std::string &mess
         local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     const std::string line = stamp + message + trailer;
 
-    std::FILE *file = std::fopen(fileName, "a+");
+    const std::string &directory = logDirectory();
+    const std::string path = directory.empty() ? std::string(fileName) : directory + '/' + fileName;
+    std::FILE *file = std::fopen(path.c_str(), "a+");
     if (!file)
         return EOF;
     std::fwrite(line.data(), 1, line.size(), file);
@@ -62,6 +71,12 @@ namespace RunLog {
 void setClock(Clock clock)
 {
     s_clock = clock ? clock : systemClock;
+}
+
+void setDirectory(const std::string &directory)
+{
+    std::lock_guard<std::mutex> lock(logMutex());
+    logDirectory() = directory;
 }
 
 int write(const char *format, ...)

@@ -35,11 +35,9 @@ std::optional<UpgradeOffer> decodeOffer(const std::string &reply)
     return offer;
 }
 
-QStringList updaterArguments(const UpgradeOffer &offer)
+QString updaterParameters(const UpgradeOffer &offer)
 {
-    const QString line
-        = offer.memo + QLatin1Char(' ') + offer.version + QLatin1Char(' ') + offer.url;
-    return line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return offer.memo + QLatin1Char(' ') + offer.version + QLatin1Char(' ') + offer.url;
 }
 
 } // namespace UpgradeCheck

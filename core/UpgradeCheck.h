@@ -2,7 +2,7 @@
 
 #include "Settings.h"
 
-#include <QStringList>
+#include <QString>
 
 #include <optional>
 #include <string>
@@ -18,8 +18,8 @@ constexpr const char *kAppKey = "lumbridex_app";
 std::string body(const std::string &nonce);
 // The offer when both readings of "status" are "1" and info, version and url are there.
 std::optional<UpgradeOffer> decodeOffer(const std::string &reply);
-// The updater's parameters: memo, version and url joined by single blanks, not quoted, so a
-// memo with blanks becomes several parameters.
-QStringList updaterArguments(const UpgradeOffer &offer);
+// The updater's parameter line: memo, version and url joined by single blanks, not quoted, so
+// a memo with blanks becomes several parameters.
+QString updaterParameters(const UpgradeOffer &offer);
 
 } // namespace UpgradeCheck

@@ -1,9 +1,28 @@
 #include "AutoStart.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
+
+namespace {
+
+bool hasControlCharacter(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return true;
+    }
+    return false;
+}
+
+// A value of the desktop entry's string type: backslashes doubled.
+QString escapedString(QString text)
+{
+    return text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+}
+
+} // namespace
 
 namespace AutoStart {
 
@@ -13,6 +32,21 @@ QString entryPath()
         + QStringLiteral("/autostart/Tallyport.desktop");
 }
 
+QString execValue(const QString &executable)
+{
+    // An argument in double quotes with ", `, $ and \ escaped by a backslash; the value as a
+    // whole is then a string (backslashes doubled once more) in which % is a field code.
+    QString quoted;
+    for (const QChar c : executable) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
+            || c == QLatin1Char('\\'))
+            quoted.append(QLatin1Char('\\'));
+        quoted.append(c);
+    }
+    QString value = escapedString(QLatin1Char('"') + quoted + QLatin1Char('"'));
+    return value.replace(QLatin1Char('%'), QStringLiteral("%%"));
+}
+
 bool setEnabled(bool enabled, const QString &executable)
 {
     const QString path = entryPath();
@@ -20,17 +54,23 @@ bool setEnabled(bool enabled, const QString &executable)
         QFile::remove(path);
         return !QFile::exists(path);
     }
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (hasControlCharacter(executable))
         return false;
-    QString quoted = executable;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    file.write(QStringLiteral("[Desktop Entry]\nType=Application\nName=Tallyport\nExec=\"%1\"\n"
-                              "X-GNOME-Autostart-enabled=true\n")
-                   .arg(quoted)
-                   .toUtf8());
-    return true;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QString entry
+        = QStringLiteral("[Desktop Entry]\n"
+                         "Type=Application\n"
+                         "Name=Tallyport\n"
+                         "Exec=%1\n"
+                         "Path=%2\n"
+                         "Terminal=false\n"
+                         "X-GNOME-Autostart-enabled=true\n")
+              .arg(execValue(executable), escapedString(QFileInfo(executable).absolutePath()));
+    file.write(entry.toUtf8());
+    return file.commit();
 }
 
 bool isEnabled()

@@ -71,4 +71,28 @@ bool startDetached(
     return QProcess::startDetached(program, arguments, workingDirectory);
 }
 
+QStringList splitParameters(const QString &parameters)
+{
+    QStringList words;
+    QString word;
+    for (const QChar c : parameters) {
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n')
+            || c == QLatin1Char('\r')) {
+            if (!word.isEmpty())
+                words.append(word);
+            word.clear();
+        } else {
+            word.append(c);
+        }
+    }
+    if (!word.isEmpty())
+        words.append(word);
+    return words;
+}
+
+bool openWithParameters(const QString &program, const QString &parameters)
+{
+    return QProcess::startDetached(program, splitParameters(parameters), QString());
+}
+
 } // namespace ProcessControl

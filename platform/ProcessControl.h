@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// Finding, ending and starting helper programs by name (the keyboard-hook program).
+// Finding, ending and starting helper programs by name (the keyboard-hook program), and
+// opening a program with a parameter line (the updater).
 namespace ProcessControl {
 
 // True when a process of this name runs (its /proc/PID/comm, cut as the kernel cuts it).
@@ -15,5 +16,14 @@ int killAll(const QString &name, int graceMs = 2000);
 // Starts a program detached, in `workingDirectory`. False when it could not be started.
 bool startDetached(
     const QString &program, const QStringList &arguments, const QString &workingDirectory);
+
+// The words of a parameter line as a shell splits an unquoted line: cut at blanks, tabs and
+// line breaks, empty words dropped. Nothing else is interpreted: quotes, "$", "`", ";" and
+// wildcards stay part of their word.
+QStringList splitParameters(const QString &parameters);
+// Starts `program` detached with the words of `parameters`, in the caller's working directory.
+// No shell ever sees the line, so text from outside cannot run a command. False when the
+// program could not be started (missing, not executable); nothing is reported.
+bool openWithParameters(const QString &program, const QString &parameters);
 
 } // namespace ProcessControl

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs Tallyport against the sandbox gateway on this machine.
 # - builds what is missing,
-# - starts tallyport-sandbox on 127.0.0.1:${SANDBOX_PORT:-8443} unless it already answers,
+# - starts tallyport-sandbox on 127.0.0.1:${SANDBOX_PORT:-8443} unless it already answers
+#   (SANDBOX_OFFER_VERSION=2.0 makes its upgrade check offer that version),
 # - writes a configuration for it into the demo home ($TALLYPORT_HOME, default ./demo-home),
 # - starts the client on the current display, or under Xvfb with a screenshot when there is
 #   none (once the client exists; until then it says where the sandbox listens).
@@ -21,7 +22,9 @@ chmod 700 "$TALLYPORT_HOME"
 if curl -s --max-time 2 --cacert "$data/ca.pem" "https://127.0.0.1:$port/sandbox/health" >/dev/null 2>&1; then
   echo "sandbox gateway already listening on https://127.0.0.1:$port"
 else
-  nohup "$root/build/bin/tallyport-sandbox" --port "$port" --data-dir "$data" \
+  offer=()
+  if [ -n "${SANDBOX_OFFER_VERSION:-}" ]; then offer=(--offer-version "$SANDBOX_OFFER_VERSION"); fi
+  nohup "$root/build/bin/tallyport-sandbox" --port "$port" --data-dir "$data" "${offer[@]}" \
     >"$TALLYPORT_HOME/sandbox.log" 2>&1 &
   for _ in $(seq 1 100); do
     grep -q "listening on" "$TALLYPORT_HOME/sandbox.log" 2>/dev/null && break
@@ -54,10 +57,11 @@ echo "configuration: $config"
 echo "demo merchant: phone 13800000000, password 123456 (payment codes: sandbox/README.md)"
 
 client="$root/build/bin/tallyport"
-# The application directory holds the voice; the keyboard-hook helper starts from the working
-# directory.
+# The application directory holds the voice and the updater; the keyboard-hook helper starts
+# from the working directory.
 cp -f "$root/build/bin/pay.wav" "$TALLYPORT_HOME/" 2>/dev/null || true
 ln -sf "$root/build/bin/KeyHook" "$TALLYPORT_HOME/KeyHook"
+ln -sf "$root/build/bin/Download" "$TALLYPORT_HOME/Download"
 cd "$TALLYPORT_HOME"
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -71,6 +75,10 @@ if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
   for _ in $(seq 1 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
 fi
 export DISPLAY="$display" QT_QPA_PLATFORM=xcb
+# A tray host, so the tray icon and its menu exist after the login.
+if command -v trayer >/dev/null 2>&1 && ! xdotool search --class '^trayer$' >/dev/null 2>&1; then
+  trayer --edge top --align right --widthtype pixel --width 200 --height 32 >/dev/null 2>&1 &
+fi
 "$client" &
 pid=$!
 sleep "${SCREENSHOT_DELAY:-4}"

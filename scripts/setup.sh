@@ -17,11 +17,15 @@ packages=(
   librsvg2-bin icoutils espeak-ng sox
   # running and testing: X server, input, screenshots, fonts
   xvfb xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei fonts-noto-cjk
+  # a tray host for the tray icon under Xvfb
+  trayer
   # serial lines, printing, barcodes, audio
   socat cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils zbar-tools
   alsa-utils pulseaudio pulseaudio-utils
   # tests and tools
   openssl sqlite3 curl procps psmisc
+  # the Debian package: building (dpkg-shlibdeps), checking its desktop entries
+  dpkg-dev desktop-file-utils
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, builds, and runs every test through CTest.
-# Tests start the services they use themselves (the sandbox gateway on a free port each).
+# Tests start the services they use themselves (the sandbox gateway on a free port each); the
+# package test builds the .deb with CPack and runs the unpacked programs.
 # Extra arguments go to every ctest run, e.g. scripts/test.sh -L unit
 #
 # Phases, each timed (summary at the end):

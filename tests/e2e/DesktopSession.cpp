@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 DesktopSession::DesktopSession() = default;
@@ -22,10 +23,12 @@ DesktopSession::~DesktopSession()
 bool DesktopSession::start()
 {
     // -displayfd 1: Xvfb picks a free display and prints its number once it accepts clients.
+    // -noreset: when the last client leaves (a client ended between two steps), the server
+    // stays up instead of resetting, which would refuse the next client for a moment.
     m_xvfb.start(QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-            QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
-            QStringLiteral("tcp")});
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+            QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1366x768x24"),
+            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_xvfb.waitForStarted(5000))
         return false;
     QElapsedTimer clock;
@@ -73,13 +76,55 @@ QString DesktopSession::run(
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
+QStringList DesktopSession::visibleWindows(const QString &title) const
+{
+    return run(QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+            QLatin1Char('^') + title + QLatin1Char('$')})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QStringList DesktopSession::visibleWindowsOfClass(const QString &windowClass) const
+{
+    return run(QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+            QLatin1Char('^') + windowClass + QLatin1Char('$')})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QRect DesktopSession::windowGeometry(const QString &id) const
+{
+    // "Window N\n  Position: X,Y (screen: 0)\n  Geometry: WxH\n"
+    static const QRegularExpression pattern(
+        QStringLiteral("Position: (-?\\d+),(-?\\d+).*Geometry: (\\d+)x(\\d+)"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match
+        = pattern.match(run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), id}));
+    if (!match.hasMatch())
+        return QRect();
+    return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
+        match.captured(4).toInt());
+}
+
+void DesktopSession::pressKeys(const QString &id, const QStringList &keys) const
+{
+    run(QStringLiteral("xdotool"),
+        QStringList {QStringLiteral("windowfocus"), QStringLiteral("--sync"), id,
+            QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("40")}
+            + keys);
+}
+
+void DesktopSession::typeText(const QString &id, const QString &text) const
+{
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("windowfocus"), QStringLiteral("--sync"), id, QStringLiteral("type"),
+            QStringLiteral("--delay"), QStringLiteral("40"), text});
+}
+
 QStringList DesktopSession::visibleWindowSizes(const QString &title) const
 {
     QStringList sizes;
-    const QStringList ids = run(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QLatin1Char('^') + title + QLatin1Char('$')})
-                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList ids = visibleWindows(title);
     for (const QString &id : ids) {
         const QString geometry
             = run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), id});

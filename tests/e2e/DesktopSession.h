@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -33,6 +34,15 @@ public:
     QStringList visibleWindowSizes(const QString &title) const;
     // The id of the visible window with this title and size, or an empty string.
     QString windowWithSize(const QString &title, const QString &size) const;
+    // Visible top-level windows with this exact title (ids), and where a window is on screen.
+    QStringList visibleWindows(const QString &title) const;
+    // Visible windows of a program by its class (windows such as a docked tray icon carry no
+    // plain title).
+    QStringList visibleWindowsOfClass(const QString &windowClass) const;
+    QRect windowGeometry(const QString &id) const;
+    // Focuses a window (there is no window manager) and sends it xdotool key names or text.
+    void pressKeys(const QString &id, const QStringList &keys) const;
+    void typeText(const QString &id, const QString &text) const;
     // A screenshot of the whole display.
     bool screenshot(const QString &path) const;
 

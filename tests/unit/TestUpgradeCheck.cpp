@@ -25,8 +25,8 @@ private slots:
     void bodyBytes();
     void decodeOffer_data();
     void decodeOffer();
-    void updaterArgumentsSplitTheMemo_data();
-    void updaterArgumentsSplitTheMemo();
+    void updaterParameterLine_data();
+    void updaterParameterLine();
 };
 
 void TestUpgradeCheck::bodyBytes_data()
@@ -97,38 +97,28 @@ void TestUpgradeCheck::decodeOffer()
     QCOMPARE(offer->url, url);
 }
 
-void TestUpgradeCheck::updaterArgumentsSplitTheMemo_data()
+void TestUpgradeCheck::updaterParameterLine_data()
 {
     QTest::addColumn<QString>("memo");
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("line");
 
-    QTest::newRow("memo with blanks")
-        << "the memo fixes"
-        << "2.0"
-        << "x"
-        << QStringList {QStringLiteral("the"), QStringLiteral("memo"), QStringLiteral("fixes"),
-               QStringLiteral("2.0"), QStringLiteral("x")};
-    QTest::newRow("one word each") << "fixes"
-                                   << "2.0"
-                                   << "https://h/d.tar.gz"
-                                   << QStringList {QStringLiteral("fixes"), QStringLiteral("2.0"),
-                                          QStringLiteral("https://h/d.tar.gz")};
+    QTest::newRow("one word") << "fixes"
+                              << "fixes 2.0 x";
+    // Not quoted: the updater sees the memo's words as parameters of their own.
+    QTest::newRow("memo with blanks") << "the memo fixes"
+                                      << "the memo fixes 2.0 x";
 }
 
-void TestUpgradeCheck::updaterArgumentsSplitTheMemo()
+void TestUpgradeCheck::updaterParameterLine()
 {
     QFETCH(QString, memo);
-    QFETCH(QString, version);
-    QFETCH(QString, url);
-    QFETCH(QStringList, arguments);
+    QFETCH(QString, line);
 
     UpgradeOffer offer;
     offer.memo = memo;
-    offer.version = version;
-    offer.url = url;
-    QCOMPARE(UpgradeCheck::updaterArguments(offer), arguments);
+    offer.version = QStringLiteral("2.0");
+    offer.url = QStringLiteral("x");
+    QCOMPARE(UpgradeCheck::updaterParameters(offer), line);
 }
 
 QTEST_GUILESS_MAIN(TestUpgradeCheck)

@@ -1,0 +1,61 @@
+#include "InstalledData.h"
+
+#include "AppDir.h"
+#include "ConfigStore.h"
+#include "HostSettings.h"
+#include "RunLog.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+constexpr QFileDevice::Permissions kOwnerOnly
+    = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+bool writeFirstConfiguration(const QString &dataDirectory)
+{
+    const ConfigStore store(dataDirectory + QStringLiteral("/TallyportConfig.ini"));
+    if (store.exists())
+        return true;
+    const QString sandbox = QLatin1String(HostSettings::kDefaultHost);
+    const QString caBundle = InstalledData::sandboxPath(dataDirectory) + QStringLiteral("/ca.pem");
+    return store.writeString(
+               QStringLiteral("GATEWAY_HOST"), QStringLiteral("gateway_host"), sandbox)
+        && store.writeString(QStringLiteral("TRADE_HOST"), QStringLiteral("trade_host"), sandbox)
+        && store.writeString(
+            QStringLiteral("UPGRADE_HOST"), QStringLiteral("upgrade_host"), sandbox)
+        && store.writeString(QStringLiteral("CA_BUNDLE"), QStringLiteral("ca_bundle"), caBundle);
+}
+
+} // namespace
+
+namespace InstalledData {
+
+QString sandboxPath(const QString &dataDirectory)
+{
+    return dataDirectory + QStringLiteral("/sandbox");
+}
+
+QString prepare()
+{
+    if (!AppDir::isInstalled())
+        return QString();
+    return prepareIn(AppDir::userDataPath(), AppDir::path());
+}
+
+QString prepareIn(const QString &dataDirectory, const QString &programDirectory)
+{
+    if (!QDir().mkpath(dataDirectory))
+        return QStringLiteral("cannot create %1").arg(dataDirectory);
+    if (!QFile::setPermissions(dataDirectory, kOwnerOnly))
+        return QStringLiteral("cannot make %1 owner-only").arg(dataDirectory);
+    RunLog::setDirectory(QFile::encodeName(dataDirectory).toStdString());
+    if (!QDir::setCurrent(programDirectory))
+        return QStringLiteral("cannot change to %1").arg(programDirectory);
+    if (!writeFirstConfiguration(dataDirectory))
+        return QStringLiteral("cannot write the configuration in %1").arg(dataDirectory);
+    return QString();
+}
+
+} // namespace InstalledData

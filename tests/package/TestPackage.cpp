@@ -1,0 +1,297 @@
+// The Debian package as a shop gets it: built with CPack from this build, listed, unpacked
+// into a scratch root, and its programs run there under Xvfb.
+// - The client, run from a read-only application directory (as root without the right to write
+//   past permission bits), and as root from the directory the package marked as its own, shows
+//   its login window and keeps its configuration and logs owner-only in ~/.local/share/tallyport.
+// - The training launcher starts the sandbox and the client together: the demo cashier logs in
+//   over HTTPS trusting the sandbox's own CA, and both programs end with the launcher.
+#include "DesktopSession.h"
+#include "OrdinaryChildProcess.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kWindowMs = 30000;
+const QString kAppDir = QStringLiteral("usr/lib/tallyport");
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int permissionBits(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : -1;
+}
+
+// Processes running `program` (by its path), or named so when `program` has no "/".
+QList<pid_t> processesOf(const QString &program)
+{
+    QList<pid_t> found;
+    const QString wanted = QFileInfo(program).canonicalFilePath();
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QString proc = QStringLiteral("/proc/") + entry;
+        if (program.contains('/') ? QFileInfo(proc + "/exe").symLinkTarget() == wanted
+                                  : readBytes(proc + "/comm").trimmed() == program.toUtf8())
+            found.append(entry.toInt());
+    }
+    return found;
+}
+
+void endProcessesOf(const QString &program)
+{
+    for (const pid_t pid : processesOf(program))
+        ::kill(pid, SIGTERM);
+}
+
+// Runs a tool to its end: its standard output, or a null array when it failed.
+QByteArray runTool(const QString &program, const QStringList &arguments, int timeoutMs = 60000)
+{
+    ChildProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    const bool ended = process.waitForFinished(timeoutMs);
+    if (!ended || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning("%s failed", qPrintable(program));
+        return QByteArray();
+    }
+    const QByteArray output = process.readAllStandardOutput();
+    return output.isNull() ? QByteArray("") : output;
+}
+
+} // namespace
+
+class TestPackage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void packageHoldsWhatATillNeeds();
+    void installedClientKeepsItsDataInTheUserDataDirectory_data();
+    void installedClientKeepsItsDataInTheUserDataDirectory();
+    void trainingLauncherStartsTheSandboxAndTheClient();
+
+private:
+    QString installed(const QString &path) const { return m_root + QLatin1Char('/') + path; }
+    QProcessEnvironment userEnvironment(const QString &home) const;
+    QString window(const char *size) const { return m_desktop.windowWithSize("Tallyport", size); }
+    void screenshot(const QString &name) const;
+
+    QTemporaryDir m_work;
+    QString m_deb;
+    QString m_root;
+    DesktopSession m_desktop;
+};
+
+void TestPackage::initTestCase()
+{
+    const QString config = qEnvironmentVariable("TALLYPORT_CPACK_CONFIG");
+    QVERIFY2(QFile::exists(config), "TALLYPORT_CPACK_CONFIG names no CPack configuration");
+    const QString out = m_work.filePath(QStringLiteral("out"));
+    QVERIFY(!runTool("cpack",
+        {"--config", config, "-B", m_work.filePath("cpack"), "-D",
+            "CPACK_OUTPUT_FILE_PREFIX=" + out},
+        300000)
+                 .isNull());
+    const QStringList debs = QDir(out).entryList({QStringLiteral("tallyport_*.deb")});
+    QCOMPARE(debs.size(), 1);
+    m_deb = out + QLatin1Char('/') + debs.first();
+    qInfo("%s: %lld bytes", qPrintable(debs.first()), QFileInfo(m_deb).size());
+    m_root = m_work.filePath(QStringLiteral("root"));
+    QVERIFY(!runTool("dpkg", {"-x", m_deb, m_root}).isNull());
+    QVERIFY2(m_desktop.start(), "Xvfb did not start");
+}
+
+void TestPackage::cleanupTestCase()
+{
+    // The client starts the keyboard-hook helper detached; end the packaged one only.
+    if (!m_root.isEmpty())
+        endProcessesOf(installed(kAppDir + "/KeyHook"));
+}
+
+void TestPackage::packageHoldsWhatATillNeeds()
+{
+    // "-rwxr-xr-x root/root 27416 2026-12-07 12:25 ./usr/lib/tallyport/Download"
+    QStringList listed;
+    for (const QByteArray &line : runTool("dpkg-deb", {"--contents", m_deb}).split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 6)
+            listed.append(QString::fromUtf8(fields.at(0) + ' ' + fields.at(5).mid(2)));
+    }
+    for (const char *entry :
+        {"-rwxr-xr-x usr/lib/tallyport/tallyport", "-rwxr-xr-x usr/lib/tallyport/tallyport-sandbox",
+            "-rwxr-xr-x usr/lib/tallyport/KeyHook", "-rwxr-xr-x usr/lib/tallyport/Download",
+            "-rwxr-xr-x usr/lib/tallyport/tallyport-training",
+            "-rw-r--r-- usr/lib/tallyport/pay.wav", "-rw-r--r-- usr/lib/tallyport/installed",
+            "lrwxrwxrwx usr/bin/tallyport", "lrwxrwxrwx usr/bin/tallyport-training",
+            "-rw-r--r-- usr/share/icons/hicolor/256x256/apps/tallyport.png",
+            "-rw-r--r-- usr/share/icons/hicolor/256x256/apps/tallyport-training.png",
+            "-rw-r--r-- usr/share/doc/tallyport/README.md",
+            "-rw-r--r-- usr/share/doc/tallyport/sandbox.md",
+            "-rw-r--r-- usr/share/doc/tallyport/copyright"})
+        QVERIFY2(listed.contains(QLatin1String(entry)), entry);
+    QVERIFY(listed.filter(QRegularExpression(" (?!usr/)")).isEmpty());
+    QVERIFY(readBytes(installed(kAppDir + "/pay.wav")).startsWith("RIFF"));
+    QVERIFY(!runTool("sh", {"-n", installed(kAppDir + "/tallyport-training")}).isNull());
+    QCOMPARE(QFileInfo(installed("usr/bin/tallyport")).canonicalFilePath(),
+        QFileInfo(installed(kAppDir + "/tallyport")).canonicalFilePath());
+
+    // The menu entries are valid and start the commands with the package's own icons.
+    for (const QString &name :
+        {QStringLiteral("tallyport"), QStringLiteral("tallyport-training")}) {
+        const QString entry = installed("usr/share/applications/" + name + ".desktop");
+        QVERIFY(!runTool("desktop-file-validate", {entry}).isNull());
+        const QByteArray text = readBytes(entry);
+        QVERIFY(text.contains("\nExec=" + name.toUtf8() + '\n'));
+        QVERIFY(text.contains("\nIcon=" + name.toUtf8() + '\n'));
+        QVERIFY(QFile::exists(installed("usr/share/icons/hicolor/scalable/apps/" + name + ".svg")));
+    }
+
+    // What the programs link to, and the fonts for the Chinese windows, are declared; apt can
+    // install the package from them as it is.
+    const QByteArray depends = runTool("dpkg-deb", {"--field", m_deb, "Depends"});
+    for (const char *package : {"libqt5widgets5", "libqt5network5", "libqt5printsupport5",
+             "libqt5serialport5", "libqt5x11extras5", "libcurl4", "libssl3", "libsqlite3-0",
+             "libcpp-httplib", "fonts-wqy-microhei"})
+        QVERIFY2(depends.contains(package), depends.constData());
+    const QByteArray plan
+        = runTool("apt-get", {"install", "--simulate", "--no-install-recommends", m_deb});
+    QVERIFY2(plan.contains("Inst tallyport"), plan.constData());
+}
+
+QProcessEnvironment TestPackage::userEnvironment(const QString &home) const
+{
+    // A shop user's session: no TALLYPORT_HOME, the XDG directories by default under HOME.
+    QProcessEnvironment environment = m_desktop.clientEnvironment(QString());
+    for (const char *name : {"TALLYPORT_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+        environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("HOME"), home);
+    QDir().mkpath(home);
+    return environment;
+}
+
+void TestPackage::screenshot(const QString &name) const
+{
+    const QString dir = qEnvironmentVariable("TALLYPORT_ARTIFACTS", QDir::tempPath());
+    QDir().mkpath(dir);
+    m_desktop.screenshot(dir + QLatin1Char('/') + name);
+}
+
+void TestPackage::installedClientKeepsItsDataInTheUserDataDirectory_data()
+{
+    QTest::addColumn<bool>("ordinaryUser");
+    // Unpacked without the package's marker: the read-only directory decides.
+    QTest::newRow("read-only directory") << true;
+    // Root may write anywhere; the marker keeps the package's directory clean.
+    QTest::newRow("root, marked directory") << false;
+}
+
+void TestPackage::installedClientKeepsItsDataInTheUserDataDirectory()
+{
+    QFETCH(bool, ordinaryUser);
+    const QString appDir = installed(kAppDir);
+    const QString marker = appDir + QStringLiteral("/installed");
+    const QFileDevice::Permissions readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+        | QFileDevice::ExeOther;
+    QVERIFY(QFile::setPermissions(appDir, readOnly | QFileDevice::WriteOwner));
+    if (ordinaryUser) {
+        QVERIFY(QFile::rename(marker, marker + ".away"));
+        QVERIFY(QFile::setPermissions(appDir, readOnly));
+    } else {
+        QVERIFY(QFile::rename(marker + ".away", marker));
+    }
+    const QStringList shipped = QDir(appDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QString home = m_work.filePath(QStringLiteral("cashier-%1").arg(ordinaryUser));
+    const QString data = home + QStringLiteral("/.local/share/tallyport");
+    const bool otherKeyHook = !processesOf(QStringLiteral("KeyHook")).isEmpty();
+
+    std::unique_ptr<ChildProcess> client = ordinaryUser ? std::make_unique<OrdinaryChildProcess>()
+                                                        : std::make_unique<ChildProcess>();
+    client->setProcessEnvironment(userEnvironment(home));
+    client->setWorkingDirectory(home);
+    client->setProcessChannelMode(QProcess::ForwardedChannels);
+    client->start(installed(QStringLiteral("usr/bin/tallyport")), QStringList());
+    QTRY_VERIFY_WITH_TIMEOUT(!window("520x480").isEmpty(), kWindowMs);
+    screenshot(
+        QStringLiteral("package-login-%1.png").arg(QTest::currentDataTag()).replace(' ', '-'));
+
+    // The first run pointed the configuration at the sandbox on this machine and its CA.
+    const QString config = data + QStringLiteral("/TallyportConfig.ini");
+    QCOMPARE(permissionBits(data), 0700);
+    QCOMPARE(permissionBits(config), 0600);
+    const QByteArray text = readBytes(config);
+    QVERIFY2(text.contains("[GATEWAY_HOST]\r\ngateway_host=https://127.0.0.1:8443\r\n"), text);
+    QVERIFY2(text.contains("ca_bundle=" + QFile::encodeName(data) + "/sandbox/ca.pem\r\n"), text);
+
+    // A login attempt writes the login log there too.
+    m_desktop.typeText(window("520x480"), QStringLiteral("13800000000"));
+    m_desktop.pressKeys(window("520x480"), {"Tab"});
+    m_desktop.typeText(window("520x480"), QStringLiteral("123456"));
+    m_desktop.pressKeys(window("520x480"), {"Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(readBytes(data + "/RecordRun.log").contains("点击登录"), kWindowMs);
+    // The keyboard-hook helper came from the application directory, its working directory.
+    if (!otherKeyHook)
+        QTRY_VERIFY_WITH_TIMEOUT(!processesOf(appDir + "/KeyHook").isEmpty(), kWindowMs);
+    QCOMPARE(QDir(appDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), shipped);
+    QCOMPARE(client->state(), QProcess::Running);
+    client->terminate();
+    QVERIFY(client->waitForFinished(10000));
+    endProcessesOf(appDir + "/KeyHook");
+}
+
+void TestPackage::trainingLauncherStartsTheSandboxAndTheClient()
+{
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    const QString home = m_work.filePath(QStringLiteral("trainee"));
+    const QString data = home + QStringLiteral("/.local/share/tallyport");
+    QProcessEnvironment environment = userEnvironment(home);
+    environment.insert(QStringLiteral("TALLYPORT_SANDBOX_PORT"), port);
+
+    ChildProcess launcher;
+    launcher.setProcessEnvironment(environment);
+    launcher.setProcessChannelMode(QProcess::ForwardedChannels);
+    launcher.start(installed(QStringLiteral("usr/bin/tallyport-training")), QStringList());
+
+    // The demo cashier is filled in: one key logs in against the sandbox.
+    QTRY_VERIFY_WITH_TIMEOUT(!window("520x480").isEmpty(), kWindowMs);
+    m_desktop.pressKeys(window("520x480"), {"Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(!window("671x503").isEmpty(), kWindowMs);
+    screenshot(QStringLiteral("package-training.png"));
+    const QByteArray config = readBytes(data + "/training/TallyportConfig.ini");
+    QVERIFY2(config.contains("gateway_host=https://127.0.0.1:" + port.toUtf8() + "\r\n"), config);
+    QVERIFY(readBytes(data + "/training/RecordRun.log").contains("登录成功"));
+    QCOMPARE(readBytes(data + "/sandbox/journal.jsonl").count("\"path\":\"/api/login\""), 1);
+    QCOMPARE(permissionBits(data), 0700);
+
+    // Ending the launcher ends the client and the sandbox it started.
+    launcher.terminate();
+    QVERIFY(launcher.waitForFinished(15000));
+    QTRY_VERIFY_WITH_TIMEOUT(processesOf(installed(kAppDir + "/tallyport")).isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        processesOf(installed(kAppDir + "/tallyport-sandbox")).isEmpty(), 10000);
+    endProcessesOf(installed(kAppDir + "/KeyHook"));
+}
+
+QTEST_GUILESS_MAIN(TestPackage)
+#include "TestPackage.moc"

@@ -1,0 +1,42 @@
+#include "DownloadRecord.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+DownloadRecord::DownloadRecord(QStringList arguments)
+    : m_arguments(std::move(arguments))
+{ }
+
+bool DownloadRecord::appendTo(const QString &path) const
+{
+    const QJsonObject record {
+        {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODate)},
+        {QStringLiteral("pid"), QCoreApplication::applicationPid()},
+        {QStringLiteral("arguments"), QJsonArray::fromStringList(m_arguments)},
+    };
+    QFile file(path);
+    const bool existed = file.exists();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    if (!existed)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
+    return file.write(line) == line.size() && file.flush();
+}
+
+QString DownloadRecord::describe() const
+{
+    QString text = QStringLiteral("Tallyport 升级程序收到了 %1 个参数 (the updater was given %1 "
+                                  "parameters):\n\n")
+                       .arg(m_arguments.size());
+    for (int i = 0; i < m_arguments.size(); ++i)
+        text += QStringLiteral("%1. %2\n").arg(i + 1).arg(m_arguments.at(i));
+    text += QStringLiteral("\n参数行 (parameter line): %1\n\n").arg(parameterLine());
+    text += QStringLiteral("这是培训用的替代程序：只记录参数，不下载任何内容。\n"
+                           "This stand-in only records the parameters; it downloads nothing.");
+    return text;
+}
