@@ -4,6 +4,7 @@
 #include "ConfigStore.h"
 #include "HostSettings.h"
 #include "RunLog.h"
+#include "Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +26,10 @@ bool writeFirstConfiguration(const QString &dataDirectory)
         && store.writeString(QStringLiteral("TRADE_HOST"), QStringLiteral("trade_host"), sandbox)
         && store.writeString(
             QStringLiteral("UPGRADE_HOST"), QStringLiteral("upgrade_host"), sandbox)
-        && store.writeString(QStringLiteral("CA_BUNDLE"), QStringLiteral("ca_bundle"), caBundle);
+        && store.writeString(QStringLiteral("CA_BUNDLE"), QStringLiteral("ca_bundle"), caBundle)
+        // The settings page's built-in choices: once a file exists, a missing key reads as 0,
+        // which would put all three hot keys on Alt+F1.
+        && ParamSettings().save(store);
 }
 
 } // namespace

@@ -18,7 +18,8 @@ QString prepare();
 // cashier's password), sends the run logs there, and makes `programDirectory` the working
 // directory, from which the keyboard-hook program is started. On the first run, when there is
 // no configuration file yet, writes one that points the three hosts at the sandbox gateway on
-// this machine and trusts the CA of the sandbox in sandboxPath(dataDirectory).
+// this machine, trusts the CA of the sandbox in sandboxPath(dataDirectory), and holds the
+// settings page's built-in choices (the hot keys Ctrl+F9, Ctrl+F1 and Ctrl+F6 among them).
 QString prepareIn(const QString &dataDirectory, const QString &programDirectory);
 
 } // namespace InstalledData

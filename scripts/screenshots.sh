@@ -60,7 +60,7 @@ start_client() {
   printf '%s\r\n' "[GATEWAY_HOST]" "gateway_host=https://127.0.0.1:$port" \
     "[TRADE_HOST]" "trade_host=https://127.0.0.1:$port" \
     "[CA_BUNDLE]" "ca_bundle=$work/sandbox/ca.pem" "[USERNAME]" "username=13800000000" \
-    "[PASSWORD]" "password=123456" "[adbinfo]" "ConnMode=9" "$@" >"$home/TallyportConfig.ini"
+    "[PASSWORD]" "password=123456" "[adbinfo]" "ConnMode=0" "$@" >"$home/TallyportConfig.ini"
   (cd "$home" && TALLYPORT_HOME="$home" TALLYPORT_LOCK_DIR="$work" TALLYPORT_PLAYER=true \
     QT_QPA_PLATFORM=xcb exec "$bin/tallyport" >/dev/null 2>&1) &
   client_pid=$!
@@ -71,8 +71,12 @@ stop_client() {
   client_pid=""
 }
 
-# 1. Login, the checkout page, the other pages of the main window, a payment's result card.
-start_client main "[SUSPENDWINDOW_SHOW]" "suspendwindow_show=1"
+# 1. Login, the checkout page, a payment's result card, then the other pages of the main
+#    window (brought back with the cash hot key once the card has taken it away).
+start_client main "[SUSPENDWINDOW_SHOW]" "suspendwindow_show=1" \
+  "[CASH_HOTKEY]" "cash_hotkey=8" "[CASH_HOTKEY_ALT]" "cash_hotkey_alt=1" \
+  "[RECEIPT_HOTKEY]" "receipt_hotkey=0" "[RECEIPT_HOTKEY_ALT]" "receipt_hotkey_alt=1" \
+  "[REPORT_HOTKEY]" "report_hotkey=5" "[REPORT_HOTKEY_ALT]" "report_hotkey_alt=1"
 login="$(wait_for '^Tallyport$' 520x480)"
 [ -n "$login" ] || { echo "the login window did not appear" >&2; exit 1; }
 sleep 0.5
@@ -87,23 +91,6 @@ shot checkout "$main_crop"
 read -r main_x main_y < <(xdotool getwindowgeometry "$main" |
   sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
 
-# The menu down the left edge: checkout, order query, daily summary, refund, settings, each
-# 63 x 65 pixels.
-menu_click() { xdotool mousemove $((main_x + 31)) $((main_y + 32 + 65 * $1)) click 1; sleep 0.7; }
-page() { # NAME FORM MENU-INDEX
-  if has_form "$2"; then
-    menu_click "$3"
-    shot "$1" "$main_crop"
-  else
-    skip "$1" "forms/$2.ui is not there yet"
-  fi
-}
-page order-list OrderQueryWin 1
-page daily-summary DailyQueryWin 2
-page refund ReFundWin 3
-page settings ParamSettingWin 4
-menu_click 0
-
 xdotool windowfocus --sync "$main" type --delay 40 "12.5"
 xdotool key Return type --delay 20 "134567890123456780"
 xdotool key Return
@@ -113,6 +100,36 @@ if [ -n "$(wait_for '^collectionWin$' '')" ]; then
 else
   skip payment-success "no result card appeared"
 fi
+# The card counts down and takes the main window with it; the cash key brings it back.
+for _ in $(seq 1 100); do
+  [ -z "$(window_of_size '^Tallyport$' 671x503)" ] && break
+  sleep 0.1
+done
+xdotool key ctrl+F9
+main="$(wait_for '^Tallyport$' 671x503)"
+[ -n "$main" ] || { echo "the cash hot key did not bring the main window back" >&2; exit 1; }
+read -r main_x main_y < <(xdotool getwindowgeometry "$main" |
+  sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+
+# The menu down the left edge: checkout, order query, daily summary, refund, settings, each
+# 63 x 65 pixels.
+menu_click() { xdotool mousemove $((main_x + 31)) $((main_y + 32 + 65 * $1)) click 1; sleep 0.7; }
+# A page's query button, at a position of its form (relative to the main window).
+query_click() { xdotool mousemove $((main_x + $1)) $((main_y + $2)) click 1; sleep 1; }
+page() { # NAME FORM MENU-INDEX [QUERY-X QUERY-Y]
+  if has_form "$2"; then
+    menu_click "$3"
+    [ $# -ge 5 ] && query_click "$4" "$5"
+    # Each page gives the main window its own size.
+    shot "$1" "$(crop_of "$main")"
+  else
+    skip "$1" "forms/$2.ui is not there yet"
+  fi
+}
+page order-list OrderQueryWin 1 655 47
+page daily-summary DailyQueryWin 2 636 51
+page refund ReFundWin 3
+page settings ParamSettingWin 4
 stop_client
 
 # 2. The floating icon after login, and the single-window pay form it opens.
@@ -140,7 +157,7 @@ else
     read -r ix iy < <(xdotool getwindowgeometry "$icon" |
       sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
     xdotool mousemove $((ix + 20)) $((iy + 20)) click 1
-    single="$(wait_for '' 360x420)"
+    single="$(wait_for '^Tallyport$' 360x400)"
     if [ -n "$single" ]; then
       sleep 0.5
       shot single-window "$(crop_of "$single")"

@@ -240,6 +240,9 @@ void TestPackage::installedClientKeepsItsDataInTheUserDataDirectory()
     const QByteArray text = readBytes(config);
     QVERIFY2(text.contains("[GATEWAY_HOST]\r\ngateway_host=https://127.0.0.1:8443\r\n"), text);
     QVERIFY2(text.contains("ca_bundle=" + QFile::encodeName(data) + "/sandbox/ca.pem\r\n"), text);
+    // The built-in hot keys, not three times the Alt+F1 of missing keys.
+    QVERIFY2(text.contains("[CASH_HOTKEY]\r\ncash_hotkey=8\r\n[CASH_HOTKEY_ALT]\r\ncash_hotkey_alt=1"),
+        text);
 
     // A login attempt writes the login log there too.
     m_desktop.typeText(window("520x480"), QStringLiteral("13800000000"));
