@@ -2,8 +2,11 @@
 // parameters made from an offer.
 #include "FuzzSupport.h"
 
+#include "ProcessControl.h"
 #include "Reply.h"
 #include "UpgradeCheck.h"
+
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(offer->version == QString::fromStdString(reply->tree().get<std::string>("version")),
         "the offer's version is the answer's", offer->version);
 
-    const QStringList arguments = UpgradeCheck::updaterArguments(*offer);
+    const QStringList arguments
+        = ProcessControl::splitParameters(UpgradeCheck::updaterParameters(*offer));
     for (const QString &argument : arguments) {
         require(!argument.isEmpty() && !argument.contains(QLatin1Char(' ')),
             "updater parameters are non-empty and without blanks", argument);
