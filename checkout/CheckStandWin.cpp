@@ -563,23 +563,14 @@ void CheckStandWin::handleTimeout()
 {
     if (!m_countdownTimer.isActive())
         return;
-    switch (m_countdown.tick()) {
-    case CardCountdown::Step::ShowTwo:
-        m_noteDlg->setCountdown(QStringLiteral("2s"));
+    if (m_noteDlg->countDown(m_countdown)) {
         m_countdownTimer.start(1000);
-        break;
-    case CardCountdown::Step::ShowOne:
-        m_noteDlg->setCountdown(QStringLiteral("1s"));
-        m_countdownTimer.start(1000);
-        break;
-    case CardCountdown::Step::Close:
-        m_countdownTimer.stop();
-        m_noteDlg->hide();
-        if (m_hideAfterCard && parentWidget()) {
-            parentWidget()->hide();
-            RunLog::write("%s", "PayWin payWin  HideWidget()");
-        }
-        break;
+        return;
+    }
+    m_countdownTimer.stop();
+    if (m_hideAfterCard && parentWidget()) {
+        parentWidget()->hide();
+        RunLog::write("%s", "PayWin payWin  HideWidget()");
     }
 }
 

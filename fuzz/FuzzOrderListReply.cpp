@@ -15,27 +15,6 @@
 
 namespace {
 
-std::optional<OrderListReply> readPathByPath(const std::string &body)
-{
-    const std::optional<Reply> reply = Reply::parse(body);
-    if (!reply)
-        return std::nullopt;
-    OrderListReply list;
-    ReplyReader reader = reply->reader();
-    reader.read("code", list.code) && reader.read("msg", list.message);
-    reader.forEach("data.order_data", [&list](ReplyReader &entry) {
-        OrderRecord record;
-        if (entry.read("out_trade_no", record.orderNumber)
-            && entry.read("total_fee", record.totalFee) && entry.read("service", record.service)
-            && entry.read("time_end", record.timeEnd) && entry.read("status", record.status)
-            && entry.read("pay_status", record.orderStatus))
-            list.records.push_back(record);
-    });
-    if (reader.malformed())
-        return std::nullopt;
-    return list;
-}
-
 bool same(const OrderRecord &a, const OrderRecord &b)
 {
     return a.orderNumber == b.orderNumber && a.totalFee == b.totalFee && a.service == b.service
@@ -59,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string body(reinterpret_cast<const char *>(data), size);
     std::optional<OrderListReply> list = OrderListReply::decode(body);
-    const std::optional<OrderListReply> reference = readPathByPath(body);
+    const std::optional<OrderListReply> reference = OrderListReply::decodeByPaths(body);
     if (list.has_value() != reference.has_value() || (list && !same(*list, *reference)))
         std::abort();
     if (!list)

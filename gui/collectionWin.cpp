@@ -1,6 +1,8 @@
 #include "collectionWin.h"
 #include "ui_collectionWin.h"
 
+#include "CardCountdown.h"
+
 #include "WindowScaling.h"
 
 #include <QPainterPath>
@@ -87,6 +89,22 @@ void collectionWin::setMethod(const QString &text, int kind)
 void collectionWin::setCountdown(const QString &text)
 {
     m_ui->label_sj->setText(text);
+}
+
+bool collectionWin::countDown(CardCountdown &countdown)
+{
+    switch (countdown.tick()) {
+    case CardCountdown::Step::ShowTwo:
+        setCountdown(QStringLiteral("2s"));
+        return true;
+    case CardCountdown::Step::ShowOne:
+        setCountdown(QStringLiteral("1s"));
+        return true;
+    case CardCountdown::Step::Close:
+        break;
+    }
+    hide();
+    return false;
 }
 
 void collectionWin::setFixedTexts(

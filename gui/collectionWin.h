@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class CardCountdown;
 class DesignGeometry;
 
 namespace Ui {
@@ -32,6 +33,9 @@ public:
     // `kind` is a MethodIcon; any other value sets the text and keeps the icon shown.
     void setMethod(const QString &text, int kind);
     void setCountdown(const QString &text);
+    // One tick of the owner's one-second countdown timer: shows "2s" or "1s", or hides the
+    // card. False when the card has closed and the timer is to stop.
+    bool countDown(CardCountdown &countdown);
     void setFixedTexts(
         const QString &methodValue, const QString &closingWords, const QString &buttonText);
     // Which picture the card holds: the success picture (also the designed one) or the

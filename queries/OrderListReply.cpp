@@ -1,6 +1,7 @@
 #include "OrderListReply.h"
 
 #include "JsonScanner.h"
+#include "Reply.h"
 
 #include <array>
 #include <cstring>
@@ -278,4 +279,25 @@ void Decoder::readOrder()
 std::optional<OrderListReply> OrderListReply::decode(const std::string &body)
 {
     return Decoder(body).decode();
+}
+
+std::optional<OrderListReply> OrderListReply::decodeByPaths(const std::string &body)
+{
+    const std::optional<Reply> reply = Reply::parse(body);
+    if (!reply)
+        return std::nullopt;
+    OrderListReply list;
+    ReplyReader reader = reply->reader();
+    reader.read("code", list.code) && reader.read("msg", list.message);
+    reader.forEach("data.order_data", [&list](ReplyReader &entry) {
+        OrderRecord record;
+        if (entry.read("out_trade_no", record.orderNumber)
+            && entry.read("total_fee", record.totalFee) && entry.read("service", record.service)
+            && entry.read("time_end", record.timeEnd) && entry.read("status", record.status)
+            && entry.read("pay_status", record.orderStatus))
+            list.records.push_back(record);
+    });
+    if (reader.malformed())
+        return std::nullopt;
+    return list;
 }

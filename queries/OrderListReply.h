@@ -19,4 +19,7 @@ struct OrderListReply
 
     // nullopt when the body is not JSON or of the wrong shape (the failed-request path).
     static std::optional<OrderListReply> decode(const std::string &body);
+    // The same answer read the slow way, as a tree with the reply reader, path by path: the
+    // reference that decode() must agree with (the tests and the fuzz target compare them).
+    static std::optional<OrderListReply> decodeByPaths(const std::string &body);
 };

@@ -539,20 +539,10 @@ void OrderQueryWin::handleTimeout()
 {
     if (!m_countdownTimer.isActive())
         return;
-    switch (m_countdown.tick()) {
-    case CardCountdown::Step::ShowTwo:
-        m_card->setCountdown(QStringLiteral("2s"));
+    if (m_card->countDown(m_countdown))
         m_countdownTimer.start(1000);
-        break;
-    case CardCountdown::Step::ShowOne:
-        m_card->setCountdown(QStringLiteral("1s"));
-        m_countdownTimer.start(1000);
-        break;
-    case CardCountdown::Step::Close:
+    else
         m_countdownTimer.stop();
-        m_card->hide();
-        break;
-    }
 }
 
 void OrderQueryWin::receiveMsgFromCheckStand(std::wstring data)
