@@ -61,8 +61,8 @@ QStringList scannedCodes(const QString &pdf)
 
 std::wstring paySuccessMessage(const QString &orderNumber)
 {
-    return (
-        QStringLiteral("11#wx#25.5#2024-12-07 15:30:00#") + orderNumber + QStringLiteral("#30#11"))
+    return QStringLiteral("11#wx#25.5#2024-12-07 15:30:00#%1#30#11")
+        .arg(orderNumber)
         .toStdWString();
 }
 

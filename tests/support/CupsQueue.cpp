@@ -19,6 +19,7 @@
 namespace {
 
 const QString kCupsPdfBackend = QStringLiteral("/usr/lib/cups/backend/cups-pdf");
+const QString kCupsPdfPpd = QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd");
 const QString kInstancePrefix = QStringLiteral("tallyport-test-");
 const QString kConfDir = QStringLiteral("/etc/cups");
 constexpr int kToolTimeoutMs = 20000;
@@ -41,16 +42,6 @@ QString findTool(const QString &name)
     return inPath.isEmpty() ? QStandardPaths::findExecutable(
                name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")})
                             : inPath;
-}
-
-QString cupsPdfPpd()
-{
-    for (const char *candidate : {"/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd",
-             "/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd"}) {
-        if (QFile::exists(QLatin1String(candidate)))
-            return QLatin1String(candidate);
-    }
-    return QString();
 }
 
 bool writeFile(const QString &path, const QString &text)
@@ -91,7 +82,7 @@ QString CupsQueue::unavailableReason()
     if (findTool(QStringLiteral("cupsd")).isEmpty() || findTool(QStringLiteral("lpadmin")).isEmpty()
         || findTool(QStringLiteral("lpstat")).isEmpty())
         return QStringLiteral("CUPS is not installed (cups, cups-client)");
-    if (!QFile::exists(kCupsPdfBackend) || cupsPdfPpd().isEmpty())
+    if (!QFile::exists(kCupsPdfBackend) || !QFile::exists(kCupsPdfPpd))
         return QStringLiteral("cups-pdf is not installed (printer-driver-cups-pdf)");
     return QString();
 }
@@ -223,7 +214,7 @@ bool CupsQueue::addQueue(const QString &name)
     // keeps the text of embedded fonts extractable (Ghostscript, the default, does not).
     return runTool(QStringLiteral("lpadmin"),
                {QStringLiteral("-p"), name, QStringLiteral("-E"), QStringLiteral("-v"),
-                   QStringLiteral("cups-pdf:/") + m_instance, QStringLiteral("-P"), cupsPdfPpd(),
+                   QStringLiteral("cups-pdf:/") + m_instance, QStringLiteral("-P"), kCupsPdfPpd,
                    QStringLiteral("-o"), QStringLiteral("pdftops-renderer-default=pdftocairo")})
         == 0;
 }

@@ -10,17 +10,13 @@
 class ChildProcess;
 
 // A private CUPS spooler for tests that print: its own cupsd (configuration, spool, logs and a
-// local socket in a temporary directory) with a cups-pdf queue that writes every job as a PDF
-// into outputDir(), made the default printer.
-//
-// From construction on, clients of this process and the programs it starts reach it through
-// CUPS_SERVER, and the user's own printer choice (lpoptions) goes to a private HOME. libcups
-// keeps the server it first talked to, so keep one CupsQueue for the whole test program and
-// stop() and start() it rather than making another.
-//
-// cups-pdf reads its output folder from /etc/cups/cups-pdf-INSTANCE.conf: the helper writes
-// one for its own instance and removes it again. Needs root, as the cups-pdf backend does. The
-// daemon ends with the helper, and with this process if it dies first.
+// socket in a temporary directory) with a cups-pdf queue, the default printer, that writes
+// every job as a PDF into outputDir(). From construction on, this process and the programs it
+// starts reach it through CUPS_SERVER, with a private HOME for lpoptions. libcups keeps the
+// server it first talked to: keep one CupsQueue per test program, stop() and start() it.
+// cups-pdf reads its output folder from /etc/cups/cups-pdf-INSTANCE.conf, which the helper
+// writes and removes again. Needs root, as cups-pdf does. The daemon ends with the helper, and
+// with this process if it dies first.
 class CupsQueue final
 {
 public:

@@ -1,7 +1,5 @@
-// The query windows' rules without widgets: the one-pass decoding of an "mch_orderList" answer
-// (held to what the reply reader concludes path by path from the same bytes), the type and
-// status filters, paging, the page labels and date texts by language, the texts of a row, and
-// the day totals of "mch_orderCount".
+// The query windows' rules without widgets: the one-pass "mch_orderList" decoder held to the
+// path-by-path reader, filters, paging, texts by language and of a row, the day totals.
 #include "DateText.h"
 #include "DayTotalsReply.h"
 #include "OrderFilter.h"
@@ -36,10 +34,9 @@ QString describe(const std::optional<OrderListReply> &list)
     if (!list)
         return QStringLiteral("unreadable");
     QStringList parts {QString::fromStdString(list->code), QString::fromStdString(list->message)};
-    for (const OrderRecord &r : list->records) {
+    for (const OrderRecord &r : list->records)
         parts << QString::fromStdString(r.orderNumber + "|" + r.totalFee + "|" + r.service + "|"
             + r.timeEnd + "|" + r.status + "|" + r.orderStatus);
-    }
     return parts.join(QLatin1Char(';'));
 }
 

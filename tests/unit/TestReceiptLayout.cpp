@@ -1,8 +1,6 @@
-// What the receipts and the settlement report put on paper, read back from a recording print
-// device: every text at its position and the bar code by document, paper width and language;
-// the copies and the PRINT switch; a printer that is missing or refuses the job; how a pay
-// type code reads. How any message splits into its fields is held to a model by
-// fuzz/FuzzReceiptMessage.
+// Receipts and the settlement report on a recording print device: every text and the bars by
+// document, width and language; copies, PRINT, a missing or refusing printer; pay type texts.
+// How any message splits into its fields is held to a model by fuzz/FuzzReceiptMessage.
 #include "LastReceipt.h"
 #include "PayTypeText.h"
 #include "ReceiptPrinter.h"

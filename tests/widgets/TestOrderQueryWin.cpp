@@ -1,9 +1,7 @@
-// The order list and refund pages on their own. The list: the check boxes as one radio group,
-// paging with the buttons and the actions on an order of page 2, what an order that is not
-// paid and normal allows, and a failed query. The refund
-// page: the keypad and the Return key, and the card of a refund that is refused before any
-// request. The gateway is a closed local port: a request fails at once and changes nothing.
-// What reaches a gateway is in tests/integration/TestQueryWindows.
+// The order list and refund pages on their own: check boxes as one radio group, paging and the
+// actions on an order of page 2, orders that cannot be acted on, a failed query; the refund
+// keypad, the Return key, refunds refused before any request. The gateway is a closed local
+// port; what reaches a gateway is in tests/integration/TestQueryWindows.
 #include "MetaTypes.h"
 #include "OrderQueryWin.h"
 #include "ReFundWin.h"
