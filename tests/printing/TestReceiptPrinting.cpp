@@ -26,7 +26,7 @@ constexpr int kToolTimeoutMs = 60000;
 const QString kSecondQueue = QStringLiteral("TallyportPdf2");
 const ReceiptPrinter::Party kParty {QStringLiteral("Shop 1"), QStringLiteral("13800000000")};
 
-QByteArray runTool(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
+QByteArray runTool(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -35,14 +35,7 @@ QByteArray runTool(const QString &program, const QStringList &arguments, int *ex
         process.kill();
         process.waitForFinished();
     }
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return process.readAllStandardOutput();
-}
-
-QString pdfText(const QString &pdf)
-{
-    return QString::fromUtf8(runTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}));
 }
 
 // Every bar code zbarimg finds on the pages of the PDF, rendered at 200 dpi, one per entry.
@@ -68,8 +61,8 @@ QStringList scannedCodes(const QString &pdf)
 
 std::wstring paySuccessMessage(const QString &orderNumber)
 {
-    return (
-        QStringLiteral("11#wx#25.5#2024-12-07 15:30:00#") + orderNumber + QStringLiteral("#30#11"))
+    return QStringLiteral("11#wx#25.5#2024-12-07 15:30:00#%1#30#11")
+        .arg(orderNumber)
         .toStdWString();
 }
 
@@ -82,12 +75,9 @@ class TestReceiptPrinting : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void receiptReadsAndScansAsTheOrderNumber_data();
-    void receiptReadsAndScansAsTheOrderNumber();
+    void receiptScansAsTheOrderNumber_data();
+    void receiptScansAsTheOrderNumber();
     void everyCode128SymbolScans();
-    void twoCopiesAreTwoJobs();
-    void chosenPrinterBecomesTheDefault();
     void withoutDefaultPrinterNothingIsPrinted();
 
 private:
@@ -117,65 +107,40 @@ void TestReceiptPrinting::init()
         QFile::remove(pdfPath(pdf));
 }
 
-void TestReceiptPrinting::cleanup()
-{
-    // Keep what was printed by a failed test beside the other test artifacts.
-    const QString artifacts = qEnvironmentVariable("TALLYPORT_ARTIFACTS");
-    if (!QTest::currentTestFailed() || artifacts.isEmpty())
-        return;
-    const QString folder = artifacts + QStringLiteral("/TestReceiptPrinting/")
-        + QLatin1String(QTest::currentTestFunction());
-    QDir().mkpath(folder);
-    for (const QString &pdf : m_cups.pdfFiles())
-        QFile::copy(pdfPath(pdf), folder + '/' + pdf);
-}
-
-void TestReceiptPrinting::receiptReadsAndScansAsTheOrderNumber_data()
+void TestReceiptPrinting::receiptScansAsTheOrderNumber_data()
 {
     QTest::addColumn<QString>("orderNumber");
     QTest::addColumn<int>("printWidth");
     QTest::addColumn<bool>("reprint");
+    QTest::addColumn<int>("printCount");
 
-    QTest::newRow("21 digits, 58 mm") << "202412071530001234567" << 0 << false;
-    QTest::newRow("20 digits, 80 mm") << "20241207153000123456" << 1 << false;
-    QTest::newRow("hot key, 21 digits, 58 mm") << "202412071530009876543" << 0 << true;
-    QTest::newRow("hot key, 20 digits, 80 mm") << "20241207153000987654" << 1 << true;
+    QTest::newRow("21 digits, 58 mm, two copies") << "202412071530001234567" << 0 << false << 1;
+    QTest::newRow("hot key, 20 digits, 80 mm") << "20241207153000987654" << 1 << true << 0;
 }
 
-void TestReceiptPrinting::receiptReadsAndScansAsTheOrderNumber()
+void TestReceiptPrinting::receiptScansAsTheOrderNumber()
 {
     QFETCH(QString, orderNumber);
     QFETCH(int, printWidth);
     QFETCH(bool, reprint);
+    QFETCH(int, printCount);
 
-    const ReceiptPrinter::Settings settings {0, 0, printWidth, 1};
-    QElapsedTimer clock;
-    clock.start();
-    int jobs = 0;
-    if (reprint) {
-        LastReceipt last;
-        last.store(paySuccessMessage(orderNumber), 1);
-        jobs = m_printer.reprint(last, kParty, settings);
-    } else {
-        jobs = m_printer.printPaySuccess(paySuccessMessage(orderNumber), kParty, settings);
+    const std::wstring message = paySuccessMessage(orderNumber);
+    const ReceiptPrinter::Settings settings {0, printCount, printWidth, 1};
+    LastReceipt last;
+    last.store(message, 1);
+    const int jobs = reprint ? m_printer.reprint(last, kParty, settings)
+                             : m_printer.printPaySuccess(message, kParty, settings);
+    QCOMPARE(jobs, printCount + 1);
+    QVERIFY2(m_cups.waitForPdfs(jobs), m_cups.errorLog().constData());
+    // Each copy is a job of its own named "printer".
+    for (const QString &pdf : m_cups.pdfFiles()) {
+        QCOMPARE(m_cups.jobName(CupsQueue::jobId(pdf)), QStringLiteral("printer"));
+        QVERIFY(QString::fromUtf8(
+            runTool(QStringLiteral("pdftotext"), {pdfPath(pdf), QStringLiteral("-")}))
+                    .contains(QStringLiteral("商户单号:") + orderNumber));
+        QCOMPARE(scannedCodes(pdfPath(pdf)), QStringList {orderNumber});
     }
-    qInfo("the spooler took the receipt after %lld ms", clock.elapsed());
-    QCOMPARE(jobs, 1);
-    QVERIFY2(m_cups.waitForPdfs(1), m_cups.errorLog().constData());
-    QCOMPARE(
-        m_cups.jobName(CupsQueue::jobId(m_cups.pdfFiles().value(0))), QStringLiteral("printer"));
-    const QString pdf = pdfPath(m_cups.pdfFiles().value(0));
-
-    const QString text = pdfText(pdf);
-    for (const QString &expected : {QStringLiteral("支付凭证"), QStringLiteral("商户名称:Shop 1"),
-             QStringLiteral("收银员:13800000000"), QStringLiteral("交易类型:微信"),
-             QStringLiteral("订单金额:30"), QStringLiteral("交付金额:25.5"),
-             QStringLiteral("交易时间:2024-12-07 15:30:00"),
-             QStringLiteral("商户单号:") + orderNumber, QStringLiteral("客户签名"),
-             QStringLiteral("本人确认以上交易")}) {
-        QVERIFY2(text.contains(expected), qPrintable(expected + QLatin1String(" in:\n") + text));
-    }
-    QCOMPARE(scannedCodes(pdf), QStringList {orderNumber});
 }
 
 void TestReceiptPrinting::everyCode128SymbolScans()
@@ -218,58 +183,15 @@ void TestReceiptPrinting::everyCode128SymbolScans()
     QCOMPARE(scannedCodes(pdfPath(m_cups.pdfFiles().value(0))), texts);
 }
 
-void TestReceiptPrinting::twoCopiesAreTwoJobs()
-{
-    const QString orderNumber = QStringLiteral("202412071530001111111");
-    QCOMPARE(m_printer.printPaySuccess(paySuccessMessage(orderNumber), kParty, {0, 1, 0, 1}), 2);
-    QVERIFY2(m_cups.waitForPdfs(2), m_cups.errorLog().constData());
-    const QStringList pdfs = m_cups.pdfFiles();
-    QVERIFY(CupsQueue::jobId(pdfs.value(0)) != CupsQueue::jobId(pdfs.value(1)));
-    for (const QString &pdf : pdfs) {
-        QCOMPARE(m_cups.jobName(CupsQueue::jobId(pdf)), QStringLiteral("printer"));
-        QCOMPARE(scannedCodes(pdfPath(pdf)), QStringList {orderNumber});
-    }
-}
-
-void TestReceiptPrinting::chosenPrinterBecomesTheDefault()
-{
-    QVERIFY(m_cups.addQueue(kSecondQueue));
-    QVERIFY(Printers::names().contains(kSecondQueue));
-    QVERIFY(Printers::names().contains(m_cups.queueName()));
-    QCOMPARE(Printers::defaultName(), m_cups.queueName());
-
-    QVERIFY(Printers::setDefault(kSecondQueue));
-    QCOMPARE(Printers::defaultName(), kSecondQueue);
-    QCOMPARE(
-        m_printer.printPaySuccess(paySuccessMessage(QStringLiteral("42")), kParty, {0, 0, 0, 1}),
-        1);
-    QVERIFY2(m_cups.waitForPdfs(1), m_cups.errorLog().constData());
-    QByteArray done;
-    m_cups.runTool(QStringLiteral("lpstat"),
-        {QStringLiteral("-W"), QStringLiteral("completed"), QStringLiteral("-o"), kSecondQueue},
-        &done);
-    QVERIFY2(done.startsWith(kSecondQueue.toLatin1() + '-'), done.constData());
-
-    // A name that is not a printer changes nothing.
-    QVERIFY(!Printers::setDefault(QStringLiteral("NoSuchPrinter")));
-    QVERIFY(!Printers::setDefault(QStringLiteral("-x")));
-    QCOMPARE(Printers::defaultName(), kSecondQueue);
-
-    QVERIFY(Printers::setDefault(m_cups.queueName()));
-    QCOMPARE(Printers::defaultName(), m_cups.queueName());
-}
-
 void TestReceiptPrinting::withoutDefaultPrinterNothingIsPrinted()
 {
     const std::wstring message = paySuccessMessage(QStringLiteral("202412071530002222222"));
     const ReceiptPrinter::Settings twoCopies {0, 1, 0, 1};
 
-    // Printers there, none of them the default.
-    if (!Printers::names().contains(kSecondQueue))
-        QVERIFY(m_cups.addQueue(kSecondQueue));
+    // A printer there, but none is the default.
+    QVERIFY(m_cups.addQueue(kSecondQueue));
     QVERIFY(m_cups.removeQueue(m_cups.queueName()));
     QCOMPARE(Printers::defaultName(), QString());
-    QVERIFY(!Printers::names().isEmpty());
     QCOMPARE(m_printer.printPaySuccess(message, kParty, twoCopies), 0);
 
     // No spooler at all: the payment goes on at once.
@@ -277,15 +199,12 @@ void TestReceiptPrinting::withoutDefaultPrinterNothingIsPrinted()
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(m_printer.printPaySuccess(message, kParty, twoCopies), 0);
-    const qint64 elapsed = clock.elapsed();
-    qInfo("printing without a spooler returned after %lld ms", elapsed);
-    QVERIFY2(elapsed < 10000, "printing without a spooler held the caller up");
-    QCOMPARE(Printers::defaultName(), QString());
+    qInfo("printing without a spooler returned after %lld ms", clock.elapsed());
+    QVERIFY2(clock.elapsed() < 10000, "printing without a spooler held the caller up");
 
     // Nothing was queued on the way: back up, the spooler has no job and no PDF appears.
     QVERIFY2(m_cups.start(), m_cups.errorLog().constData());
     QVERIFY(m_cups.waitForPdfs(0));
-    QCOMPARE(Printers::defaultName(), m_cups.queueName());
 }
 
 QTEST_MAIN(TestReceiptPrinting)

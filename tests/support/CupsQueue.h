@@ -5,21 +5,18 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <sys/types.h>
+#include <memory>
+
+class ChildProcess;
 
 // A private CUPS spooler for tests that print: its own cupsd (configuration, spool, logs and a
-// local socket in a temporary directory) with a cups-pdf queue that writes every job as a PDF
-// into outputDir(), made the default printer.
-//
-// Clients of this process reach it through CUPS_SERVER, and the user's own printer choice
-// (lpoptions) goes to a private HOME; both are set from construction to destruction. libcups
-// keeps the server it first talked to, so keep one CupsQueue for the whole test program and
-// stop() and start() it rather than making another.
-//
-// cups-pdf reads its output folder from /etc/cups/cups-pdf-INSTANCE.conf: the helper writes
-// one for its own instance and removes it again (and those of helpers that died). Needs root,
-// as the cups-pdf backend does. The daemon ends with the helper, and with this process if it
-// dies first.
+// socket in a temporary directory) with a cups-pdf queue, the default printer, that writes
+// every job as a PDF into outputDir(). From construction on, this process and the programs it
+// starts reach it through CUPS_SERVER, with a private HOME for lpoptions. libcups keeps the
+// server it first talked to: keep one CupsQueue per test program, stop() and start() it.
+// cups-pdf reads its output folder from /etc/cups/cups-pdf-INSTANCE.conf, which the helper
+// writes and removes again. Needs root, as cups-pdf does. The daemon ends with the helper, and
+// with this process if it dies first.
 class CupsQueue final
 {
 public:
@@ -38,17 +35,14 @@ public:
     bool start();
     // Ends the daemon; its queues and jobs stay for the next start().
     void stop();
-    bool isRunning();
 
     // Another cups-pdf queue writing into the same folder.
     bool addQueue(const QString &name);
     // Removes a queue with its jobs (the default printer too: there is then none).
     bool removeQueue(const QString &name);
-    // Makes `name` the spooler's default printer.
-    bool setServerDefault(const QString &name);
 
     QString queueName() const { return m_queueName; }
-    QString outputDir() const;
+    QString outputDir() const { return path(QStringLiteral("out")); }
     // The PDFs written so far, in job order ("<title>-job_3.pdf", ...).
     QStringList pdfFiles() const;
     // The spooler's number of the job a PDF came from; 0 when the name has none.
@@ -62,25 +56,19 @@ public:
     // The spooler's log, for a failure message.
     QByteArray errorLog() const;
 
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
     // Runs a CUPS command-line tool against this spooler; the exit code, or -1.
     int runTool(
         const QString &program, const QStringList &arguments, QByteArray *output = nullptr) const;
-
-private:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
     bool writeConfiguration();
     bool startDaemon();
-    bool waitForSocket(pid_t pid, int timeoutMs);
 
     QString m_queueName;
     QString m_instance;
     QString m_instanceConf;
     QTemporaryDir m_dir;
-    pid_t m_pid = -1;
+    std::unique_ptr<ChildProcess> m_daemon;
     bool m_configured = false;
     bool m_queueCreated = false;
-    bool m_hadServer = false;
-    QByteArray m_oldServer;
-    bool m_hadHome = false;
-    QByteArray m_oldHome;
 };

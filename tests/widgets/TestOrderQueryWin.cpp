@@ -1,19 +1,19 @@
-// The order list page on its own: the check boxes as one radio group with the row colours,
-// paging with the buttons and the label, actions on a selected order of page 2, what a paid
-// but not refundable order allows, the date pickers, and the wide view of the main window.
-// The gateway is a closed local port: a query fails at once and changes nothing.
+// The order list and refund pages on their own: check boxes as one radio group, paging and the
+// actions on an order of page 2, orders that cannot be acted on, a failed query; the refund
+// keypad, the Return key, refunds refused before any request. The gateway is a closed local
+// port; what reaches a gateway is in tests/integration/TestQueryWindows.
+#include "MetaTypes.h"
 #include "OrderQueryWin.h"
-#include "PayWin.h"
+#include "ReFundWin.h"
 #include "Resources.h"
 #include "TempHome.h"
 #include "WindowScaling.h"
+#include "collectionWin.h"
 
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,21 +25,25 @@
 
 namespace {
 
-const QColor kOddRow(246, 248, 253);
-const QColor kEvenRow(255, 255, 255);
-const QColor kSelectedRow(232, 245, 243);
-const QColor kSelectedText(20, 121, 215);
-const QColor kRowText(102, 102, 102);
-
+// Orders 0 to count - 1: even ones WeChat Pay, odd ones Alipay, order i of 1 + i/100.
 std::vector<OrderRecord> orders(int count)
 {
     std::vector<OrderRecord> records;
     for (int i = 0; i < count; ++i) {
-        const std::string n = std::to_string(i);
-        records.push_back({"2026120710150010000" + std::string(2 - n.size(), '0') + n,
-            std::to_string(100 + i), i % 2 ? "ali" : "wx", "2026-12-07 10:15:00", "1", "1"});
+        records.push_back(
+            {QStringLiteral("2026120710150010000%1").arg(i, 2, 10, QLatin1Char('0')).toStdString(),
+                std::to_string(100 + i), i % 2 ? "ali" : "wx", "2026-12-07 10:15:00", "1", "1"});
     }
     return records;
+}
+
+template<typename T>
+T *child(const QObject *parent, const QString &name)
+{
+    auto *found = parent->findChild<T *>(name);
+    if (!found)
+        qFatal("no %s", qPrintable(name));
+    return found;
 }
 
 } // namespace
@@ -53,32 +57,38 @@ private slots:
     void init();
     void cleanup();
 
-    void checkBoxesAreOneRadioGroupWithRowColours();
-    void clickingABlankRowChecksNothing();
-    void pagingButtonsAndLabel();
-    void pageTwoRowThreeActsOnRecordThirteen();
-    void paidButNotNormalOrdersCannotBeActedOn_data();
-    void paidButNotNormalOrdersCannotBeActedOn();
+    void checkBoxesAreOneRadioGroup();
+    void pagingAndActingOnRecordThirteen();
+    void onlyPaidNormalOrdersCanBeActedOn_data();
+    void onlyPaidNormalOrdersCanBeActedOn();
     void failedQueryKeepsTheList();
-    void datePickers();
-    void wideViewFitsTheMainWindow_data();
-    void wideViewFitsTheMainWindow();
+    void refundKeypad_data();
+    void refundKeypad();
+    void refundReturnKey();
+    void refundRefusedBeforeAnyRequest_data();
+    void refundRefusedBeforeAnyRequest();
 
 private:
-    QTableWidget *table() const;
-    QCheckBox *box(int row) const;
-    void clickRow(int row) const;
-    void click(const char *button) const;
     QString cell(int row, int column) const;
-    void verifyRowColours(int row, const QColor &background, const QColor &text) const;
+    QCheckBox *box(int row) const;
+    // The one checked row, -1 for none, -2 for more than one.
+    int checkedRow() const;
+    void clickRow(int row) const;
+    void click(const QObject *page, const char *button) const;
+    // Puts the refund page in a main window of its own; false if it does not get active.
+    bool openRefundPage();
+    QLineEdit *field(const char *name) const { return child<QLineEdit>(m_refund, name); }
 
     std::unique_ptr<TempHome> m_home;
     std::unique_ptr<OrderQueryWin> m_win;
+    std::unique_ptr<QWidget> m_main;
+    ReFundWin *m_refund = nullptr;
 };
 
 void TestOrderQueryWin::initTestCase()
 {
     Resources::initialise();
+    MetaTypes::registerAll();
 }
 
 void TestOrderQueryWin::init()
@@ -98,189 +108,134 @@ void TestOrderQueryWin::init()
 
 void TestOrderQueryWin::cleanup()
 {
+    m_main.reset();
+    m_refund = nullptr;
     m_win.reset();
     WindowScaling::setScreenOverride(QSize());
     m_home.reset();
 }
 
-QTableWidget *TestOrderQueryWin::table() const
+QString TestOrderQueryWin::cell(int row, int column) const
 {
-    return m_win->findChild<QTableWidget *>(QStringLiteral("tableWidget_message"));
+    return child<QTableWidget>(m_win.get(), "tableWidget_message")->item(row, column)->text();
 }
 
 QCheckBox *TestOrderQueryWin::box(int row) const
 {
-    const QString name
-        = row == 0 ? QStringLiteral("checkBox") : QStringLiteral("checkBox_%1").arg(row + 1);
-    auto *check = m_win->findChild<QCheckBox *>(name);
-    if (!check)
-        qFatal("no check box %s", qPrintable(name));
-    return check;
+    return child<QCheckBox>(m_win.get(),
+        row == 0 ? QStringLiteral("checkBox") : QStringLiteral("checkBox_%1").arg(row + 1));
+}
+
+int TestOrderQueryWin::checkedRow() const
+{
+    int checked = -1;
+    for (int row = 0; row < 10; ++row) {
+        if (box(row)->isChecked())
+            checked = checked == -1 ? row : -2;
+    }
+    return checked;
 }
 
 void TestOrderQueryWin::clickRow(int row) const
 {
-    const QRect cellRect = table()->visualRect(table()->model()->index(row, 2));
-    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, cellRect.center());
+    auto *table = child<QTableWidget>(m_win.get(), "tableWidget_message");
+    const QRect cellRect = table->visualRect(table->model()->index(row, 2));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cellRect.center());
 }
 
-void TestOrderQueryWin::click(const char *button) const
+void TestOrderQueryWin::click(const QObject *page, const char *button) const
 {
-    auto *push = m_win->findChild<QPushButton *>(QLatin1String(button));
-    if (!push)
-        qFatal("no button %s", button);
-    QTest::mouseClick(push, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(page, button), Qt::LeftButton);
 }
 
-QString TestOrderQueryWin::cell(int row, int column) const
+bool TestOrderQueryWin::openRefundPage()
 {
-    return table()->item(row, column)->text();
+    m_win.reset();
+    m_main = std::make_unique<QWidget>();
+    m_main->resize(700, 520);
+    m_refund = new ReFundWin(m_main.get());
+    m_main->show();
+    QApplication::setActiveWindow(m_main.get());
+    return QTest::qWaitForWindowActive(m_main.get());
 }
 
-void TestOrderQueryWin::verifyRowColours(
-    int row, const QColor &background, const QColor &text) const
-{
-    for (int column = 1; column < 8; ++column) {
-        QCOMPARE(table()->item(row, column)->background().color(), background);
-        QCOMPARE(table()->item(row, column)->foreground().color(), text);
-    }
-}
-
-void TestOrderQueryWin::checkBoxesAreOneRadioGroupWithRowColours()
-{
-    m_win->showOrders(orders(15));
-    QWidget *rowTwoCell = table()->cellWidget(2, 0);
-    QVERIFY(rowTwoCell);
-
-    clickRow(2);
-    QVERIFY(box(2)->isChecked());
-    verifyRowColours(2, kSelectedRow, kSelectedText);
-    QCOMPARE(rowTwoCell->styleSheet(), QStringLiteral("background:rgba(232, 245, 243,1);"));
-
-    clickRow(4);
-    QVERIFY(box(4)->isChecked());
-    for (int row = 0; row < 10; ++row)
-        QCOMPARE(box(row)->isChecked(), row == 4);
-    verifyRowColours(2, kEvenRow, kRowText);
-    QCOMPARE(rowTwoCell->styleSheet(), QString());
-
-    // Row 9 checked and unchecked again gets its own (odd-row) colours back.
-    box(9)->setChecked(true);
-    QVERIFY(!box(4)->isChecked());
-    verifyRowColours(9, kSelectedRow, kSelectedText);
-    box(9)->setChecked(false);
-    verifyRowColours(9, kOddRow, kRowText);
-    QCOMPARE(table()->cellWidget(9, 0)->styleSheet(),
-        QStringLiteral("background:rgba(246, 248, 253,1);"));
-}
-
-void TestOrderQueryWin::clickingABlankRowChecksNothing()
+void TestOrderQueryWin::checkBoxesAreOneRadioGroup()
 {
     m_win->showOrders(orders(3));
     clickRow(1);
-    QVERIFY(box(1)->isChecked());
+    QCOMPARE(checkedRow(), 1);
+    clickRow(2);
+    QCOMPARE(checkedRow(), 2);
+    box(0)->setChecked(true);
+    QCOMPARE(checkedRow(), 0);
+    // A blank row below the orders selects nothing.
     QVERIFY(box(5)->isHidden());
     clickRow(5);
-    for (int row = 0; row < 10; ++row)
-        QVERIFY(!box(row)->isChecked());
+    QCOMPARE(checkedRow(), -1);
 }
 
-void TestOrderQueryWin::pagingButtonsAndLabel()
+void TestOrderQueryWin::pagingAndActingOnRecordThirteen()
 {
-    auto *label = m_win->findChild<QLabel *>(QStringLiteral("pushButton_showpage"));
-    QVERIFY(label);
-    const QString zero = label->text();
-    QVERIFY(zero.startsWith(QStringLiteral("共 ")));
-
-    m_win->showOrders(orders(11));
-    QVERIFY(label->text().contains(QStringLiteral(">11</font> 条记录")));
-    QVERIFY(label->text().endsWith(QStringLiteral(">1</font> 页")));
-    QCOMPARE(cell(9, 1), QStringLiteral("202612071015001000009"));
-    QCOMPARE(cell(0, 2), QStringLiteral("1"));
-    QCOMPARE(cell(0, 3), QStringLiteral("微信"));
-    QCOMPARE(cell(1, 3), QStringLiteral("支付宝"));
-    QCOMPARE(cell(0, 5), QStringLiteral("支付成功"));
-    QCOMPARE(cell(0, 6), QStringLiteral("正常"));
-
-    click("pushButton_nextpage");
-    QCOMPARE(m_win->pages().currentPage(), 2);
-    QCOMPARE(cell(0, 1), QStringLiteral("202612071015001000010"));
-    QCOMPARE(cell(1, 1), QString());
-    QVERIFY(!box(0)->isHidden());
-    QVERIFY(box(1)->isHidden());
-    const QString pageTwo = label->text();
-    QVERIFY(pageTwo.endsWith(QStringLiteral(">2</font> 页")));
-
-    // Next on the last page and previous on the first change nothing.
-    click("pushButton_nextpage");
-    QCOMPARE(m_win->pages().currentPage(), 2);
-    QCOMPARE(label->text(), pageTwo);
-    click("pushButton_previouspage");
-    click("pushButton_previouspage");
-    QCOMPARE(m_win->pages().currentPage(), 1);
-    QCOMPARE(cell(9, 1), QStringLiteral("202612071015001000009"));
-
-    m_win->showOrders({});
-    QCOMPARE(label->text(), zero);
-    QCOMPARE(cell(0, 1), QString());
-}
-
-void TestOrderQueryWin::pageTwoRowThreeActsOnRecordThirteen()
-{
+    auto *label = child<QLabel>(m_win.get(), "pushButton_showpage");
+    const QString empty = label->text();
     m_win->showOrders(orders(25));
-    click("pushButton_nextpage");
-    clickRow(3);
-    QVERIFY(box(3)->isChecked());
+    const QString pageOne = label->text();
+    QVERIFY(pageOne != empty);
 
+    click(m_win.get(), "pushButton_nextpage");
+    QVERIFY(label->text() != pageOne);
+    QCOMPARE(cell(0, 1), QStringLiteral("202612071015001000010"));
+    clickRow(3);
+    QCOMPARE(checkedRow(), 3);
     QSignalSpy printed(m_win.get(), &OrderQueryWin::SendPrintToParamSetting);
-    click("pushButton_2");
+    click(m_win.get(), "pushButton_2");
     QCOMPARE(printed.count(), 1);
     QCOMPARE(QString::fromStdWString(printed.first().at(0).value<std::wstring>()),
         QStringLiteral("##ali#1.13#1.13#2026-12-07 10:15:00#202612071015001000013"));
-
     QGuiApplication::clipboard()->clear();
     m_win->rightClickedOperation();
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("202612071015001000013"));
+
+    // The last page shows what is left; next on it and previous on the first change nothing.
+    click(m_win.get(), "pushButton_nextpage");
+    QCOMPARE(cell(4, 1), QStringLiteral("202612071015001000024"));
+    QCOMPARE(cell(5, 1), QString());
+    QVERIFY(box(5)->isHidden());
+    const QString lastPage = label->text();
+    click(m_win.get(), "pushButton_nextpage");
+    QCOMPARE(label->text(), lastPage);
+    for (int i = 0; i < 3; ++i)
+        click(m_win.get(), "pushButton_previouspage");
+    QCOMPARE(label->text(), pageOne);
+    QCOMPARE(cell(9, 1), QStringLiteral("202612071015001000009"));
+
+    m_win->showOrders({});
+    QCOMPARE(label->text(), empty);
+    QCOMPARE(cell(0, 1), QString());
 }
 
-void TestOrderQueryWin::paidButNotNormalOrdersCannotBeActedOn_data()
+void TestOrderQueryWin::onlyPaidNormalOrdersCanBeActedOn_data()
 {
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("orderStatus");
-    QTest::addColumn<QString>("shownStatus");
-    QTest::addColumn<QString>("shownOrderStatus");
+    QTest::addColumn<QStringList>("row"); // status, order status, and how the two read
 
-    QTest::newRow("status 2 shows paid") << "2"
-                                         << "1"
-                                         << "支付成功"
-                                         << "正常";
-    QTest::newRow("refunded") << "1"
-                              << "2"
-                              << "支付成功"
-                              << "已退款";
-    QTest::newRow("cancelled") << "0"
-                               << "0"
-                               << "未支付"
-                               << "撤销";
+    QTest::newRow("status 2 shows paid") << QStringList {"2", "1", "支付成功", "正常"};
+    QTest::newRow("refunded") << QStringList {"1", "2", "支付成功", "已退款"};
+    QTest::newRow("cancelled") << QStringList {"0", "0", "未支付", "撤销"};
 }
 
-void TestOrderQueryWin::paidButNotNormalOrdersCannotBeActedOn()
+void TestOrderQueryWin::onlyPaidNormalOrdersCanBeActedOn()
 {
-    QFETCH(QString, status);
-    QFETCH(QString, orderStatus);
-    QFETCH(QString, shownStatus);
-    QFETCH(QString, shownOrderStatus);
-
+    QFETCH(QStringList, row);
     m_win->showOrders({{"202612071015001000001", "1250", "wx", "2026-12-07 10:15:00",
-        status.toStdString(), orderStatus.toStdString()}});
-    QCOMPARE(cell(0, 5), shownStatus);
-    QCOMPARE(cell(0, 6), shownOrderStatus);
+        row.at(0).toStdString(), row.at(1).toStdString()}});
+    QCOMPARE(cell(0, 5), row.at(2));
+    QCOMPARE(cell(0, 6), row.at(3));
     clickRow(0);
-    QVERIFY(box(0)->isChecked());
+    QCOMPARE(checkedRow(), 0);
 
     QSignalSpy printed(m_win.get(), &OrderQueryWin::SendPrintToParamSetting);
-    click("pushButton_2");
-    click("pushButton");
+    click(m_win.get(), "pushButton_2"); // print
+    click(m_win.get(), "pushButton"); // refund
     QCOMPARE(printed.count(), 0);
     QVERIFY(!m_win->busy());
 }
@@ -288,84 +243,93 @@ void TestOrderQueryWin::paidButNotNormalOrdersCannotBeActedOn()
 void TestOrderQueryWin::failedQueryKeepsTheList()
 {
     m_win->showOrders(orders(12));
-    click("pushButton_query");
+    click(m_win.get(), "pushButton_query");
     QVERIFY(m_win->busy());
-    // A second query while the first runs is not sent.
-    click("pushButton_query");
     QTRY_VERIFY_WITH_TIMEOUT(!m_win->busy(), 15000);
     QCOMPARE(m_win->pages().recordCount(), 12);
     QCOMPARE(cell(0, 1), QStringLiteral("202612071015001000000"));
 }
 
-void TestOrderQueryWin::datePickers()
+void TestOrderQueryWin::refundKeypad_data()
 {
-    auto *start = m_win->findChild<QCalendarWidget *>(QStringLiteral("calendarWidget_starttime"));
-    auto *end = m_win->findChild<QCalendarWidget *>(QStringLiteral("calendarWidget_endtime"));
-    auto *startText = m_win->findChild<QLineEdit *>(QStringLiteral("lineEdit_starttime"));
-    QVERIFY(start && end && startText);
-    const QDate today = QDate::currentDate();
-    QCOMPARE(startText->text(),
-        QStringLiteral(" %1年%2月%3日").arg(today.year()).arg(today.month()).arg(today.day()));
-    QVERIFY(!startText->isEnabled());
-    QVERIFY(start->isHidden() && end->isHidden());
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("texts"); // order number, amount, remark
 
-    click("pushButton_starttime");
-    QVERIFY(start->isVisible());
-    click("pushButton_endtime");
-    QVERIFY(start->isHidden());
-    QVERIFY(end->isVisible());
-    click("pushButton_endtime");
-    QVERIFY(end->isHidden());
-
-    click("pushButton_starttime");
-    start->setSelectedDate(QDate(2019, 7, 5));
-    QVERIFY(start->isHidden());
-    QCOMPARE(startText->text(), QStringLiteral(" 2019年7月5日"));
-
-    click("pushButton_endtime");
-    QTest::mouseClick(m_win.get(), Qt::LeftButton, {}, QPoint(5, m_win->height() - 5));
-    QVERIFY(end->isHidden());
+    QTest::newRow("no point in the order number")
+        << "lineEdit_orderno"
+        << QStringList {"pushButton_input1", "pushButton_input00", "pushButton_dot"}
+        << QStringList {"7100", "5", "r"};
+    QTest::newRow("a point in the amount")
+        << "lineEdit_money" << QStringList {"pushButton_dot", "pushButton_input5"}
+        << QStringList {"7", "5.5", "r"};
 }
 
-void TestOrderQueryWin::wideViewFitsTheMainWindow_data()
+void TestOrderQueryWin::refundKeypad()
 {
-    QTest::addColumn<QSize>("screen");
-    QTest::addColumn<int>("firstColumn");
-    QTest::newRow("1366 x 768") << QSize(1366, 768) << 30;
-    QTest::newRow("1920 x 1080") << QSize(1920, 1080) << 40;
+    QFETCH(QString, focus);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, texts);
+    QVERIFY(openRefundPage());
+
+    field("lineEdit_orderno")->setText(QStringLiteral("7"));
+    field("lineEdit_money")->setText(QStringLiteral("5"));
+    field("lineEdit_note")->setText(QStringLiteral("r"));
+    field(qPrintable(focus))->setFocus();
+    for (const QString &key : keys)
+        click(m_refund, qPrintable(key));
+    QCOMPARE((QStringList {field("lineEdit_orderno")->text(), field("lineEdit_money")->text(),
+                 field("lineEdit_note")->text()}),
+        texts);
 }
 
-void TestOrderQueryWin::wideViewFitsTheMainWindow()
+void TestOrderQueryWin::refundReturnKey()
 {
-    QFETCH(QSize, screen);
-    QFETCH(int, firstColumn);
-    m_win.reset();
-    WindowScaling::setScreenOverride(screen);
-    PayWin payWin;
-    payWin.OnShowOrderQuery();
-    payWin.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&payWin));
-    OrderQueryWin *orders = payWin.orderQueryWin();
-    QVERIFY(orders->isVisible());
+    // With an amount, Return goes to the order number while it is empty, then refunds.
+    QVERIFY(openRefundPage());
+    field("lineEdit_money")->setText(QStringLiteral("1"));
+    field("lineEdit_note")->setFocus();
+    QTest::keyClick(field("lineEdit_note"), Qt::Key_Return);
+    QVERIFY(field("lineEdit_orderno")->hasFocus());
+    QVERIFY(!m_refund->busy());
+    field("lineEdit_orderno")->setText(QStringLiteral("202612071015001000001"));
+    field("lineEdit_note")->setFocus();
+    QTest::keyClick(field("lineEdit_note"), Qt::Key_Return);
+    QVERIFY(m_refund->busy());
+    QTRY_VERIFY_WITH_TIMEOUT(m_refund->resultCard()->isVisible(), 15000);
+}
 
-    const auto *grid = orders->findChild<QTableWidget *>(QStringLiteral("tableWidget_message"));
-    QCOMPARE(grid->columnWidth(0), firstColumn);
-    int columns = 0;
-    for (int column = 0; column < 8; ++column)
-        columns += grid->columnWidth(column);
-    QVERIFY2(columns <= grid->viewport()->width(), qPrintable(QString::number(columns)));
+void TestOrderQueryWin::refundRefusedBeforeAnyRequest_data()
+{
+    QTest::addColumn<QString>("orderNumber");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("message");
 
-    // Every widget of the page shows whole inside the main window, clear of its close button.
-    const QRect frame = payWin.rect();
-    const auto *close = payWin.findChild<QPushButton *>(QStringLiteral("pushButton_close"));
-    for (QObject *child : orders->children()) {
-        auto *widget = qobject_cast<QWidget *>(child);
-        if (!widget || widget->isWindow() || !widget->isVisible())
-            continue;
-        const QRect placed(widget->mapTo(&payWin, QPoint(0, 0)), widget->size());
-        QVERIFY2(frame.contains(placed), qPrintable(widget->objectName()));
-        QVERIFY2(!placed.intersects(close->geometry()), qPrintable(widget->objectName()));
-    }
+    QTest::newRow("no order number") << "" << QStringList {} << "未输入订单号！";
+    QTest::newRow("amount with two points")
+        << "202612071015001000001"
+        << QStringList {"pushButton_input1", "pushButton_dot", "pushButton_dot"}
+        << "退款金额格式错误！";
+}
+
+void TestOrderQueryWin::refundRefusedBeforeAnyRequest()
+{
+    QFETCH(QString, orderNumber);
+    QFETCH(QStringList, keys);
+    QFETCH(QString, message);
+    QVERIFY(openRefundPage());
+
+    field("lineEdit_orderno")->setText(orderNumber);
+    field("lineEdit_money")->setFocus();
+    for (const QString &key : keys)
+        click(m_refund, qPrintable(key));
+    click(m_refund, "pushButton_yes");
+
+    QVERIFY(!m_refund->busy());
+    const collectionWin *card = m_refund->resultCard();
+    QVERIFY(card->isVisible() && !card->successShown());
+    QCOMPARE(child<QLabel>(card, "label_sq")->text(), message);
+    QCOMPARE(field("lineEdit_orderno")->text(), orderNumber);
 }
 
 QTEST_MAIN(TestOrderQueryWin)
