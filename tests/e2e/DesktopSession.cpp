@@ -76,19 +76,11 @@ QString DesktopSession::run(
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
-QStringList DesktopSession::visibleWindows(const QString &title) const
+QStringList DesktopSession::visibleWindows(const QString &name, const QString &field) const
 {
     return run(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QLatin1Char('^') + title + QLatin1Char('$')})
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QStringList DesktopSession::visibleWindowsOfClass(const QString &windowClass) const
-{
-    return run(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
-            QLatin1Char('^') + windowClass + QLatin1Char('$')})
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), field,
+            QLatin1Char('^') + name + QLatin1Char('$')})
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
@@ -106,19 +98,12 @@ QRect DesktopSession::windowGeometry(const QString &id) const
         match.captured(4).toInt());
 }
 
-void DesktopSession::pressKeys(const QString &id, const QStringList &keys) const
+void DesktopSession::input(const QString &id, const QStringList &command) const
 {
     run(QStringLiteral("xdotool"),
-        QStringList {QStringLiteral("windowfocus"), QStringLiteral("--sync"), id,
-            QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("40")}
-            + keys);
-}
-
-void DesktopSession::typeText(const QString &id, const QString &text) const
-{
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("windowfocus"), QStringLiteral("--sync"), id, QStringLiteral("type"),
-            QStringLiteral("--delay"), QStringLiteral("40"), text});
+        QStringList {QStringLiteral("windowfocus"), QStringLiteral("--sync"), id, command.value(0),
+            QStringLiteral("--delay"), QStringLiteral("40")}
+            + command.mid(1));
 }
 
 QStringList DesktopSession::visibleWindowSizes(const QString &title) const

@@ -34,15 +34,14 @@ public:
     QStringList visibleWindowSizes(const QString &title) const;
     // The id of the visible window with this title and size, or an empty string.
     QString windowWithSize(const QString &title, const QString &size) const;
-    // Visible top-level windows with this exact title (ids), and where a window is on screen.
-    QStringList visibleWindows(const QString &title) const;
-    // Visible windows of a program by its class (windows such as a docked tray icon carry no
-    // plain title).
-    QStringList visibleWindowsOfClass(const QString &windowClass) const;
+    // Ids of the visible windows with this exact title, or class with field "--class" (a
+    // docked tray icon has no plain title); where a window is on screen.
+    QStringList visibleWindows(
+        const QString &name, const QString &field = QStringLiteral("--name")) const;
     QRect windowGeometry(const QString &id) const;
-    // Focuses a window (there is no window manager) and sends it xdotool key names or text.
-    void pressKeys(const QString &id, const QStringList &keys) const;
-    void typeText(const QString &id, const QString &text) const;
+    // Focuses a window (there is no window manager) and runs an xdotool command on it, such as
+    // {"key", "Return"} or {"type", "123456"}, 40 ms between the keys.
+    void input(const QString &id, const QStringList &command) const;
     // A screenshot of the whole display.
     bool screenshot(const QString &path) const;
 

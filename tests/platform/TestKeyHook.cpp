@@ -1,16 +1,34 @@
 // The KeyHook helper: each scanned line reaches every connected client as one transmission,
 // without its line end; blank lines send nothing. A scanner's input device given with --device
-// is read as key events, Enter ending each code.
+// is read as key events: Shift and Caps Lock choose the shifted form, Enter ends a code.
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <linux/input.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+namespace {
+
+QByteArray inputEvent(quint16 type, quint16 code, qint32 value)
+{
+    const input_event e {{}, type, code, value};
+    return QByteArray(reinterpret_cast<const char *>(&e), sizeof e);
+}
+
+// Keys pressed and released in turn, each event followed by its report.
+QByteArray keys(std::initializer_list<quint16> codes)
+{
+    QByteArray events;
+    for (const quint16 code : codes)
+        events += inputEvent(EV_KEY, code, 1) + inputEvent(EV_SYN, SYN_REPORT, 0)
+            + inputEvent(EV_KEY, code, 0) + inputEvent(EV_SYN, SYN_REPORT, 0);
+    return events;
+}
+
+} // namespace
 
 class TestKeyHook : public QObject
 {
@@ -21,6 +39,7 @@ private slots:
     void cleanupTestCase();
     void eachLineIsSentToEveryClient();
     void blankLinesSendNothing();
+    void scannerDeviceCodes_data();
     void scannerDeviceCodes();
 
 private:
@@ -89,56 +108,56 @@ void TestKeyHook::blankLinesSendNothing()
     QCOMPARE(client.readAll(), QByteArray("2812345678901230"));
 }
 
+void TestKeyHook::scannerDeviceCodes_data()
+{
+    QTest::addColumn<QByteArray>("events");
+    QTest::addColumn<QByteArray>("code"); // what the client receives
+
+    QTest::newRow("digits and Enter") << keys({KEY_2, KEY_8, KEY_1, KEY_2, KEY_3, KEY_4, KEY_5,
+        KEY_6, KEY_7, KEY_8, KEY_9, KEY_0, KEY_1, KEY_2, KEY_3, KEY_0, KEY_ENTER})
+                                      << QByteArray("2812345678901230");
+    QTest::newRow("keypad, keys without a character skipped")
+        << keys({KEY_F1, KEY_KP2, KEY_LEFTCTRL, KEY_KP8, KEY_KPDOT, KEY_KPENTER})
+        << QByteArray("28.");
+    QTest::newRow("shift held") << (inputEvent(EV_KEY, KEY_LEFTSHIFT, 1) + keys({KEY_A, KEY_1})
+        + inputEvent(EV_KEY, KEY_LEFTSHIFT, 0) + keys({KEY_A, KEY_MINUS, KEY_ENTER}))
+                                << QByteArray("A!a-");
+    QTest::newRow("caps lock shifts letters only")
+        << keys({KEY_CAPSLOCK, KEY_B, KEY_2, KEY_CAPSLOCK, KEY_B, KEY_ENTER}) << QByteArray("B2b");
+    QTest::newRow("auto-repeat types again") << (inputEvent(EV_KEY, KEY_7, 1)
+        + inputEvent(EV_KEY, KEY_7, 2) + inputEvent(EV_KEY, KEY_7, 0) + keys({KEY_ENTER}))
+                                             << QByteArray("77");
+    // Codes are at most 1024 characters.
+    QTest::newRow("over-long code is dropped, the next one read")
+        << keys({KEY_5}).repeated(1100) + keys({KEY_ENTER, KEY_6, KEY_ENTER}) << QByteArray("6");
+}
+
 void TestKeyHook::scannerDeviceCodes()
 {
-    // A FIFO of recorded key events stands in for /dev/input/eventN; the test holds it open so
-    // KeyHook never sees its end.
+    QFETCH(QByteArray, events);
+    QFETCH(QByteArray, code);
+    // A FIFO stands in for /dev/input/eventN, held open by the test so KeyHook never sees its end.
     QTemporaryDir dir;
-    const QByteArray device = dir.filePath(QStringLiteral("event-scanner")).toLocal8Bit();
-    QCOMPARE(::mkfifo(device.constData(), 0600), 0);
-    const int scanner = ::open(device.constData(), O_RDWR);
-    QVERIFY(scanner >= 0);
-
+    const QString device = dir.filePath(QStringLiteral("event-scanner"));
+    QCOMPARE(::mkfifo(QFile::encodeName(device).constData(), 0600), 0);
+    QFile scanner(device);
+    QVERIFY(scanner.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
     QProcess keyHook;
     keyHook.start(qEnvironmentVariable("TALLYPORT_KEYHOOK"),
-        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--device"),
-            QString::fromLocal8Bit(device)});
-    QVERIFY(keyHook.waitForStarted());
+        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--device"), device});
     QTRY_VERIFY(keyHook.canReadLine());
     const QByteArray line = keyHook.readLine().trimmed();
-    QVERIFY2(line.startsWith("KeyHook listening on 127.0.0.1:"), line.constData());
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, line.mid(line.lastIndexOf(':') + 1).toUShort());
     QVERIFY(client.waitForConnected(5000));
     QByteArray output;
-    QTRY_VERIFY2((output += keyHook.readAllStandardOutput()).contains("KeyHook client connected"),
-        output.constData());
+    QTRY_VERIFY((output += keyHook.readAllStandardOutput()).contains("KeyHook client connected"));
 
-    QByteArray events;
-    const auto key = [&events](quint16 code) {
-        for (const int value : {1, 0}) {
-            input_event event {};
-            event.type = EV_KEY;
-            event.code = code;
-            event.value = value;
-            events.append(reinterpret_cast<const char *>(&event), sizeof event);
-            input_event report {};
-            report.type = EV_SYN;
-            events.append(reinterpret_cast<const char *>(&report), sizeof report);
-        }
-    };
-    for (const quint16 code : {KEY_2, KEY_8, KEY_1, KEY_2, KEY_3, KEY_4, KEY_5, KEY_6, KEY_7, KEY_8,
-             KEY_9, KEY_0, KEY_1, KEY_2, KEY_3, KEY_0, KEY_ENTER})
-        key(code);
-    // Written in two pieces that split an event, as a device read may.
-    QFile writer;
-    QVERIFY(writer.open(scanner, QIODevice::WriteOnly | QIODevice::Unbuffered));
-    QCOMPARE(writer.write(events.left(37)), qint64(37));
-    QCOMPARE(writer.write(events.mid(37)), qint64(events.size() - 37));
-    QTRY_COMPARE(client.bytesAvailable(), qint64(16));
-    QCOMPARE(client.readAll(), QByteArray("2812345678901230"));
-
-    ::close(scanner);
+    // In two pieces that split an event, as a device read may.
+    QCOMPARE(scanner.write(events.left(37)), qint64(37));
+    QCOMPARE(scanner.write(events.mid(37)), qint64(events.size() - 37));
+    QTRY_COMPARE(client.bytesAvailable(), qint64(code.size()));
+    QCOMPARE(client.readAll(), code);
     keyHook.terminate();
     QVERIFY(keyHook.waitForFinished(5000));
 }
