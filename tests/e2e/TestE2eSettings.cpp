@@ -1,21 +1,19 @@
 // The real client on a real X display with a real print spooler (a private CUPS whose default
 // queue writes PDFs): a paid order prints its receipts, read back with pdftotext and scanned
 // with zbarimg; a payment while the spooler is down still ends on its card; the global hot
-// keys fire while another program's window has the focus, follow the key and modifier chosen
-// on the settings page, and are taken again by the page of the next login.
+// keys fire while another program's window has the focus and follow the key, the modifier and
+// the receipt switch chosen on the settings page.
 #include "CupsQueue.h"
 #include "DesktopSession.h"
-#include "FormGeometry.h"
 #include "SandboxProcess.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
-
-#include <algorithm>
 
 namespace {
 
@@ -56,6 +54,33 @@ QStringList scannedCodes(const QString &pdf)
     return codes;
 }
 
+// The centre of a widget of the settings page in the page's coordinates, read from the
+// designed form (which screens up to 1440 pixels wide keep); a null point when not there.
+QPoint settingsWidgetCentre(const QString &objectName)
+{
+    QFile file(QStringLiteral(TALLYPORT_FORMS_DIR "/ParamSettingWin.ui"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QPoint();
+    QXmlStreamReader xml(&file);
+    QVector<QPair<QString, QPoint>> open; // the widgets around, with their origins in the page
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("widget")) {
+            open.append({xml.attributes().value(QLatin1String("name")).toString(), QPoint()});
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("widget")) {
+            open.removeLast();
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("rect") && open.size() > 1) {
+            int rect[4] = {}; // x, y, width, height
+            for (int i = 0; i < 4 && xml.readNextStartElement(); ++i)
+                rect[i] = xml.readElementText().toInt();
+            open.last().second = open.at(open.size() - 2).second + QPoint(rect[0], rect[1]);
+            if (open.last().first == objectName)
+                return open.last().second + QPoint(rect[2] / 2, rect[3] / 2);
+        }
+    }
+    return QPoint();
+}
+
 } // namespace
 
 class TestE2eSettings : public QObject
@@ -71,21 +96,26 @@ private slots:
     void changedKeyLeavesOnlyTheNewCombination();
     void modifierSwitchLeavesOnlyTheNewModifier();
     void receiptKeyPrintsNothingWithReceiptsOff();
-    void nextLoginTakesTheHotKeysAgain();
 
 private:
-    QString artifact(const QString &name) const;
-    QString window(const QString &size) const;
-    bool mainWindowHidden() const;
-    void press(const QString &keys);
+    QString window(const QString &size) const
+    {
+        return m_desktop.windowWithSize(QStringLiteral("Tallyport"), size);
+    }
+    bool mainWindowHidden() const
+    {
+        return window(kCheckoutSize).isEmpty() && window(kSettingsSize).isEmpty()
+            && window(kOrderListSize).isEmpty();
+    }
+    // Keys pressed while the other program's window has the keyboard focus.
+    void press(const QString &keys) { m_desktop.pressKeys(m_otherWindow, {keys}); }
+    void onlyTheNewCashKeyWorks(const QString &newKeys, const QString &oldKeys);
     void click(const QString &windowId, QPoint at);
-    void clickOnSettingsPage(const QString &objectName);
     void openSettingsPage();
+    void clickOnSettingsPage(const QString &objectName);
     void pay(const QString &amount);
     QString configValue(const QString &key) const;
     QString lastOrderNumber() const;
-    int pdfCount() const { return m_cups.pdfFiles().size(); }
-    bool spoolerSettledAt(int pdfs) const;
     void checkReceipt(const QString &pdfName, const QString &orderNumber);
 
     CupsQueue m_cups; // first: the client inherits its CUPS_SERVER and HOME
@@ -93,45 +123,34 @@ private:
     SandboxProcess m_sandbox;
     QTemporaryDir m_home;
     ChildProcess m_client;
-    ChildProcess m_rival;
-    QString m_rivalWindow;
-    FormGeometry m_settingsForm {QStringLiteral("ParamSettingWin")};
+    ChildProcess m_otherProgram;
+    QString m_otherWindow;
 };
 
-QString TestE2eSettings::artifact(const QString &name) const
+// With the main window shown: the new cash combination hides it and shows it again. The old
+// one does nothing: the report key after it opens the order list, where it would have hidden
+// the main window had the old combination shown it.
+void TestE2eSettings::onlyTheNewCashKeyWorks(const QString &newKeys, const QString &oldKeys)
 {
-    const QString dir = qEnvironmentVariable("TALLYPORT_ARTIFACTS", QDir::tempPath());
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name;
-}
-
-QString TestE2eSettings::window(const QString &size) const
-{
-    return m_desktop.windowWithSize(QStringLiteral("Tallyport"), size);
-}
-
-bool TestE2eSettings::mainWindowHidden() const
-{
-    return window(kCheckoutSize).isEmpty() && window(kSettingsSize).isEmpty()
-        && window(kOrderListSize).isEmpty();
-}
-
-// Keys pressed while the other program's window has the keyboard focus.
-void TestE2eSettings::press(const QString &keys)
-{
-    m_desktop.run("xdotool", {"windowfocus", "--sync", m_rivalWindow});
-    m_desktop.run("xdotool", {"key", keys});
+    press(newKeys);
+    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
+    press(oldKeys);
+    press("ctrl+F6");
+    QTRY_VERIFY_WITH_TIMEOUT(!window(kOrderListSize).isEmpty(), kTimeoutMs);
+    press("ctrl+F6");
+    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
+    press(newKeys);
+    QTRY_VERIFY_WITH_TIMEOUT(!window(kCheckoutSize).isEmpty(), kTimeoutMs);
 }
 
 void TestE2eSettings::click(const QString &windowId, QPoint at)
 {
-    const QString geometry = m_desktop.run("xdotool", {"getwindowgeometry", windowId});
-    const QString position = geometry.section("Position: ", 1).section(' ', 0, 0);
-    const QPoint origin(position.section(',', 0, 0).toInt(), position.section(',', 1).toInt());
-    const QPoint target = origin + at;
+    // The pointer comes from elsewhere: a second click where it already is does not reach Qt's
+    // widget.
+    const QPoint target = m_desktop.windowGeometry(windowId).topLeft() + at;
     m_desktop.run("xdotool",
-        {"mousemove", "--sync", QString::number(target.x()), QString::number(target.y()), "click",
-            "1"});
+        {"mousemove", "--sync", "0", "0", "mousemove", "--sync", QString::number(target.x()),
+            QString::number(target.y()), "click", "1"});
 }
 
 void TestE2eSettings::openSettingsPage()
@@ -144,31 +163,26 @@ void TestE2eSettings::openSettingsPage()
 
 void TestE2eSettings::clickOnSettingsPage(const QString &objectName)
 {
-    QVERIFY2(!m_settingsForm.rect(objectName).isEmpty(), qPrintable(objectName));
-    click(window(kSettingsSize), kPageOrigin + m_settingsForm.centre(objectName));
+    const QPoint centre = settingsWidgetCentre(objectName);
+    QVERIFY2(!centre.isNull(), qPrintable(objectName));
+    click(window(kSettingsSize), kPageOrigin + centre);
 }
 
 void TestE2eSettings::pay(const QString &amount)
 {
     const QString main = window(kCheckoutSize);
     QVERIFY(!main.isEmpty());
-    m_desktop.run("xdotool", {"windowfocus", "--sync", main});
-    m_desktop.run("xdotool", {"type", "--delay", "50", amount});
-    m_desktop.run("xdotool", {"key", "Return"});
-    m_desktop.run("xdotool", {"type", "--delay", "30", kPayingCode});
-    m_desktop.run("xdotool", {"key", "Return"});
+    m_desktop.typeText(main, amount);
+    m_desktop.pressKeys(main, {"Return"});
+    m_desktop.typeText(main, kPayingCode);
+    m_desktop.pressKeys(main, {"Return"});
 }
 
+// A key of the client's configuration, in the section of its name in capitals.
 QString TestE2eSettings::configValue(const QString &key) const
 {
-    QFile file(m_home.filePath("TallyportConfig.ini"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith(key.toUtf8() + '='))
-            return QString::fromUtf8(line.mid(key.size() + 1)).trimmed();
-    }
-    return QString();
+    const QSettings config(m_home.filePath("TallyportConfig.ini"), QSettings::IniFormat);
+    return config.value(key.toUpper() + '/' + key).toString();
 }
 
 QString TestE2eSettings::lastOrderNumber() const
@@ -178,13 +192,6 @@ QString TestE2eSettings::lastOrderNumber() const
             {"-readonly", m_sandbox.dataDir() + "/sandbox.db",
                 "SELECT out_trade_no FROM orders ORDER BY rowid DESC LIMIT 1"}))
         .trimmed();
-}
-
-// The spooler has no job left and has written `pdfs` files. Jobs reach it in the order the
-// client printed them and leave it in that order.
-bool TestE2eSettings::spoolerSettledAt(int pdfs) const
-{
-    return pdfCount() >= pdfs && m_cups.pendingJobs() == 0;
 }
 
 void TestE2eSettings::checkReceipt(const QString &pdfName, const QString &orderNumber)
@@ -207,11 +214,12 @@ void TestE2eSettings::initTestCase()
     const QString reason = CupsQueue::unavailableReason();
     if (!reason.isEmpty())
         QSKIP(qPrintable(reason));
-    for (const char *tool : {"pdftotext", "pdftoppm", "zbarimg", "sqlite3", "xdotool"}) {
+    for (const char *tool :
+        {"pdftotext", "pdftoppm", "zbarimg", "sqlite3", "xdotool", "xmessage"}) {
         QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(),
-            "poppler-utils, zbar-tools, sqlite3 and xdotool are needed (scripts/setup.sh)");
+            "poppler-utils, zbar-tools, sqlite3, xdotool and x11-utils are needed "
+            "(scripts/setup.sh)");
     }
-    QVERIFY(m_settingsForm.isValid());
     QVERIFY2(m_cups.start(), m_cups.errorLog().constData());
     QVERIFY2(m_desktop.start(), "Xvfb did not start");
     QVERIFY(m_sandbox.start());
@@ -227,15 +235,13 @@ void TestE2eSettings::initTestCase()
             "report_hotkey_alt=1"}));
 
     // The other program, whose window has the keyboard focus whenever a hot key is pressed.
-    QProcessEnvironment rivalEnvironment = QProcessEnvironment::systemEnvironment();
-    rivalEnvironment.insert("DISPLAY", m_desktop.display());
-    m_rival.setProcessEnvironment(rivalEnvironment);
-    m_rival.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_rival.start(qEnvironmentVariable("TALLYPORT_RIVAL_X_CLIENT"), QStringList());
-    QTRY_VERIFY_WITH_TIMEOUT(m_rival.canReadLine(), kTimeoutMs);
-    const QString line = QString::fromLatin1(m_rival.readLine()).trimmed();
-    QVERIFY2(line.startsWith("window "), qPrintable(line));
-    m_rivalWindow = line.mid(7);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", m_desktop.display());
+    m_otherProgram.setProcessEnvironment(environment);
+    m_otherProgram.start("xmessage", {"-title", "Other program", "It has the keyboard focus."});
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(m_otherWindow = m_desktop.visibleWindows("Other program").value(0)).isEmpty(),
+        kTimeoutMs);
 
     m_client.setProcessEnvironment(m_desktop.clientEnvironment(m_home.path()));
     m_client.setWorkingDirectory(m_home.path());
@@ -247,9 +253,7 @@ void TestE2eSettings::initTestCase()
 
 void TestE2eSettings::cleanupTestCase()
 {
-    for (ChildProcess *child : {&m_client, &m_rival}) {
-        if (child->state() == QProcess::NotRunning)
-            continue;
+    for (ChildProcess *child : {&m_client, &m_otherProgram}) {
         child->terminate();
         if (!child->waitForFinished(5000))
             child->kill();
@@ -279,19 +283,14 @@ void TestE2eSettings::cashKeyShowsTheCheckoutWhileAnotherWindowHasTheFocus()
     QVERIFY(mainWindowHidden());
     press("ctrl+F9");
     QTRY_VERIFY_WITH_TIMEOUT(!window(kCheckoutSize).isEmpty(), kTimeoutMs);
-    QVERIFY(m_desktop.screenshot(artifact("e2e-cash-hot-key.png")));
 }
 
 void TestE2eSettings::paymentWithTheSpoolerDownEndsOnItsCard()
 {
     m_cups.stop();
-    QElapsedTimer clock;
-    clock.start();
     pay("12.5");
     QTRY_VERIFY_WITH_TIMEOUT(
         !m_desktop.visibleWindowSizes(QStringLiteral("collectionWin")).isEmpty(), kTimeoutMs);
-    qInfo("with the spooler down the card showed %lld ms after the payment was typed",
-        clock.elapsed());
     QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
 
     // Nothing was kept back to print later.
@@ -306,18 +305,7 @@ void TestE2eSettings::changedKeyLeavesOnlyTheNewCombination()
     clickOnSettingsPage("comboBox_cashhotkey");
     m_desktop.run("xdotool", {"key", "Down", "Return"}); // " VK_F9" -> " VK_F10"
     QTRY_COMPARE_WITH_TIMEOUT(configValue("cash_hotkey"), QStringLiteral("9"), kTimeoutMs);
-
-    press("ctrl+F10"); // the main window is shown: the cash key hides it
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
-    // The old combination does nothing: the report key after it opens the order list. Had
-    // Ctrl+F9 shown the main window, the report key would have hidden it instead.
-    press("ctrl+F9");
-    press("ctrl+F6");
-    QTRY_VERIFY_WITH_TIMEOUT(!window(kOrderListSize).isEmpty(), kTimeoutMs);
-    press("ctrl+F6");
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
-    press("ctrl+F10");
-    QTRY_VERIFY_WITH_TIMEOUT(!window(kCheckoutSize).isEmpty(), kTimeoutMs);
+    onlyTheNewCashKeyWorks("ctrl+F10", "ctrl+F9");
 }
 
 void TestE2eSettings::modifierSwitchLeavesOnlyTheNewModifier()
@@ -325,77 +313,30 @@ void TestE2eSettings::modifierSwitchLeavesOnlyTheNewModifier()
     openSettingsPage();
     clickOnSettingsPage("radioButton_cashalt");
     QTRY_COMPARE_WITH_TIMEOUT(configValue("cash_hotkey_alt"), QStringLiteral("0"), kTimeoutMs);
-
-    press("alt+F10");
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
-    press("ctrl+F10");
-    press("ctrl+F6");
-    QTRY_VERIFY_WITH_TIMEOUT(!window(kOrderListSize).isEmpty(), kTimeoutMs);
-    press("ctrl+F6");
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
-    press("alt+F10");
-    QTRY_VERIFY_WITH_TIMEOUT(!window(kCheckoutSize).isEmpty(), kTimeoutMs);
+    onlyTheNewCashKeyWorks("alt+F10", "ctrl+F10");
 }
 
 void TestE2eSettings::receiptKeyPrintsNothingWithReceiptsOff()
 {
     const QString orderNumber = lastOrderNumber();
-    const int printed = pdfCount();
+    const int printed = m_cups.pdfFiles().size();
 
     openSettingsPage();
     clickOnSettingsPage("checkBox_pdxp");
     QTRY_COMPARE_WITH_TIMEOUT(configValue("print"), QStringLiteral("1"), kTimeoutMs);
-    press("alt+F10");
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
     press("ctrl+F1"); // two copies, were receipts on
 
-    // Receipts on again, one copy: the next press prints the last receipt once. Anything the
-    // first press had printed would have reached the spooler before it.
-    press("alt+F10");
-    openSettingsPage();
+    // Receipts on again: the next press prints the last receipt's two copies. Anything the
+    // first press had printed would have reached the spooler before them.
     clickOnSettingsPage("checkBox_pdxp");
     QTRY_COMPARE_WITH_TIMEOUT(configValue("print"), QStringLiteral("0"), kTimeoutMs);
-    clickOnSettingsPage("comboBox_papercount");
-    m_desktop.run("xdotool", {"key", "Up", "Return"}); // "两联" -> "一联"
-    QTRY_COMPARE_WITH_TIMEOUT(configValue("printcount"), QStringLiteral("0"), kTimeoutMs);
-    press("alt+F10");
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
     press("ctrl+F1");
-
-    QTRY_VERIFY_WITH_TIMEOUT(spoolerSettledAt(printed + 1), kTimeoutMs);
-    const QStringList pdfs = m_cups.pdfFiles();
-    QCOMPARE(pdfs.size(), printed + 1);
-    checkReceipt(pdfs.last(), orderNumber);
-}
-
-void TestE2eSettings::nextLoginTakesTheHotKeysAgain()
-{
-    press("alt+F10");
-    openSettingsPage();
-    clickOnSettingsPage("pushButton_tczh");
-    QString note;
     QTRY_VERIFY_WITH_TIMEOUT(
-        !(note = m_desktop.windowWithSize(QStringLiteral("NoteWin"), QStringLiteral("354x242")))
-             .isEmpty(),
-        kTimeoutMs);
-    click(note, FormGeometry(QStringLiteral("NoteWin")).centre(QStringLiteral("pushButton_yes")));
-
-    // Logged out: the login window is back and the main window is gone.
-    const FormGeometry loginForm(QStringLiteral("Tallyport"));
-    const QString loginSize
-        = QStringLiteral("%1x%2").arg(loginForm.size().width()).arg(loginForm.size().height());
-    QString login;
-    QTRY_VERIFY_WITH_TIMEOUT(!(login = window(loginSize)).isEmpty(), kTimeoutMs);
-    QVERIFY(mainWindowHidden());
-    click(login, loginForm.centre(QStringLiteral("pushButton_login")));
-    QTRY_VERIFY_WITH_TIMEOUT(!window(kCheckoutSize).isEmpty(), kTimeoutMs);
-
-    // The page of this login took the keys saved by the last one.
-    press("alt+F10");
-    QTRY_VERIFY_WITH_TIMEOUT(mainWindowHidden(), kTimeoutMs);
-    press("alt+F10");
-    QTRY_VERIFY_WITH_TIMEOUT(!window(kCheckoutSize).isEmpty(), kTimeoutMs);
-    QVERIFY(m_desktop.screenshot(artifact("e2e-after-second-login.png")));
+        m_cups.pdfFiles().size() >= printed + 2 && m_cups.pendingJobs() == 0, kTimeoutMs);
+    const QStringList pdfs = m_cups.pdfFiles();
+    QCOMPARE(pdfs.size(), printed + 2);
+    checkReceipt(pdfs.at(printed), orderNumber);
+    checkReceipt(pdfs.at(printed + 1), orderNumber);
 }
 
 QTEST_GUILESS_MAIN(TestE2eSettings)

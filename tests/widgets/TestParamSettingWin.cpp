@@ -1,59 +1,48 @@
 // The settings page offscreen: every control writes the configuration the moment it changes
 // (the file's bytes, all sixteen keys in their order), a partially checked box changes
-// nothing, a stale collection method is replaced, the connection fields follow the mode and
+// nothing, stored port choices are kept or replaced, the connection fields follow the mode and
 // the adbinfo keys are written only by their own controls, the hot keys' signals, and the
-// receipts the page prints.
+// receipts the page prints without making a payment wait.
 #include "ConfigStore.h"
 #include "ConnectionSettings.h"
 #include "GlobalHotKeys.h"
 #include "ParamSettingWin.h"
-#include "PtyPair.h"
-#include "PrintDevice.h"
+#include "RecordingPrintDevice.h"
 #include "Resources.h"
 #include "SerialPorts.h"
 #include "TempHome.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <atomic>
-#include <condition_variable>
+#include <future>
 #include <memory>
-#include <mutex>
-#include <utility>
 
 namespace {
 
 const QList<SerialPortList::Port> kPorts {{"ttyUSB0", "FT232R USB UART"}, {"ttyS0", "16550A"},
     {"CNCA0", "com0com - serial port emulator"}};
 
-// The keys the page saves, in the order it writes them, with what a page left as it was
-// built from no file writes.
-const QList<QPair<QString, QString>> kSavedKeys {{"CASH_HOTKEY/cash_hotkey", "8"},
-    {"CASH_HOTKEY_ALT/cash_hotkey_alt", "1"}, {"RECEIPT_HOTKEY/receipt_hotkey", "0"},
-    {"RECEIPT_HOTKEY_ALT/receipt_hotkey_alt", "1"}, {"REPORT_HOTKEY/report_hotkey", "5"},
-    {"REPORT_HOTKEY_ALT/report_hotkey_alt", "1"}, {"CASH_SOFTWARE/cash_software", ""},
-    {"SUSPENDWINDOW_SHOW/suspendwindow_show", "0"}, {"MULTIWINDOW_SHOW/multiwindow_show", "0"},
-    {"PRINTCOUNT/printcount", "0"}, {"COLLECTMETHOD/collectmethod", "手动输入"},
-    {"GUESTSHOW/guestshow", ""}, {"PRINTWIDTH/printwidth", "0"}, {"PRINT/print", "0"},
-    {"AUTOMICSHOW/automicShow", "0"}, {"AUTOLOGIN/autologin", "0"}};
+// The keys the page saves, in the order it writes them, each in the section of its name in
+// capitals, with what a page left as it was built from no file writes.
+const QList<QPair<QString, QString>> kSavedKeys {{"cash_hotkey", "8"}, {"cash_hotkey_alt", "1"},
+    {"receipt_hotkey", "0"}, {"receipt_hotkey_alt", "1"}, {"report_hotkey", "5"},
+    {"report_hotkey_alt", "1"}, {"cash_software", ""}, {"suspendwindow_show", "0"},
+    {"multiwindow_show", "0"}, {"printcount", "0"}, {"collectmethod", "手动输入"},
+    {"guestshow", ""}, {"printwidth", "0"}, {"print", "0"}, {"automicShow", "0"},
+    {"autologin", "0"}};
 
-// The file a save writes, with `changed` ("SECTION/key" to value) in place of the defaults.
+// The file a save writes, with `changed` (key to value) in place of the defaults.
 QByteArray savedFile(const QMap<QString, QString> &changed = {})
 {
     QByteArray bytes;
-    for (const auto &entry : kSavedKeys) {
-        const QString section = entry.first.section('/', 0, 0);
-        const QString key = entry.first.section('/', 1);
-        const QString value = changed.value(entry.first, entry.second);
-        bytes += ('[' + section + "]\r\n" + key + '=' + value + "\r\n").toUtf8();
-    }
+    for (const auto &[key, value] : kSavedKeys)
+        bytes += ('[' + key.toUpper() + "]\r\n" + key + '=' + changed.value(key, value) + "\r\n")
+                     .toUtf8();
     return bytes;
 }
 
@@ -63,72 +52,18 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A printer that keeps what it is given, and can be made to hang like a spooler that does not
-// answer. Jobs arrive on the page's print thread.
-class TestPrinter final
+// Per print job: its name, then each text drawn, each followed by '|'.
+QStringList jobsOf(const std::vector<RecordingPrintDevice::Call> &calls)
 {
-public:
-    struct Job
-    {
-        QString name;
-        QStringList texts;
-    };
-
-    ReceiptPrinter::DeviceFactory factory()
-    {
-        return [this]() -> std::unique_ptr<PrintDevice> {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_opened.wait(lock, [this] { return !m_holding; });
-            return std::make_unique<Device>(this);
-        };
+    QStringList jobs;
+    for (const RecordingPrintDevice::Call &call : calls) {
+        if (call.kind == RecordingPrintDevice::Call::Kind::BeginJob)
+            jobs << call.text + '|';
+        else if (call.kind == RecordingPrintDevice::Call::Kind::Text && !jobs.isEmpty())
+            jobs.last() += call.text + '|';
     }
-
-    void hold(bool holding)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_holding = holding;
-        m_opened.notify_all();
-    }
-
-    QList<Job> jobs() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_jobs;
-    }
-
-private:
-    class Device final : public PrintDevice
-    {
-    public:
-        explicit Device(TestPrinter *printer)
-            : m_printer(printer)
-        { }
-        bool beginJob(const QString &name) override
-        {
-            m_job.name = name;
-            return true;
-        }
-        void selectFont(const Font &) override { }
-        void drawText(int, int, const QString &text) override { m_job.texts << text; }
-        void drawVerticalLine(int, int, int, Colour, int) override { }
-        void endPage() override { }
-        bool endJob() override
-        {
-            std::lock_guard<std::mutex> lock(m_printer->m_mutex);
-            m_printer->m_jobs << m_job;
-            return true;
-        }
-
-    private:
-        TestPrinter *m_printer;
-        Job m_job;
-    };
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_opened;
-    bool m_holding = false;
-    QList<Job> m_jobs;
-};
+    return jobs;
+}
 
 } // namespace
 
@@ -141,20 +76,16 @@ private slots:
     void init();
     void cleanup();
 
-    void builtFromNoFileSavesTheDefaults();
     void eachControlWritesItsKeyAtOnce_data();
     void eachControlWritesItsKeyAtOnce();
-    void partiallyCheckedBoxChangesNothing_data();
-    void partiallyCheckedBoxChangesNothing();
+    void partiallyCheckedBoxesChangeNothing();
     void storedChoicesOfPorts_data();
     void storedChoicesOfPorts();
-    void storedDevicePathThatIsThereIsKept();
     void connectionModeShowsItsFields_data();
     void connectionModeShowsItsFields();
     void connectionKeysOnlyByTheirControlsAndOnlyIntoAFile();
     void hotKeysAskForTheirPages();
-    void receiptsNameTheMerchantAndTheCashier();
-    void paymentDoesNotWaitForThePrinter();
+    void receiptsNeverMakeThePaymentWait();
 
 private:
     std::unique_ptr<ParamSettingWin> makeWindow();
@@ -200,16 +131,6 @@ void TestParamSettingWin::writeConfig(const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-void TestParamSettingWin::builtFromNoFileSavesTheDefaults()
-{
-    // No file: the collection method is empty, which names no port; the page takes manual
-    // input and saves, so the file holds the built-in hot keys from then on.
-    const auto window = makeWindow();
-    QCOMPARE(fileBytes(configPath()), savedFile());
-    QCOMPARE(window->findChild<QComboBox *>("comboBox_cashhotkey")->currentText(), " VK_F9");
-    QVERIFY(window->findChild<QRadioButton *>("radioButton_cashctrl")->isChecked());
-}
-
 void TestParamSettingWin::eachControlWritesItsKeyAtOnce_data()
 {
     QTest::addColumn<QString>("control");
@@ -217,44 +138,28 @@ void TestParamSettingWin::eachControlWritesItsKeyAtOnce_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("written");
 
-    QTest::newRow("hover icon off")
-        << "checkBox_showsuspend" << -1 << "SUSPENDWINDOW_SHOW/suspendwindow_show"
-        << "1";
-    QTest::newRow("multi-window off")
-        << "checkBox_showmultiwindows" << -1 << "MULTIWINDOW_SHOW/multiwindow_show"
-        << "1";
-    QTest::newRow("receipts off") << "checkBox_pdxp" << -1 << "PRINT/print"
-                                  << "1";
-    QTest::newRow("auto-confirm on") << "checkBox_query" << -1 << "AUTOMICSHOW/automicShow"
-                                     << "1";
-    QTest::newRow("auto-login on") << "checkBox_zddl" << -1 << "AUTOLOGIN/autologin"
-                                   << "1";
-    QTest::newRow("cash key F10") << "comboBox_cashhotkey" << 9 << "CASH_HOTKEY/cash_hotkey"
-                                  << "9";
-    QTest::newRow("cash key with Alt")
-        << "radioButton_cashalt" << -1 << "CASH_HOTKEY_ALT/cash_hotkey_alt"
-        << "0";
-    QTest::newRow("receipt key A")
-        << "comboBox_receipthotkey" << 20 << "RECEIPT_HOTKEY/receipt_hotkey"
-        << "20";
-    QTest::newRow("receipt key with Alt")
-        << "radioButton_receiptalt" << -1 << "RECEIPT_HOTKEY_ALT/receipt_hotkey_alt"
-        << "0";
-    QTest::newRow("report key keypad /")
-        << "comboBox_reporthotkey" << 61 << "REPORT_HOTKEY/report_hotkey"
-        << "61";
-    QTest::newRow("report key with Alt")
-        << "radioButton_reportalt" << -1 << "REPORT_HOTKEY_ALT/report_hotkey_alt"
-        << "0";
-    QTest::newRow("80 mm paper") << "comboBox_paperwidth" << 1 << "PRINTWIDTH/printwidth"
-                                 << "1";
-    QTest::newRow("two copies") << "comboBox_papercount" << 1 << "PRINTCOUNT/printcount"
-                                << "1";
-    QTest::newRow("collect from a port")
-        << "comboBox_collectmethod_2" << 1 << "COLLECTMETHOD/collectmethod"
-        << "ttyUSB0";
-    QTest::newRow("display on a port") << "comboBox_guestshow_2" << 2 << "GUESTSHOW/guestshow"
-                                       << "ttyS0";
+    const struct
+    {
+        const char *name, *control;
+        int value;
+        const char *key, *written;
+    } rows[] = {{"hover icon off", "checkBox_showsuspend", -1, "suspendwindow_show", "1"},
+        {"multi-window off", "checkBox_showmultiwindows", -1, "multiwindow_show", "1"},
+        {"receipts off", "checkBox_pdxp", -1, "print", "1"},
+        {"auto-confirm on", "checkBox_query", -1, "automicShow", "1"},
+        {"auto-login on", "checkBox_zddl", -1, "autologin", "1"},
+        {"cash key F10", "comboBox_cashhotkey", 9, "cash_hotkey", "9"},
+        {"cash key with Alt", "radioButton_cashalt", -1, "cash_hotkey_alt", "0"},
+        {"receipt key A", "comboBox_receipthotkey", 20, "receipt_hotkey", "20"},
+        {"receipt key with Alt", "radioButton_receiptalt", -1, "receipt_hotkey_alt", "0"},
+        {"report key keypad /", "comboBox_reporthotkey", 61, "report_hotkey", "61"},
+        {"report key with Alt", "radioButton_reportalt", -1, "report_hotkey_alt", "0"},
+        {"80 mm paper", "comboBox_paperwidth", 1, "printwidth", "1"},
+        {"two copies", "comboBox_papercount", 1, "printcount", "1"},
+        {"collect from a port", "comboBox_collectmethod_2", 1, "collectmethod", "ttyUSB0"},
+        {"display on a port", "comboBox_guestshow_2", 2, "guestshow", "ttyS0"}};
+    for (const auto &row : rows)
+        QTest::newRow(row.name) << row.control << row.value << row.key << row.written;
 }
 
 void TestParamSettingWin::eachControlWritesItsKeyAtOnce()
@@ -265,10 +170,8 @@ void TestParamSettingWin::eachControlWritesItsKeyAtOnce()
     QFETCH(QString, written);
 
     const auto window = makeWindow();
-    QCOMPARE(fileBytes(configPath()), savedFile());
-    QSignalSpy widthSpy(window.get(), &ParamSettingWin::SendPrintWidthToDailQuery);
-    QSignalSpy countSpy(window.get(), &ParamSettingWin::SendPrintCountToOrderQuery);
-
+    QSignalSpy width(window.get(), &ParamSettingWin::SendPrintWidthToDailQuery);
+    QSignalSpy count(window.get(), &ParamSettingWin::SendPrintCountToOrderQuery);
     QWidget *widget = window->findChild<QWidget *>(control);
     QVERIFY(widget);
     if (auto *combo = qobject_cast<QComboBox *>(widget))
@@ -277,63 +180,52 @@ void TestParamSettingWin::eachControlWritesItsKeyAtOnce()
         qobject_cast<QAbstractButton *>(widget)->click();
 
     QCOMPARE(fileBytes(configPath()), savedFile({{key, written}}));
-    QCOMPARE(widthSpy.count(), control == "comboBox_paperwidth" ? 1 : 0);
-    QCOMPARE(countSpy.count(), control == "comboBox_papercount" ? 1 : 0);
-    if (!widthSpy.isEmpty())
-        QCOMPARE(widthSpy.first().value(0).toInt(), 1);
-    if (!countSpy.isEmpty())
-        QCOMPARE(countSpy.first().value(0).toInt(), 1);
+    // The paper width and the copies go to the report and the order list as well.
+    QCOMPARE(width.value(0), control == "comboBox_paperwidth" ? QVariantList {1} : QVariantList());
+    QCOMPARE(count.value(0), control == "comboBox_papercount" ? QVariantList {1} : QVariantList());
 }
 
-void TestParamSettingWin::partiallyCheckedBoxChangesNothing_data()
+void TestParamSettingWin::partiallyCheckedBoxesChangeNothing()
 {
-    QTest::addColumn<QString>("box");
-    QTest::newRow("hover icon") << "checkBox_showsuspend";
-    QTest::newRow("multi-window") << "checkBox_showmultiwindows";
-    QTest::newRow("receipts") << "checkBox_pdxp";
-    QTest::newRow("auto-confirm") << "checkBox_query";
-    QTest::newRow("auto-login") << "checkBox_zddl";
-}
-
-void TestParamSettingWin::partiallyCheckedBoxChangesNothing()
-{
-    QFETCH(QString, box);
     const auto window = makeWindow();
-    auto *check = window->findChild<QCheckBox *>(box);
-    QVERIFY(check);
-    check->setTristate(true);
-    check->setCheckState(Qt::PartiallyChecked);
+    const QList<QCheckBox *> boxes = window->findChildren<QCheckBox *>();
+    QCOMPARE(boxes.size(), 5);
+    for (QCheckBox *box : boxes) {
+        box->setTristate(true);
+        box->setCheckState(Qt::PartiallyChecked);
+    }
     QCOMPARE(fileBytes(configPath()), savedFile());
 
     // Nor is anything kept to be written by the next change.
     window->findChild<QComboBox *>("comboBox_paperwidth")->setCurrentIndex(1);
-    QCOMPARE(fileBytes(configPath()), savedFile({{"PRINTWIDTH/printwidth", "1"}}));
+    QCOMPARE(fileBytes(configPath()), savedFile({{"printwidth", "1"}}));
 }
 
 void TestParamSettingWin::storedChoicesOfPorts_data()
 {
-    QTest::addColumn<QString>("collect");
+    QTest::addColumn<QString>("collect"); // null: no file
     QTest::addColumn<QString>("display");
     QTest::addColumn<QString>("collectShown");
     QTest::addColumn<QString>("displayShown");
     QTest::addColumn<bool>("saved");
 
-    QTest::newRow("ports still there") << "ttyUSB0"
-                                       << "ttyS0"
-                                       << "ttyUSB0"
-                                       << "ttyS0" << false;
-    QTest::newRow("collection port gone: replaced and saved") << "COM9"
-                                                              << "ttyS0"
-                                                              << "手动输入"
-                                                              << "ttyS0" << true;
-    QTest::newRow("display port gone: first entry shown, not saved") << "手动输入"
-                                                                     << "COM4"
-                                                                     << "手动输入"
-                                                                     << "停用" << false;
-    QTest::newRow("display never on a virtual port") << "CNCA0"
-                                                     << "CNCA0"
-                                                     << "CNCA0"
-                                                     << "停用" << false;
+    // No file: the collection method is empty, which names no port. A device set up by a path
+    // (/dev/serial/by-id/...) is not in the system's list of ports.
+    const struct
+    {
+        const char *name, *collect, *display, *collectShown, *displayShown;
+        bool saved;
+    } rows[] = {{"no file: manual input, saved", nullptr, "", "手动输入", "停用", true},
+        {"ports still there", "ttyUSB0", "ttyS0", "ttyUSB0", "ttyS0", false},
+        {"collection port gone: replaced and saved", "COM9", "ttyS0", "手动输入", "ttyS0", true},
+        {"display port gone: first entry shown, not saved", "手动输入", "COM4", "手动输入", "停用",
+            false},
+        {"a device path that is there is kept", "/dev/null", "/dev/null", "/dev/null", "/dev/null",
+            false}};
+    for (const auto &row : rows) {
+        QTest::newRow(row.name) << QString(row.collect) << row.display << row.collectShown
+                                << row.displayShown << row.saved;
+    }
 }
 
 void TestParamSettingWin::storedChoicesOfPorts()
@@ -345,76 +237,57 @@ void TestParamSettingWin::storedChoicesOfPorts()
     QFETCH(bool, saved);
 
     // Stored with LF line ends: a save rewrites the file with CR LF.
-    QByteArray stored
-        = savedFile({{"COLLECTMETHOD/collectmethod", collect}, {"GUESTSHOW/guestshow", display}});
+    QByteArray stored = savedFile({{"collectmethod", collect}, {"guestshow", display}});
     stored.replace("\r\n", "\n");
-    writeConfig(stored);
+    if (!collect.isNull())
+        writeConfig(stored);
     const auto window = makeWindow();
     QCOMPARE(
         window->findChild<QComboBox *>("comboBox_collectmethod_2")->currentText(), collectShown);
     QCOMPARE(window->findChild<QComboBox *>("comboBox_guestshow_2")->currentText(), displayShown);
     QCOMPARE(fileBytes(configPath()),
-        saved ? savedFile(
-            {{"COLLECTMETHOD/collectmethod", "手动输入"}, {"GUESTSHOW/guestshow", display}})
-              : stored);
-}
-
-void TestParamSettingWin::storedDevicePathThatIsThereIsKept()
-{
-    // A scanner set up by a stable path (/dev/serial/by-id/... on Linux) is not in the
-    // system's list of ports, but it is there: the page offers it and keeps it.
-    QTemporaryDir devices;
-    PtyPair line(devices.path(), QStringLiteral("scanner"));
-    QVERIFY(line.start());
-    QByteArray stored = savedFile(
-        {{"COLLECTMETHOD/collectmethod", line.portA()}, {"GUESTSHOW/guestshow", line.portA()}});
-    writeConfig(stored);
-    const auto window = makeWindow();
-    QCOMPARE(
-        window->findChild<QComboBox *>("comboBox_collectmethod_2")->currentText(), line.portA());
-    QCOMPARE(window->findChild<QComboBox *>("comboBox_guestshow_2")->currentText(), line.portA());
-    QCOMPARE(fileBytes(configPath()), stored);
+        saved ? savedFile({{"collectmethod", "手动输入"}, {"guestshow", display}}) : stored);
 }
 
 void TestParamSettingWin::connectionModeShowsItsFields_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("serialShown");
-    QTest::addColumn<bool>("ipShown");
+    QTest::addColumn<int>("running");
+    QTest::addColumn<int>("chosen");
 
-    QTest::newRow("USB") << 0 << false << false;
-    QTest::newRow("serial port") << 1 << true << false;
-    QTest::newRow("network") << 2 << false << true;
+    QTest::newRow("USB, then serial port") << 0 << 1;
+    QTest::newRow("serial port, then network") << 1 << 2;
+    QTest::newRow("network, then USB") << 2 << 0;
 }
 
 void TestParamSettingWin::connectionModeShowsItsFields()
 {
-    QFETCH(int, mode);
-    QFETCH(bool, serialShown);
-    QFETCH(bool, ipShown);
+    QFETCH(int, running);
+    QFETCH(int, chosen);
 
     // The mode of this run, as the checkout read it at its start.
-    ConnectionSettings::Values running;
-    running.connMode = mode;
-    ConnectionSettings::set(running);
+    ConnectionSettings::Values values;
+    values.connMode = running;
+    ConnectionSettings::set(values);
     const auto window = makeWindow();
-    auto *modes = window->findChild<QComboBox *>("comboBox_ljms");
-    QCOMPARE(modes->currentIndex(), mode);
-    const auto shows = [&window](const char *name) {
-        return window->findChild<QWidget *>(name)->isVisibleTo(window.get());
+    const QStringList fieldsOf[]
+        = {{}, {"label_com", "comboBox_ComSet"}, {"label_8", "lineEditIP"}};
+    const auto shown = [&window] {
+        QStringList names;
+        for (const char *name : {"label_com", "comboBox_ComSet", "label_8", "lineEditIP"}) {
+            if (window->findChild<QWidget *>(name)->isVisibleTo(window.get()))
+                names << name;
+        }
+        return names;
     };
-    QCOMPARE(shows("comboBox_ComSet"), serialShown);
-    QCOMPARE(shows("label_com"), serialShown);
-    QCOMPARE(shows("lineEditIP"), ipShown);
-    QCOMPARE(shows("label_8"), ipShown);
+    auto *modes = window->findChild<QComboBox *>("comboBox_ljms");
+    QCOMPARE(modes->currentIndex(), running);
+    QCOMPARE(shown(), fieldsOf[running]);
 
     // Choosing a mode shows its fields at once and writes it; the running connection stays.
-    const int chosen = (mode + 1) % 3;
     modes->setCurrentIndex(chosen);
-    QCOMPARE(shows("comboBox_ComSet"), chosen == 1);
-    QCOMPARE(shows("lineEditIP"), chosen == 2);
+    QCOMPARE(shown(), fieldsOf[chosen]);
     QCOMPARE(ConfigStore().readIntA("adbinfo", "ConnMode", -1), chosen);
-    QCOMPARE(ConnectionSettings::get().connMode, mode);
+    QCOMPARE(ConnectionSettings::get().connMode, running);
 }
 
 void TestParamSettingWin::connectionKeysOnlyByTheirControlsAndOnlyIntoAFile()
@@ -434,98 +307,85 @@ void TestParamSettingWin::connectionKeysOnlyByTheirControlsAndOnlyIntoAFile()
     modes->setCurrentIndex(2);
     QVERIFY(!QFile::exists(configPath()));
 
-    // With a file each goes to its own key of adbinfo, and only there.
+    // With a file each goes to its own key of adbinfo, and only there; the other settings'
+    // save leaves them as they are.
     writeConfig("[PRINT]\r\nprint=0\r\n");
     ports->setCurrentIndex(2);
     ip->setText("10.0.0.6");
     emit ip->editingFinished();
     modes->setCurrentIndex(1);
-    QCOMPARE(fileBytes(configPath()),
-        QByteArray("[PRINT]\r\nprint=0\r\n[adbinfo]\r\ncom=CNCA0\r\nIP=10.0.0.6\r\n"
-                   "ConnMode=1\r\n"));
-
-    // The other settings' save leaves them as they are.
+    const QByteArray adbinfo("[adbinfo]\r\ncom=CNCA0\r\nIP=10.0.0.6\r\nConnMode=1\r\n");
+    QCOMPARE(fileBytes(configPath()), "[PRINT]\r\nprint=0\r\n" + adbinfo);
     window->findChild<QCheckBox *>("checkBox_zddl")->click();
-    const QByteArray afterSave = fileBytes(configPath());
-    QVERIFY(afterSave.contains("[adbinfo]\r\ncom=CNCA0\r\nIP=10.0.0.6\r\nConnMode=1\r\n"));
-    QVERIFY(afterSave.contains("[AUTOLOGIN]\r\nautologin=1\r\n"));
+    QVERIFY(fileBytes(configPath()).contains(adbinfo));
 }
 
 void TestParamSettingWin::hotKeysAskForTheirPages()
 {
     const auto window = makeWindow();
+    // Offscreen there is no X server: the registrations fail, and the log says why.
+    QVERIFY(
+        fileBytes(m_home->filePath("tallyport.log"))
+            .contains(
+                QStringLiteral("热键注册失败 Ctrl+F9 (5001): 没有可用的显示服务器连接").toUtf8()));
+
     auto *hotKeys = window->findChild<GlobalHotKeys *>();
     QVERIFY(hotKeys);
     QSignalSpy cash(window.get(), &ParamSettingWin::SendDataToPayWinHotKey);
     QSignalSpy report(window.get(), &ParamSettingWin::ReportSendDataToPayWinHotKey);
-
     emit hotKeys->activated(5001);
     window->findChild<QCheckBox *>("checkBox_showmultiwindows")->click();
     emit hotKeys->activated(5001);
     emit hotKeys->activated(5003);
-    emit hotKeys->activated(4999);
 
     // The cash key carries MULTIWINDOW_SHOW as it is now: 0, then 1 once the box is unchecked.
-    QCOMPARE(cash.count(), 2);
-    QCOMPARE(cash.at(0).value(0).toInt(), 0);
-    QCOMPARE(cash.at(1).value(0).toInt(), 1);
+    QCOMPARE(QList<QVariantList>(cash), (QList<QVariantList> {{0}, {1}}));
     QCOMPARE(report.count(), 1);
 }
 
-void TestParamSettingWin::receiptsNameTheMerchantAndTheCashier()
+void TestParamSettingWin::receiptsNeverMakeThePaymentWait()
 {
-    TestPrinter printer;
-    const auto window = makeWindow();
-    window->setPrintDeviceFactory(printer.factory());
-    auto *hotKeys = window->findChild<GlobalHotKeys *>();
+    // Written on the page's print thread, read once the page has gone.
+    const auto calls = std::make_shared<std::vector<RecordingPrintDevice::Call>>();
+    std::promise<void> spoolerAnswers;
+    std::shared_future<void> answer = spoolerAnswers.get_future().share();
+    auto window = makeWindow();
+    window->setPrintDeviceFactory([calls, answer]() -> std::unique_ptr<PrintDevice> {
+        answer.wait();
+        return std::make_unique<RecordingPrintDevice>(calls.get());
+    });
 
-    // The checkout sends its marker and trailer where the cashier and merchant lines are: the
-    // receipt names who is logged in instead. The order list's re-print does the same.
+    // The spooler does not answer: the checkout's receipt, the order list's re-print and the
+    // receipt key are handed over all the same. The checkout sends its marker and trailer where
+    // the cashier and merchant lines are: each receipt names who is logged in instead.
     const std::wstring paid = L"11#1#25.5#2024-12-07 15:30:00#202412071530001234567#30#11";
     window->receiveMsgFromCheckStand(paid);
+    auto *receipts = window->findChild<QCheckBox *>("checkBox_pdxp");
+    receipts->click(); // PRINT 1: the receipt key prints nothing
+    emit window->findChild<GlobalHotKeys *>()->activated(5002);
+    receipts->click();
     window->receivePayPrint(paid);
     window->recvivePrint(L"x#y#wx#40#38.5#2024-12-07 16:00:00#202412071600007654321");
-    emit hotKeys->activated(5002); // the receipt key: the last pay-success receipt again
-    QVERIFY(window->waitForPrinting(10000));
-
-    const QList<TestPrinter::Job> jobs = printer.jobs();
-    QCOMPARE(jobs.size(), 3);
-    for (const TestPrinter::Job &job : jobs) {
-        QCOMPARE(job.name, QStringLiteral("printer"));
-        QVERIFY2(job.texts.contains("商户名称:演示商户"), qPrintable(job.texts.join('|')));
-        QVERIFY2(job.texts.contains("收银员:13800000000"), qPrintable(job.texts.join('|')));
-    }
-    QVERIFY(jobs.at(0).texts.contains("交易类型:1"));
-    QVERIFY(jobs.at(0).texts.contains("商户单号:202412071530001234567"));
-    QVERIFY(jobs.at(1).texts.contains("交易类型:微信"));
-    QVERIFY(jobs.at(1).texts.contains("商户单号:202412071600007654321"));
-    // The kept copy maps the pay type when it is stored.
-    QVERIFY(jobs.at(2).texts.contains("交易类型:支付宝"));
-    QVERIFY(jobs.at(2).texts.contains("商户单号:202412071530001234567"));
-}
-
-void TestParamSettingWin::paymentDoesNotWaitForThePrinter()
-{
-    TestPrinter printer;
-    auto window = makeWindow();
-    window->setPrintDeviceFactory(printer.factory());
-    const std::wstring paid = L"11#wx#25.5#2024-12-07 15:30:00#202412071530001234567#30#11";
-
-    // The spooler does not answer: the slots return all the same.
-    printer.hold(true);
-    QElapsedTimer clock;
-    clock.start();
-    window->receiveMsgFromCheckStand(paid);
-    window->receivePayPrint(paid);
-    window->receivePayPrint(paid);
-    qInfo("two receipts handed over in %lld us", clock.nsecsElapsed() / 1000);
+    emit window->findChild<GlobalHotKeys *>()->activated(5002);
     QVERIFY(!window->waitForPrinting(50));
-    QVERIFY(printer.jobs().isEmpty());
 
-    // It answers; the page goes at logout: both receipts are printed, once each.
-    printer.hold(false);
+    // It answers; the page goes at logout: every receipt is printed, once.
+    spoolerAnswers.set_value();
     window.reset();
-    QCOMPARE(printer.jobs().size(), 2);
+    const QStringList jobs = jobsOf(*calls);
+    QCOMPARE(jobs.size(), 3);
+    for (const QString &job : jobs) {
+        QVERIFY2(job.startsWith("printer|") && job.contains("|商户名称:演示商户|")
+                && job.contains("|收银员:13800000000|"),
+            qPrintable(job));
+    }
+    QVERIFY(jobs.at(0).contains("|交易类型:1|")
+        && jobs.at(0).contains("|商户单号:202412071530001234567|"));
+    QVERIFY(jobs.at(1).contains("|交易类型:微信|")
+        && jobs.at(1).contains("|商户单号:202412071600007654321|"));
+    // The kept copy maps the pay type when it is stored.
+    QVERIFY(jobs.at(2).contains("|交易类型:支付宝|")
+        && jobs.at(2).contains("|商户单号:202412071530001234567|"));
 }
 
 QTEST_MAIN(TestParamSettingWin)
