@@ -6,9 +6,6 @@
 #include "DateRangePicker.h"
 #include "DateText.h"
 #include "DayTotalsReply.h"
-#include "HostSettings.h"
-#include "LoginSession.h"
-#include "PayTransaction.h"
 #include "Printers.h"
 #include "QtPrintDevice.h"
 #include "QueryRequests.h"
@@ -16,7 +13,6 @@
 #include "RunLog.h"
 #include "Settings.h"
 #include "Signing.h"
-#include "Text.h"
 #include "WindowScaling.h"
 
 #include <QDebug>
@@ -191,17 +187,13 @@ void DailyQueryWin::OnQuery()
 {
     if (busy())
         return;
-    const GatewaySession::Credentials session = GatewaySession::get();
     const QueryRequests::Request request = QueryRequests::dayTotals(compact(m_dates->start()),
-        compact(m_dates->end()), Signing::nonce(),
-        {Text::wideToUtf8(session.appid), Text::wideToUtf8(session.sid),
-            Text::wideToUtf8(session.key)});
+        compact(m_dates->end()), Signing::nonce(), QueryRequests::currentSession());
     qDebug() << "DAILY PARAMERS  =====" << QString::fromStdString(request.body);
 
     auto totals = std::make_shared<std::optional<DayTotalsReply>>();
-    const HostSettings hosts = HostSettings::load();
     m_request.start(
-        {hosts.gatewayUrl(PayTransaction::kFacePath), request.body, hosts.caBundle},
+        QueryRequests::gatewayPost(request.body),
         [totals](const std::string &reply) {
             qDebug() << "RECEIVE  das======" << QString::fromStdString(reply);
             if (!reply.empty())

@@ -5,8 +5,6 @@
 #include "ConfigStore.h"
 #include "DateRangePicker.h"
 #include "DateText.h"
-#include "HostSettings.h"
-#include "LoginSession.h"
 #include "OrderFilter.h"
 #include "OrderListReply.h"
 #include "OrderQueryTexts.h"
@@ -16,7 +14,6 @@
 #include "RefundReply.h"
 #include "Settings.h"
 #include "Signing.h"
-#include "Text.h"
 #include "WindowScaling.h"
 #include "collectionWin.h"
 
@@ -55,13 +52,6 @@ const char kCheckBoxStyle[]
     = "QCheckBox::indicator { width: 16px; height: 16px; }"
       "QCheckBox::indicator:unchecked { image: url(:/Tallyport/skin/checkbox3.png); }"
       "QCheckBox::indicator:checked { image: url(:/Tallyport/skin/check.png); }";
-
-QueryRequests::Session gatewaySession()
-{
-    const GatewaySession::Credentials credentials = GatewaySession::get();
-    return {Text::wideToUtf8(credentials.appid), Text::wideToUtf8(credentials.sid),
-        Text::wideToUtf8(credentials.key)};
-}
 
 QString logged(const std::string &reply)
 {
@@ -338,15 +328,14 @@ void OrderQueryWin::OnQuery()
     const QueryRequests::Request request = QueryRequests::orderList(
         DateText::compact(start.year(), start.month(), start.day()) + "000000",
         DateText::compact(end.year(), end.month(), end.day()) + "235959", Signing::nonce(),
-        gatewaySession());
+        QueryRequests::currentSession());
     qDebug() << "ORDER QUERY  ====== " << QString::fromStdString(request.body);
 
     // The filter is the one in force when the query was asked for.
     const OrderFilter filter(m_ui->comboBox->currentIndex(), m_ui->comboBox_2->currentIndex());
     auto orders = std::make_shared<std::optional<std::vector<OrderRecord>>>();
-    const HostSettings hosts = HostSettings::load();
     m_request.start(
-        {hosts.gatewayUrl(PayTransaction::kFacePath), request.body, hosts.caBundle},
+        QueryRequests::gatewayPost(request.body),
         [orders, filter](const std::string &reply) {
             qDebug() << "PARAMER =================   " << logged(reply);
             if (reply.empty())
@@ -399,26 +388,17 @@ void OrderQueryWin::OnRefund()
     const OrderRecord &record = m_pages.records()[static_cast<std::size_t>(index)];
     if (!record.refundable())
         return;
-    const QueryRequests::Request request = QueryRequests::refund(
-        record.orderNumber, std::nullopt, std::nullopt, Signing::nonce(), gatewaySession());
+    const QueryRequests::Request request = QueryRequests::refund(record.orderNumber, std::nullopt,
+        std::nullopt, Signing::nonce(), QueryRequests::currentSession());
     const QString orderNumber = QString::fromStdString(record.orderNumber);
-    auto refund = std::make_shared<std::optional<RefundReply>>();
-    const HostSettings hosts = HostSettings::load();
-    m_request.start(
-        {hosts.gatewayUrl(PayTransaction::kFacePath), request.body, hosts.caBundle},
-        [refund](const std::string &reply) {
-            qDebug() << "REFUND ++++++++++++++++++ " << QString::fromStdString(reply);
-            if (!reply.empty())
-                *refund = RefundReply::decode(reply);
-        },
-        [this, refund, orderNumber] {
-            if (!*refund) {
+    RefundReply::post(m_request, request, "REFUND ++++++++++++++++++ ",
+        [this, orderNumber](const std::optional<RefundReply> &answer) {
+            if (!answer) {
                 showRefundFailure(orderNumber);
                 return;
             }
-            const RefundReply &answer = **refund;
-            showRefundCard(QString::fromStdString(answer.refundedAmount()), answer.succeeded(),
-                answer.payType, orderNumber);
+            showRefundCard(QString::fromStdString(answer->refundedAmount()), answer->succeeded(),
+                answer->payType, orderNumber);
         });
 }
 
@@ -605,14 +585,13 @@ void OrderQueryWin::OnFlush()
     if (index < 0 || busy())
         return;
     const std::string orderNumber = m_pages.records()[static_cast<std::size_t>(index)].orderNumber;
-    const GatewaySession::Credentials session = GatewaySession::get();
-    const PayTransaction::Request request = PayTransaction::statusRequest(orderNumber,
-        Signing::nonce(), Text::wideToUtf8(session.appid), Text::wideToUtf8(session.key));
+    const QueryRequests::Session session = QueryRequests::currentSession();
+    const PayTransaction::Request request
+        = PayTransaction::statusRequest(orderNumber, Signing::nonce(), session.appid, session.key);
     qDebug() << "Send Paramers -------------- " << QString::fromStdString(request.body);
     auto answer = std::make_shared<std::string>();
-    const HostSettings hosts = HostSettings::load();
     m_request.start(
-        {hosts.gatewayUrl(PayTransaction::kFacePath), request.body, hosts.caBundle},
+        QueryRequests::gatewayPost(request.body),
         [answer](const std::string &reply) {
             qDebug() << "Paramers -----------------    " << QString::fromStdString(reply);
             *answer = reply;

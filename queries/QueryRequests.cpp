@@ -1,7 +1,11 @@
 #include "QueryRequests.h"
 
 #include "Envelope.h"
+#include "HostSettings.h"
+#include "LoginSession.h"
+#include "PayTransaction.h"
 #include "Signing.h"
+#include "Text.h"
 
 namespace {
 
@@ -18,6 +22,19 @@ QueryRequests::Request signedRequest(
 } // namespace
 
 namespace QueryRequests {
+
+Session currentSession()
+{
+    const GatewaySession::Credentials credentials = GatewaySession::get();
+    return {Text::wideToUtf8(credentials.appid), Text::wideToUtf8(credentials.sid),
+        Text::wideToUtf8(credentials.key)};
+}
+
+BackgroundRequest::Post gatewayPost(std::string body)
+{
+    const HostSettings hosts = HostSettings::load();
+    return {hosts.gatewayUrl(PayTransaction::kFacePath), std::move(body), hosts.caBundle};
+}
 
 Request orderList(const std::string &sdate, const std::string &edate, const std::string &nonce,
     const Session &session)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BackgroundRequest.h"
+
 #include <optional>
 #include <string>
 
@@ -22,6 +24,11 @@ struct Session
     std::string sid;
     std::string key;
 };
+
+// The logged-in store's appid, store id and key, as UTF-8.
+Session currentSession();
+// `body` posted to the gateway's trade path on the configured host.
+BackgroundRequest::Post gatewayPost(std::string body);
 
 // "mch_orderList": the orders created between sdate and edate (yyyyMMddHHmmss), every status,
 // page 1 of up to 20000.

@@ -4,10 +4,7 @@
 #include "Amount.h"
 #include "CheckoutTexts.h"
 #include "ConfigStore.h"
-#include "HostSettings.h"
 #include "KeypadInput.h"
-#include "LoginSession.h"
-#include "PayTransaction.h"
 #include "QueryRequests.h"
 #include "RefundReply.h"
 #include "RefundTexts.h"
@@ -284,38 +281,25 @@ void ReFundWin::OnInputYes()
     if (!remark.isEmpty())
         remarkText = remark.toStdString();
 
-    const GatewaySession::Credentials session = GatewaySession::get();
-    const QueryRequests::Request request
-        = QueryRequests::refund(orderNumber.toStdString(), remarkText, total, Signing::nonce(),
-            {Text::wideToUtf8(session.appid), Text::wideToUtf8(session.sid),
-                Text::wideToUtf8(session.key)});
+    const QueryRequests::Request request = QueryRequests::refund(orderNumber.toStdString(),
+        remarkText, total, Signing::nonce(), QueryRequests::currentSession());
     qDebug() << "SIGN Str ===" << maskedSignString(request.signString);
     qDebug() << "--------999999--------Refund post:" << QString::fromStdString(request.body);
 
-    auto refund = std::make_shared<std::optional<RefundReply>>();
-    const HostSettings hosts = HostSettings::load();
-    m_request.start(
-        {hosts.gatewayUrl(PayTransaction::kFacePath), request.body, hosts.caBundle},
-        [refund](const std::string &reply) {
-            qDebug() << "----------------Refund post:" << QString::fromStdString(reply);
-            if (!reply.empty())
-                *refund = RefundReply::decode(reply);
-        },
-        [this, refund, orderLine] {
+    RefundReply::post(m_request, request, "----------------Refund post:",
+        [this, orderLine](const std::optional<RefundReply> &answer) {
             m_ui->pushButton_yes->setEnabled(true);
-            const int language = m_language;
-            if (!*refund) {
+            if (!answer) {
                 setCardMethod(std::string());
-                showCard(false, RefundTexts::checkNetwork(language), orderLine);
+                showCard(false, RefundTexts::checkNetwork(m_language), orderLine);
                 return;
             }
-            const RefundReply &answer = **refund;
-            setCardMethod(answer.payType);
-            if (answer.succeeded()) {
+            setCardMethod(answer->payType);
+            if (answer->succeeded()) {
                 OnInputEsc();
-                showCard(true, QString::fromStdString(answer.refundedAmount()), orderLine);
+                showCard(true, QString::fromStdString(answer->refundedAmount()), orderLine);
             } else {
-                showCard(false, QString::fromStdString(answer.message), orderLine);
+                showCard(false, QString::fromStdString(answer->message), orderLine);
             }
         });
     m_ui->pushButton_yes->setEnabled(false);

@@ -108,7 +108,7 @@ private:
             && window(kOrderListSize).isEmpty();
     }
     // Keys pressed while the other program's window has the keyboard focus.
-    void press(const QString &keys) { m_desktop.pressKeys(m_otherWindow, {keys}); }
+    void press(const QString &keys) { m_desktop.input(m_otherWindow, {"key", keys}); }
     void onlyTheNewCashKeyWorks(const QString &newKeys, const QString &oldKeys);
     void click(const QString &windowId, QPoint at);
     void openSettingsPage();
@@ -172,10 +172,10 @@ void TestE2eSettings::pay(const QString &amount)
 {
     const QString main = window(kCheckoutSize);
     QVERIFY(!main.isEmpty());
-    m_desktop.typeText(main, amount);
-    m_desktop.pressKeys(main, {"Return"});
-    m_desktop.typeText(main, kPayingCode);
-    m_desktop.pressKeys(main, {"Return"});
+    m_desktop.input(main, {"type", amount});
+    m_desktop.input(main, {"key", "Return"});
+    m_desktop.input(main, {"type", kPayingCode});
+    m_desktop.input(main, {"key", "Return"});
 }
 
 // A key of the client's configuration, in the section of its name in capitals.
