@@ -347,7 +347,7 @@ bool JsonScanner::closeContainer(char close)
     return fail();
 }
 
-bool JsonScanner::nextMember(std::string &name)
+bool JsonScanner::nextItem(char close)
 {
     if (m_failed)
         return false;
@@ -355,15 +355,22 @@ bool JsonScanner::nextMember(std::string &name)
     if (m_pos == m_text.size())
         return fail();
     if (m_first) {
-        if (m_text[m_pos] == '}')
-            return closeContainer('}');
+        if (m_text[m_pos] == close)
+            return closeContainer(close);
     } else if (m_text[m_pos] == ',') {
         ++m_pos;
-        skipBlanks();
     } else {
-        return closeContainer('}');
+        return closeContainer(close);
     }
     m_first = false;
+    return true;
+}
+
+bool JsonScanner::nextMember(std::string &name)
+{
+    if (!nextItem('}'))
+        return false;
+    skipBlanks();
     if (m_pos == m_text.size() || m_text[m_pos] != '"' || !readString(name))
         return fail();
     skipBlanks();
@@ -375,21 +382,7 @@ bool JsonScanner::nextMember(std::string &name)
 
 bool JsonScanner::nextElement()
 {
-    if (m_failed)
-        return false;
-    skipBlanks();
-    if (m_pos == m_text.size())
-        return fail();
-    if (m_first) {
-        if (m_text[m_pos] == ']')
-            return closeContainer(']');
-    } else if (m_text[m_pos] == ',') {
-        ++m_pos;
-    } else {
-        return closeContainer(']');
-    }
-    m_first = false;
-    return true;
+    return nextItem(']');
 }
 
 bool JsonScanner::atEnd()

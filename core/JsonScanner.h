@@ -51,6 +51,8 @@ private:
     bool readNumber();
     bool readWord(std::string_view word);
     bool closeContainer(char close);
+    // Steps over the comma before the next item of the open container; false at its end.
+    bool nextItem(char close);
 
     std::string_view m_text;
     std::size_t m_pos = 0;
