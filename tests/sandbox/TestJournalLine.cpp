@@ -73,8 +73,8 @@ void TestJournalLine::writerKeepsUtf8AndEscapes()
     // A name or value repeated from a request that was not UTF-8 still gives JSON.
     JsonWriter echo;
     echo.beginObject().field("\xff=", "a\xc3").endObject();
-    QCOMPARE(parsed(echo.text()).value(QStringLiteral("\uFFFD=")).toString(),
-        QStringLiteral("a\uFFFD"));
+    QCOMPARE(
+        parsed(echo.text()).value(QStringLiteral("\uFFFD=")).toString(), QStringLiteral("a\uFFFD"));
 }
 
 void TestJournalLine::lineHoldsBodyExactly_data()
