@@ -660,12 +660,9 @@ void CheckStandWin::startNetworkSource()
             break;
         case TcpCodeReader::State::ConnectFailed:
             RunLog::write("网络设备连接失败, %d ms 后重试", retryMs);
-            QMetaObject::invokeMethod(
-                this,
-                [] {
-                    SystemMessageBox::inform(QStringLiteral("提示"), QStringLiteral("连接失败!"));
-                },
-                Qt::QueuedConnection);
+            m_fromReaders.post([] {
+                SystemMessageBox::inform(QStringLiteral("提示"), QStringLiteral("连接失败!"));
+            });
             break;
         case TcpCodeReader::State::Lost:
             RunLog::write("网络设备连接断开, %d ms 后重试", retryMs);

@@ -2,6 +2,7 @@
 
 #include "CardCountdown.h"
 #include "CurrentOrder.h"
+#include "HandOff.h"
 #include "MetaTypes.h"
 #include "OrderPoller.h"
 #include "Settings.h"
@@ -159,6 +160,7 @@ private:
 
     TextMailbox m_hookTexts;
     TextMailbox m_networkTexts;
+    HandOff m_fromReaders; // what the readers' threads ask this window's thread to do
     std::unique_ptr<TcpCodeReader> m_hookReader;
     std::unique_ptr<TcpCodeReader> m_networkReader;
     std::unique_ptr<SerialReader> m_serialReader;

@@ -3,7 +3,6 @@
 
 #include "DisplayAmount.h"
 #include "HostSettings.h"
-#include "HttpClient.h"
 #include "KeypadInput.h"
 #include "MessageBoxWin.h"
 #include "SinglePay.h"
@@ -58,13 +57,7 @@ SingleWin::SingleWin(QWidget *parent)
     WindowScaling::scaleWidgetTree(this, WindowScaling::current());
 }
 
-SingleWin::~SingleWin()
-{
-    // A request under way is cut short; its answer is never read.
-    m_cancel = true;
-    if (m_request.joinable())
-        m_request.join();
-}
+SingleWin::~SingleWin() = default;
 
 void SingleWin::applyLook()
 {
@@ -206,7 +199,7 @@ void SingleWin::showNotice(const QString &title, const QString &message, int sec
 
 void SingleWin::OnInputYes()
 {
-    if (m_paying)
+    if (paying())
         return;
     const std::string amount = Text::toLocal(m_ui->lineEdit_money->text());
     const std::string payCode = Text::toLocal(m_ui->lineEdit_paycode->text());
@@ -217,26 +210,16 @@ void SingleWin::OnInputYes()
     }
     const std::optional<std::string> body = SinglePay::body(m_clerkTel, amount, payCode);
     const HostSettings hosts = HostSettings::load();
-    const std::string url = hosts.tradeUrl(SinglePay::kPath);
 
-    if (m_request.joinable())
-        m_request.join();
-    m_paying = true;
-    m_request
-        = std::thread([this, url, caBundle = hosts.caBundle, sent = Text::localToUtf8(*body)] {
-              HttpClient client(caBundle);
-              client.setCancelFlag(&m_cancel);
-              std::string reply;
-              client.Post(url, sent, reply, std::string());
-              if (!m_cancel.load())
-                  QMetaObject::invokeMethod(
-                      this, [this, reply] { onReply(reply); }, Qt::QueuedConnection);
-          });
+    auto reply = std::make_shared<std::string>();
+    m_request.start(
+        {hosts.tradeUrl(SinglePay::kPath), Text::localToUtf8(*body), hosts.caBundle, std::string()},
+        [reply](const std::string &answer) { *reply = answer; },
+        [this, reply] { onReply(*reply); });
 }
 
 void SingleWin::onReply(const std::string &reply)
 {
-    m_paying = false;
     const SinglePay::Decision decision = SinglePay::decide(reply);
     if (decision.outcome == SinglePay::Outcome::Paid)
         KeypadInput::clear({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode});

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "BackgroundRequest.h"
+
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace Ui {
 class SingleWin;
@@ -30,7 +30,7 @@ public:
 
     // The payment-code field takes the focus (the floating icon opens the form this way).
     void focusPayCode();
-    bool paying() const { return m_paying; }
+    bool paying() const { return m_request.busy(); }
     MessageBoxWin *notice() const { return m_messageBox; }
 
 public slots:
@@ -65,7 +65,6 @@ private:
     std::unique_ptr<Ui::SingleWin> m_ui;
     MessageBoxWin *m_messageBox;
     std::string m_clerkTel;
-    bool m_paying = false;
-    std::atomic<bool> m_cancel {false};
-    std::thread m_request;
+    // Last, so that a request under way is cut short before anything else goes.
+    BackgroundRequest m_request {this};
 };

@@ -2,12 +2,12 @@
 
 #include "HttpClient.h"
 
-#include <QMetaObject>
-#include <QObject>
+#include <QThread>
 
 BackgroundRequest::BackgroundRequest(QObject *owner)
-    : m_owner(owner)
-{ }
+{
+    m_handOff.moveToThread(owner->thread());
+}
 
 BackgroundRequest::~BackgroundRequest()
 {
@@ -29,15 +29,12 @@ bool BackgroundRequest::start(Post post, std::function<void(const std::string &r
         HttpClient client(post.caBundle);
         client.setCancelFlag(&m_cancel);
         std::string reply;
-        client.Post(post.url, post.body, reply, "json");
+        client.Post(post.url, post.body, reply, post.contentType);
         onWorker(reply);
-        QMetaObject::invokeMethod(
-            m_owner,
-            [this, onOwner = std::move(onOwner)] {
-                m_busy = false;
-                onOwner();
-            },
-            Qt::QueuedConnection);
+        m_handOff.post([this, onOwner = std::move(onOwner)] {
+            m_busy = false;
+            onOwner();
+        });
     });
     return true;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "HandOff.h"
+
 #include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
-
-class QObject;
 
 // One gateway request at a time, posted on a worker thread so that the window that asked
 // stays responsive. The answer is decoded on the worker (it touches no widget) and handed to
@@ -17,8 +17,9 @@ public:
     struct Post
     {
         std::string url;
-        std::string body; // posted as JSON
+        std::string body;
         std::string caBundle; // trusted besides the system's CAs; may be empty
+        std::string contentType = "json"; // as HttpClient::Post takes it; empty: a form
     };
 
     // Finished requests are handed to `owner`'s thread; the owner outlives this object.
@@ -39,7 +40,7 @@ public:
         std::function<void()> onOwner);
 
 private:
-    QObject *m_owner;
+    HandOff m_handOff; // in the owner's thread
     std::thread m_worker;
     std::atomic<bool> m_busy {false};
     std::atomic<bool> m_cancel {false};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+// Hands work from any thread to the thread this object lives in, where its event loop runs it
+// in the order it was posted. The work travels through a mutex of ours and the wake-up is a
+// queued call that Qt builds itself, so nothing is built on one thread and read on another
+// without a lock that ThreadSanitizer can follow. Work still queued when the object is
+// destroyed is dropped.
+class HandOff final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit HandOff(QObject *parent = nullptr);
+
+    // From any thread.
+    void post(std::function<void()> work);
+
+private slots:
+    void runPosted();
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::function<void()>> m_posted;
+};
