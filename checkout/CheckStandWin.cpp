@@ -353,12 +353,9 @@ void CheckStandWin::showCard(
     else
         m_noteDlg->showFailure(message, orderLine, caption, title);
     m_hideAfterCard = success;
-    m_noteDlg->move(WindowScaling::centredOver(this, m_noteDlg->size()));
     m_countdownMode = 3;
     m_countdownTimer.start(1000);
-    m_noteDlg->setCountdown(QStringLiteral("3s"));
-    m_noteDlg->show();
-    m_noteDlg->raise();
+    m_noteDlg->presentOver(this);
 }
 
 void CheckStandWin::playVoice() const

@@ -1,5 +1,7 @@
 #include "Envelope.h"
 
+#include "Text.h"
+
 #include <cstdio>
 
 namespace Envelope {
@@ -102,24 +104,17 @@ std::string formEncode(const Fields &fields)
 
 std::string formDecode(const std::string &value)
 {
-    auto hexValue = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
+    using Text::hexDigitValue;
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < value.size() && hexValue(value[i + 1]) >= 0
-            && hexValue(value[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2]));
+        } else if (c == '%' && i + 2 < value.size() && hexDigitValue(value[i + 1]) >= 0
+            && hexDigitValue(value[i + 2]) >= 0) {
+            out += static_cast<char>(
+                hexDigitValue(value[i + 1]) * 16 + hexDigitValue(value[i + 2]));
             i += 2;
         } else {
             out += c;

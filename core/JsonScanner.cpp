@@ -1,5 +1,7 @@
 #include "JsonScanner.h"
 
+#include "Text.h"
+
 namespace {
 
 bool isBlank(char c)
@@ -10,17 +12,6 @@ bool isBlank(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Trailing bytes after a UTF-8 lead byte, as the tree reader counts them; -1 for a byte that
@@ -163,7 +154,7 @@ bool JsonScanner::readHexQuad(unsigned &codepoint)
         return fail();
     codepoint = 0;
     for (int i = 0; i < 4; ++i) {
-        const int digit = hexValue(m_text[m_pos++]);
+        const int digit = Text::hexDigitValue(m_text[m_pos++]);
         if (digit < 0)
             return fail();
         codepoint = codepoint * 16 + static_cast<unsigned>(digit);

@@ -18,4 +18,16 @@ std::string wideToLocal(const std::wstring &wide);
 QString fromLocal(const std::string &local);
 std::string toLocal(const QString &text);
 
+// The value of a hexadecimal digit of either case, -1 for any other character.
+constexpr int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace Text

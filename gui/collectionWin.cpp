@@ -91,6 +91,14 @@ void collectionWin::setCountdown(const QString &text)
     m_ui->label_sj->setText(text);
 }
 
+void collectionWin::presentOver(const QWidget *window)
+{
+    move(WindowScaling::centredOver(window, size()));
+    setCountdown(QStringLiteral("3s"));
+    show();
+    raise();
+}
+
 bool collectionWin::countDown(CardCountdown &countdown)
 {
     switch (countdown.tick()) {

@@ -33,6 +33,8 @@ public:
     // `kind` is a MethodIcon; any other value sets the text and keeps the icon shown.
     void setMethod(const QString &text, int kind);
     void setCountdown(const QString &text);
+    // Shows the card centred over `window`, on top, at "3s"; the owner starts its countdown.
+    void presentOver(const QWidget *window);
     // One tick of the owner's one-second countdown timer: shows "2s" or "1s", or hides the
     // card. False when the card has closed and the timer is to stop.
     bool countDown(CardCountdown &countdown);

@@ -431,11 +431,8 @@ void OrderQueryWin::showRefundCard(
 
 void OrderQueryWin::presentCard()
 {
-    m_card->move(WindowScaling::centredOver(this, m_card->size()));
     m_countdownTimer.start(1000);
-    m_card->setCountdown(QStringLiteral("3s"));
-    m_card->show();
-    m_card->raise();
+    m_card->presentOver(this);
 }
 
 void OrderQueryWin::OnPrint()

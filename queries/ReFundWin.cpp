@@ -244,11 +244,8 @@ void ReFundWin::showCard(bool success, const QString &message, const QString &or
     else
         m_card->showFailure(
             message, orderLine, RefundTexts::methodCaption(l), RefundTexts::failureTitle(l));
-    m_card->move(WindowScaling::centredOver(this, m_card->size()));
     m_countdownTimer.start(1000);
-    m_card->setCountdown(QStringLiteral("3s"));
-    m_card->show();
-    m_card->raise();
+    m_card->presentOver(this);
 }
 
 void ReFundWin::OnInputYes()
