@@ -533,13 +533,12 @@ void Tallyport::OnUpgrade()
     if (!offer)
         return;
     const ConfigStore store;
-    if (!store.exists()) {
-        // The first accepted offer only creates the file; the next one starts the updater.
-        offer->save(store);
-        return;
-    }
-    // A write that fails is logged by the store; the offer still goes to the updater.
+    // The first accepted offer only creates the file; the next one starts the updater. A write
+    // that fails is logged by the store; the offer still goes to the updater.
+    const bool fileExisted = store.exists();
     offer->save(store);
+    if (!fileExisted)
+        return;
     if (m_showWin) {
         connect(this, &Tallyport::sendMsgToUpdate, m_showWin->payWin()->paramSettingWin(),
             &ParamSettingWin::receiveUpdateMsg, Qt::UniqueConnection);
