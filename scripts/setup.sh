@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake pkg-config clang-format
+  build-essential cmake pkg-config clang-format ccache
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5x11extras5-dev libqt5svg5-dev
   qtmultimedia5-dev libqt5multimedia5-plugins qttools5-dev-tools
   libcurl4-openssl-dev libboost-dev libcpp-httplib-dev libssl-dev libsqlite3-dev
