@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# The GUI's floors: the feature folders (checkout/, queries/, settings/) never include a header
-# of app/, nor a window of another feature folder (a window is a class with a form in forms/);
-# gui/ includes neither. Core rules that live in a feature folder may be used by anyone.
+# The floors of the client, each including only what is below it:
+# - platform/ includes no header of a feature folder (checkout/, queries/, settings/) nor of
+#   app/: a rule it shares with them lives in core/;
+# - gui/ includes no header of a feature folder nor of app/;
+# - the feature folders never include a header of app/, nor a window of another feature
+#   folder (a window is a class with a form in forms/); their plain rules may be used by the
+#   other feature folders and by app/.
 # Prints every offending include and fails when there is one.
 set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/../.." && pwd)}"
@@ -12,35 +16,57 @@ failures=0
 
 is_window() { [ -f "forms/$1.ui" ]; }
 
-check_file() {
-    local file="$1" own="$2"
-    local header base
+offend() {
+    echo "$1"
+    failures=$((failures + 1))
+}
+
+# Every header included as "Name.h" by a file.
+included() { sed -n 's/^#include "\([^"]*\.h\)".*/\1/p' "$1"; }
+
+check_feature_file() {
+    local file="$1" own="$2" header
     while IFS= read -r header; do
-        base="${header%.h}"
         if [ -f "app/$header" ]; then
-            echo "$file includes app/$header"
-            failures=$((failures + 1))
+            offend "$file includes app/$header"
             continue
         fi
         for other in "${features[@]}"; do
             [ "$other" = "$own" ] && continue
-            if [ -f "$other/$header" ] && is_window "$base"; then
-                echo "$file includes the window $other/$header"
-                failures=$((failures + 1))
+            if [ -f "$other/$header" ] && is_window "${header%.h}"; then
+                offend "$file includes the window $other/$header"
             fi
         done
-    done < <(sed -n 's/^#include "\([^"]*\.h\)".*/\1/p' "$file")
+    done < <(included "$file")
 }
 
-for folder in "${features[@]}" gui; do
+# platform/ and gui/ stand below every feature folder and app/.
+check_lower_file() {
+    local file="$1" header
+    while IFS= read -r header; do
+        for upper in "${features[@]}" app; do
+            if [ -f "$upper/$header" ]; then
+                offend "$file includes $upper/$header"
+            fi
+        done
+    done < <(included "$file")
+}
+
+for folder in "${features[@]}"; do
     for file in "$folder"/*.h "$folder"/*.cpp; do
         [ -e "$file" ] || continue
-        check_file "$file" "$folder"
+        check_feature_file "$file" "$folder"
+    done
+done
+for folder in platform gui; do
+    for file in "$folder"/*.h "$folder"/*.cpp; do
+        [ -e "$file" ] || continue
+        check_lower_file "$file"
     done
 done
 
 if [ "$failures" -ne 0 ]; then
-    echo "$failures include(s) cross the GUI floors"
+    echo "$failures include(s) cross the floors"
     exit 1
 fi
-echo "GUI floors kept"
+echo "Floors kept"
