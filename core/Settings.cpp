@@ -115,7 +115,7 @@ ParamSettings ParamSettings::load(const ConfigStore &store)
     settings.collectMethod
         = store.readString(QStringLiteral("COLLECTMETHOD"), QStringLiteral("collectmethod"));
     settings.guestShow = store.readString(QStringLiteral("GUESTSHOW"), QStringLiteral("guestshow"));
-    settings.printWidth = readInt(store, "PRINTWIDTH", "printwidth");
+    settings.printWidth = paperWidth(readInt(store, "PRINTWIDTH", "printwidth"));
     settings.print = readInt(store, "PRINT", "print");
     settings.automicShow = readInt(store, "AUTOMICSHOW", "automicShow");
     settings.autoLogin = readInt(store, "AUTOLOGIN", "autologin");

@@ -12,6 +12,15 @@ class ConfigStore;
 
 constexpr int kLanguageChinese = 1;
 
+// PRINTWIDTH: 1 is the 80 mm paper; 0, and any other value, the 58 mm paper. Every reader of
+// the key (the settings page, the receipts, the report) goes through paperWidth().
+constexpr int kPaperWidth58mm = 0;
+constexpr int kPaperWidth80mm = 1;
+constexpr int paperWidth(int printWidth)
+{
+    return printWidth == kPaperWidth80mm ? kPaperWidth80mm : kPaperWidth58mm;
+}
+
 struct LoginSettings
 {
     bool powerBoot = false;
@@ -63,7 +72,7 @@ struct ParamSettings
     int printCount = 0;
     QString collectMethod;
     QString guestShow;
-    int printWidth = 0;
+    int printWidth = kPaperWidth58mm; // 0 or 1, by paperWidth()
     int print = 0;
     int automicShow = 0;
     int autoLogin = 0;

@@ -1,6 +1,7 @@
 #include "ReceiptLayout.h"
 
 #include "Language.h"
+#include "Settings.h"
 
 namespace {
 
@@ -80,10 +81,7 @@ ReceiptLayout::Page ReceiptLayout::compose(
     Kind kind, int printWidth, int language, const ReceiptFields &fields)
 {
     Page page;
-    if (printWidth != kWidth58mm && printWidth != kWidth80mm)
-        return page;
-
-    const bool wide = printWidth == kWidth80mm;
+    const bool wide = paperWidth(printWidth) == kPaperWidth80mm;
     const bool oneRow = kind == Kind::Reprint || language == kChinese;
     Rows rows;
     Columns columns;

@@ -7,9 +7,9 @@
 #include <vector>
 
 // Where everything on a receipt goes, in device units: the title and seven lines, the bar
-// code of the order number, and the customer-signature block, by paper width (PRINTWIDTH 0 =
-// 58 mm, 1 = 80 mm, anything else an empty page) and language (1 Chinese, 2 English, any other
-// value Vietnamese).
+// code of the order number, and the customer-signature block, by paper width (PRINTWIDTH 1 =
+// 80 mm, any other value 58 mm, as paperWidth() reads it) and language (1 Chinese, 2 English, any
+// other value Vietnamese).
 class ReceiptLayout final
 {
 public:
@@ -27,7 +27,7 @@ public:
 
     struct Page
     {
-        int fontHeight = 0; // 0: an empty page, nothing drawn on it
+        int fontHeight = 0;
         std::vector<Text> lines; // the title, then the lines above the bar code
         int barcodeX = 0;
         int barcodeTop = 0;
@@ -36,8 +36,6 @@ public:
         std::vector<Text> signature; // below the bar code
     };
 
-    static constexpr int kWidth58mm = 0;
-    static constexpr int kWidth80mm = 1;
     static constexpr int kFontHeight58mm = 27;
     static constexpr int kFontHeight80mm = 35;
 

@@ -72,28 +72,32 @@ int ReceiptPrinter::print(
     // An order number that cannot be a Code 128 C leaves the bars out, not the receipt.
     Code128Encoder barcode;
     barcode.encode(page.barcodeText.toStdString(), Code128Encoder::CodeSetC);
+    return printCopies(
+        m_openDevice, count, page.fontHeight, [&page, &barcode](PrintDevice &device) {
+            for (const ReceiptLayout::Text &line : page.lines)
+                device.drawText(line.x, line.y, line.text);
+            barcode.draw(device, page.barcodeX, page.barcodeTop, page.barcodeBottom,
+                PrintDevice::kBlack, PrintDevice::kWhite, Code128Encoder::kModuleWidth);
+            for (const ReceiptLayout::Text &line : page.signature)
+                device.drawText(line.x, line.y, line.text);
+        });
+}
+
+int ReceiptPrinter::printCopies(const DeviceFactory &openDevice, int count, int fontHeight,
+    const std::function<void(PrintDevice &)> &draw)
+{
     int printed = 0;
     for (int copy = 0; copy < count; ++copy) {
-        if (printCopy(page, barcode))
+        const std::unique_ptr<PrintDevice> device = openDevice();
+        if (!device)
+            continue; // no default printer for this copy
+        if (!device->beginJob(QLatin1String(kDocumentName)))
+            break; // the printer cannot take a job: the next copy would fare no better
+        device->selectFont({QLatin1String(kFontFace), fontHeight, kFontWeight});
+        draw(*device);
+        device->endPage();
+        if (device->endJob())
             ++printed;
     }
     return printed;
-}
-
-bool ReceiptPrinter::printCopy(const ReceiptLayout::Page &page, const Code128Encoder &barcode) const
-{
-    const std::unique_ptr<PrintDevice> device = m_openDevice();
-    if (!device || !device->beginJob(QLatin1String(kDocumentName)))
-        return false;
-    if (page.fontHeight > 0) {
-        device->selectFont({QLatin1String(kFontFace), page.fontHeight, kFontWeight});
-        for (const ReceiptLayout::Text &line : page.lines)
-            device->drawText(line.x, line.y, line.text);
-        barcode.draw(*device, page.barcodeX, page.barcodeTop, page.barcodeBottom,
-            PrintDevice::kBlack, PrintDevice::kWhite, Code128Encoder::kModuleWidth);
-        for (const ReceiptLayout::Text &line : page.signature)
-            device->drawText(line.x, line.y, line.text);
-    }
-    device->endPage();
-    return device->endJob();
 }

@@ -15,8 +15,9 @@ class Code128Encoder;
 
 // Prints receipts: the pay-success receipt, the order list's re-print and the receipt hot
 // key's re-print of the last receipt, in as many copies as the settings ask, one job named
-// "printer" per copy on a device opened for that copy. Nothing is reported to the cashier;
-// the number of jobs the spooler took is returned for the log.
+// "printer" per copy on a device opened for that copy. A copy without a default printer is
+// skipped; a job that cannot be opened ends the request (no further copy is tried). Nothing is
+// reported to the cashier; the number of jobs the spooler took is returned for the log.
 class ReceiptPrinter final
 {
 public:
@@ -29,7 +30,7 @@ public:
     {
         int print = 0; // PRINT: 1 = never print
         int printCount = 0; // PRINTCOUNT: 0 one copy, 1 two copies, anything else none
-        int printWidth = 0; // PRINTWIDTH: 0 = 58 mm, 1 = 80 mm, anything else an empty page
+        int printWidth = 0; // PRINTWIDTH: 1 = 80 mm, 0 and any other value 58 mm
         int language = 1; // 1 Chinese, 2 English, any other value Vietnamese
     };
 
@@ -62,8 +63,12 @@ public:
     // 1 for PRINTCOUNT 0, 2 for 1, none otherwise.
     static int copies(int printCount);
 
-private:
-    bool printCopy(const ReceiptLayout::Page &page, const Code128Encoder &barcode) const;
+    // Prints `count` copies, each a job named "printer" on a device opened for it, in Arial of
+    // `fontHeight`, drawn by `draw`; the rule above for a
+    // missing printer and a job that cannot be opened. Returns the jobs the spooler took.
+    static int printCopies(const DeviceFactory &openDevice, int count, int fontHeight,
+        const std::function<void(PrintDevice &)> &draw);
 
+private:
     DeviceFactory m_openDevice;
 };

@@ -1,5 +1,7 @@
 #include "ReportLayout.h"
 
+#include "Settings.h"
+
 namespace {
 
 using Figure = SettlementFigures::Figure;
@@ -52,9 +54,7 @@ QString dateLine(const char *label, const QDate &date)
 ReportLayout::Page ReportLayout::compose(int printWidth, const Content &content)
 {
     Page page;
-    if (printWidth != kWidth58mm && printWidth != kWidth80mm)
-        return page;
-    const bool wide = printWidth == kWidth80mm;
+    const bool wide = paperWidth(printWidth) == kPaperWidth80mm;
     const Positions &at = wide ? k80mm : k58mm;
     page.fontHeight = wide ? kFontHeight80mm : kFontHeight58mm;
     page.lines = {

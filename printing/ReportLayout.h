@@ -9,8 +9,8 @@
 
 // The shift-settlement report of the daily summary, always in Chinese: a title, the date
 // range, the store, then the figures of all payments, WeChat Pay and Alipay, by paper width
-// (PRINTWIDTH 0 = 58 mm, 1 = 80 mm, anything else an empty page). Each figure is printed under
-// the name the summary's grid gives it: the total paid as 收款总额, the paid-in sum (total
+// (PRINTWIDTH 1 = 80 mm, any other value 58 mm, as paperWidth() reads it). Each figure is printed
+// under the name the summary's grid gives it: the total paid as 收款总额, the paid-in sum (total
 // less refunds) as 实收总额.
 class ReportLayout final
 {
@@ -24,7 +24,7 @@ public:
 
     struct Page
     {
-        int fontHeight = 0; // 0: an empty page, nothing drawn on it
+        int fontHeight = 0;
         std::vector<Text> lines;
     };
 
@@ -36,8 +36,6 @@ public:
         SettlementFigures figures;
     };
 
-    static constexpr int kWidth58mm = 0;
-    static constexpr int kWidth80mm = 1;
     static constexpr int kFontHeight58mm = 27;
     static constexpr int kFontHeight80mm = 35;
 

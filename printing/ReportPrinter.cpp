@@ -13,20 +13,9 @@ int ReportPrinter::print(const ReportLayout::Content &content, const Settings &s
         return 0;
     const int copies = ReceiptPrinter::copies(settings.printCount);
     const ReportLayout::Page page = ReportLayout::compose(settings.printWidth, content);
-    int printed = 0;
-    for (int copy = 0; copy < copies; ++copy) {
-        const std::unique_ptr<PrintDevice> device = m_openDevice();
-        if (!device || !device->beginJob(QLatin1String(ReceiptPrinter::kDocumentName)))
-            continue;
-        if (page.fontHeight > 0) {
-            device->selectFont({QLatin1String(ReceiptPrinter::kFontFace), page.fontHeight,
-                ReceiptPrinter::kFontWeight});
+    return ReceiptPrinter::printCopies(
+        m_openDevice, copies, page.fontHeight, [&page](PrintDevice &device) {
             for (const ReportLayout::Text &line : page.lines)
-                device->drawText(line.x, line.y, line.text);
-        }
-        device->endPage();
-        if (device->endJob())
-            ++printed;
-    }
-    return printed;
+                device.drawText(line.x, line.y, line.text);
+        });
 }

@@ -52,6 +52,8 @@ private slots:
     void paramMissingKeysReadZeroWhenTheFileExists();
     void paramNegativeHotKeyKeepsTheBuiltInKey_data();
     void paramNegativeHotKeyKeepsTheBuiltInKey();
+    void paramPaperWidthIsOneOfTheTwoPapers_data();
+    void paramPaperWidthIsOneOfTheTwoPapers();
     void paramSaveCreatesTheFileAndWritesSixteenKeysInOrder();
     void paramSaveRoundTrips();
     void paramAdbinfoSavesNeedTheFile();
@@ -343,6 +345,27 @@ void TestSettings::paramNegativeHotKeyKeepsTheBuiltInKey()
     const ParamSettings settings = ParamSettings::load(ConfigStore(configPath()));
     QCOMPARE(settings.cashHotkey, cashHotkey);
     QCOMPARE(settings.reportHotkey, reportHotkey);
+}
+
+void TestSettings::paramPaperWidthIsOneOfTheTwoPapers_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("printWidth");
+
+    QTest::newRow("1: 80 mm") << QByteArray("1") << 1;
+    QTest::newRow("0: 58 mm") << QByteArray("0") << 0;
+    QTest::newRow("5: 58 mm") << QByteArray("5") << 0;
+    QTest::newRow("-1: 58 mm") << QByteArray("-1") << 0;
+}
+
+void TestSettings::paramPaperWidthIsOneOfTheTwoPapers()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, printWidth);
+
+    writeConfig("[PRINTWIDTH]\r\nprintwidth=" + stored + "\r\n");
+    QCOMPARE(ParamSettings::load(ConfigStore(configPath())).printWidth, printWidth);
+    QCOMPARE(paperWidth(stored.toInt()), printWidth);
 }
 
 void TestSettings::paramSaveCreatesTheFileAndWritesSixteenKeysInOrder()
