@@ -1,79 +1,119 @@
 #include "PrintQueue.h"
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
+#include "RunLog.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
-// Shared by the queue and its worker, so that a worker left to finish after the queue is gone
-// still has it.
-struct PrintQueue::State
+#include <unistd.h>
+
+namespace {
+
+void logNotPrinted(const std::string &what)
 {
-    std::mutex mutex;
-    std::condition_variable wake; // a job was posted, or the queue closes
-    std::condition_variable idle; // the last posted job has run
-    std::deque<Job> jobs;
-    bool running = false; // a job is being run
-    bool closing = false;
-    std::thread worker;
+    RunLog::write("PrintQueue: %s not printed, the program is ending", what.c_str());
+}
 
-    bool isIdle() const { return jobs.empty() && !running; }
-};
+} // namespace
 
-PrintQueue::PrintQueue(std::chrono::milliseconds drainTime)
+PrintQueue::PrintQueue(std::chrono::milliseconds drainTime, StuckHandler onStuck)
     : m_drainTime(drainTime)
-    , m_state(std::make_shared<State>())
+    , m_onStuck(std::move(onStuck))
 { }
 
 PrintQueue::~PrintQueue()
 {
-    std::unique_lock<std::mutex> lock(m_state->mutex);
-    if (!m_state->worker.joinable())
-        return;
-    m_state->closing = true;
-    m_state->wake.notify_one();
-    const bool drained
-        = m_state->idle.wait_for(lock, m_drainTime, [this] { return m_state->isIdle(); });
-    std::thread worker = std::move(m_state->worker);
-    lock.unlock();
-    if (drained)
-        worker.join();
-    else
-        worker.detach(); // it ends after its last job; it keeps the state alive until then
+    close();
 }
 
-void PrintQueue::post(Job job)
+PrintQueue &PrintQueue::process()
 {
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    m_state->jobs.push_back(std::move(job));
-    if (!m_state->worker.joinable())
-        m_state->worker = std::thread(&PrintQueue::work, m_state);
-    m_state->wake.notify_one();
+    static PrintQueue queue;
+    static const bool closesWithTheEventLoop = [] {
+        QCoreApplication *application = QCoreApplication::instance();
+        if (application)
+            QObject::connect(application, &QCoreApplication::aboutToQuit, [] { queue.close(); });
+        return application != nullptr;
+    }();
+    (void)closesWithTheEventLoop;
+    return queue;
+}
+
+void PrintQueue::post(const std::string &what, Job job)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_closed) {
+        lock.unlock();
+        logNotPrinted(what);
+        return;
+    }
+    m_jobs.push_back({what, std::move(job)});
+    if (!m_worker.joinable())
+        m_worker = std::thread(&PrintQueue::work, this);
+    m_wake.notify_one();
 }
 
 bool PrintQueue::waitUntilIdle(std::chrono::milliseconds timeout) const
 {
-    std::unique_lock<std::mutex> lock(m_state->mutex);
-    return m_state->idle.wait_for(lock, timeout, [this] { return m_state->isIdle(); });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_idle.wait_for(lock, timeout, [this] { return isIdle(); });
 }
 
-void PrintQueue::work(std::shared_ptr<State> state)
+void PrintQueue::close()
 {
-    std::unique_lock<std::mutex> lock(state->mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_closed)
+        return;
+    m_closed = true;
+    std::deque<Entry> dropped;
+    dropped.swap(m_jobs);
+    m_wake.notify_one();
+    lock.unlock();
+    // Logged before the wait: the process may end at its end.
+    for (const Entry &entry : dropped)
+        logNotPrinted(entry.what);
+    dropped.clear();
+
+    lock.lock();
+    const bool ended = m_idle.wait_for(lock, m_drainTime, [this] { return m_running.empty(); });
+    const std::string running = m_running;
+    lock.unlock();
+    if (!ended) {
+        RunLog::write("PrintQueue: %s still printing after %lld ms, the program ends without it",
+            running.c_str(), static_cast<long long>(m_drainTime.count()));
+        if (m_onStuck)
+            m_onStuck();
+    }
+    // No job is started once the queue is closed, and the worker is started only before.
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void PrintQueue::endProcess()
+{
+    std::fflush(nullptr);
+    ::_exit(EXIT_SUCCESS);
+}
+
+void PrintQueue::work()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        state->wake.wait(lock, [&state] { return !state->jobs.empty() || state->closing; });
-        if (state->jobs.empty())
-            return; // closing, and nothing left to print
-        Job job = std::move(state->jobs.front());
-        state->jobs.pop_front();
-        state->running = true;
+        m_wake.wait(lock, [this] { return !m_jobs.empty() || m_closed; });
+        if (m_closed)
+            return; // what was waiting was dropped by close()
+        Entry entry = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        m_running = entry.what.empty() ? std::string("print job") : entry.what;
         lock.unlock();
-        job();
-        job = nullptr; // what the job held goes before the queue hears it is done
+        entry.job();
+        entry = {}; // what the job held goes before the queue hears it is done
         lock.lock();
-        state->running = false;
-        if (state->isIdle())
-            state->idle.notify_all();
+        m_running.clear();
+        if (isIdle() || m_closed)
+            m_idle.notify_all();
     }
 }

@@ -1,39 +1,74 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <functional>
-#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 
 // Runs print jobs one after another on a worker thread of its own, so that whoever hands a
-// job over (a payment, the order list, a hot key) never waits for the printer or the spooler.
-// Jobs run in the order they were posted, each exactly once. A job carries everything it
-// needs by value: it may still run after the poster is gone.
+// job over (a payment, the order list, a hot key, the settlement report) never waits for the
+// printer or the spooler. Jobs run in the order they were posted, each at most once. A job
+// carries everything it needs by value, its settings included, as they were when it was
+// handed over.
 //
-// The worker starts with the first job. Destroying the queue lets the jobs already posted
-// finish and waits for them for at most the drain time; a spooler that takes longer does not
-// hold the caller up: the worker then finishes them by itself and ends.
+// Closing the queue (close(), or its destruction) drops the jobs not yet started, each with a
+// "not printed" line in the run log, and waits for a running job for at most the drain time.
+// A job still running then is logged and the stuck handler is called; the default one ends
+// the process at once: a printing thread must not run on inside the print library while the
+// application is being destroyed, and it is never left running on its own (detached).
 class PrintQueue final
 {
 public:
     using Job = std::function<void()>;
+    // Called by close() when a job is still running after the drain time. When it returns
+    // (tests), close() waits for that job to end.
+    using StuckHandler = std::function<void()>;
 
     static constexpr std::chrono::milliseconds kDefaultDrainTime {5000};
 
-    explicit PrintQueue(std::chrono::milliseconds drainTime = kDefaultDrainTime);
+    explicit PrintQueue(std::chrono::milliseconds drainTime = kDefaultDrainTime,
+        StuckHandler onStuck = &PrintQueue::endProcess);
     ~PrintQueue();
     PrintQueue(const PrintQueue &) = delete;
     PrintQueue &operator=(const PrintQueue &) = delete;
 
-    // Queues a job and returns at once.
-    void post(Job job);
+    // The queue of this process: windows come and go (logout), their print jobs stay. Created
+    // by the first call, on the GUI thread; closed when the application's event loop ends
+    // (aboutToQuit), before the application object is destroyed.
+    static PrintQueue &process();
+
+    // Queues a job and returns at once; `what` names it in the log ("receipt", ...). A job
+    // posted after close() is dropped and logged as not printed.
+    void post(const std::string &what, Job job);
     // Waits until every job posted so far has run; false when the time ran out first.
     bool waitUntilIdle(std::chrono::milliseconds timeout) const;
+    // See the class comment. Idempotent.
+    void close();
+
+    // Writes what is buffered and ends the process with status 0, running no destructor.
+    [[noreturn]] static void endProcess();
 
 private:
-    struct State;
+    struct Entry
+    {
+        std::string what;
+        Job job;
+    };
 
-    static void work(std::shared_ptr<State> state);
+    void work();
+    bool isIdle() const { return m_jobs.empty() && m_running.empty(); }
 
-    std::chrono::milliseconds m_drainTime;
-    std::shared_ptr<State> m_state;
+    const std::chrono::milliseconds m_drainTime;
+    const StuckHandler m_onStuck;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake; // a job was posted, or the queue closes
+    mutable std::condition_variable m_idle; // the last posted job has run
+    std::deque<Entry> m_jobs;
+    std::string m_running; // the name of the job being run; empty when none runs
+    bool m_closed = false;
+    std::thread m_worker; // started by the first job; joined by close()
 };

@@ -4,6 +4,7 @@
 
 const char *const SerialPortList::kManualInput = "手动输入";
 const char *const SerialPortList::kDisplayOff = "停用";
+const char *const SerialPortList::kNotPresent = " (未连接)";
 
 namespace {
 
@@ -37,6 +38,16 @@ QStringList SerialPortList::displayList() const
             list.append(port.name);
     }
     return list;
+}
+
+QList<SerialPortList::Choice> SerialPortList::portChoices(const QString &configured) const
+{
+    QList<Choice> choices;
+    for (const Port &port : m_ports)
+        choices.append({port.name, port.name});
+    if (!configured.isEmpty() && !portNames().contains(configured))
+        choices.append({configured, configured + QString::fromUtf8(kNotPresent)});
+    return choices;
 }
 
 QStringList SerialPortList::portNames() const

@@ -16,8 +16,16 @@ public:
         QString description; // what the system says the port is
     };
 
+    // An entry of the serial connection mode's combo: the port's name and how it is shown.
+    struct Choice
+    {
+        QString name;
+        QString text;
+    };
+
     static const char *const kManualInput; // "手动输入"
     static const char *const kDisplayOff; // "停用"
+    static const char *const kNotPresent; // " (未连接)", after a configured port not listed
 
     explicit SerialPortList(QList<Port> ports);
 
@@ -31,6 +39,9 @@ public:
     QStringList displayList() const;
     // Every port, for the serial connection mode.
     QStringList portNames() const;
+    // Every port, then the `configured` one (the port the reader opens) when it is not among
+    // them, shown as not present: the page always shows the port in use.
+    QList<Choice> portChoices(const QString &configured) const;
 
 private:
     QList<Port> m_ports;

@@ -7,6 +7,7 @@
 #include "DateText.h"
 #include "DayTotalsReply.h"
 #include "Printers.h"
+#include "PrintQueue.h"
 #include "QtPrintDevice.h"
 #include "QueryRequests.h"
 #include "ReportPrinter.h"
@@ -212,11 +213,14 @@ void DailyQueryWin::OnQuery()
 
 void DailyQueryWin::OnPrint()
 {
-    const ReportPrinter printer(&QtPrintDevice::openDefault);
-    const int jobs = printer.print(
-        {m_dates->start(), m_dates->end(), QString::fromStdWString(m_storeName), m_figures},
-        {m_print, m_printCount, m_printWidth});
-    RunLog::write("DailyQueryWin OnPrint jobs = %d", jobs);
+    // Printed on the process's print queue, with the figures and settings of this moment.
+    const ReportLayout::Content content {
+        m_dates->start(), m_dates->end(), QString::fromStdWString(m_storeName), m_figures};
+    const ReportPrinter::Settings settings {m_print, m_printCount, m_printWidth};
+    PrintQueue::process().post("settlement report", [content, settings] {
+        const int jobs = ReportPrinter(&QtPrintDevice::openDefault).print(content, settings);
+        RunLog::write("DailyQueryWin OnPrint jobs = %d", jobs);
+    });
 }
 
 void DailyQueryWin::OnClose()

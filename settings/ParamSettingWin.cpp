@@ -10,6 +10,7 @@
 #include "HotKeyTable.h"
 #include "Language.h"
 #include "NoteWin.h"
+#include "PrintQueue.h"
 #include "Printers.h"
 #include "QtPrintDevice.h"
 #include "SerialPortList.h"
@@ -111,7 +112,7 @@ ParamSettingWin::ParamSettingWin(QWidget *parent)
     m_ui->radioButton_reportatrl->setChecked(m_settings.reportHotkeyAlt == 1);
     m_ui->radioButton_reportalt->setChecked(m_settings.reportHotkeyAlt != 1);
     m_ui->comboBox_paperwidth->addItems({QStringLiteral("58mm"), QStringLiteral("80mm")});
-    m_ui->comboBox_paperwidth->setCurrentIndex(m_settings.printWidth == 1 ? 1 : 0);
+    m_ui->comboBox_paperwidth->setCurrentIndex(m_settings.printWidth);
 
     // 13.-14. Captions and item texts of the language; the connection of this run.
     applyCaptions();
@@ -157,10 +158,10 @@ ParamSettingWin::~ParamSettingWin()
 
 void ParamSettingWin::fillPrinters()
 {
+    // Without a default among the printers, none is shown as chosen.
     m_ui->comboBox_printname->addItems(Printers::names());
-    const int current = m_ui->comboBox_printname->findText(Printers::defaultName());
-    if (current >= 0)
-        m_ui->comboBox_printname->setCurrentIndex(current);
+    m_ui->comboBox_printname->setCurrentIndex(
+        m_ui->comboBox_printname->findText(Printers::defaultName()));
 }
 
 void ParamSettingWin::fillSerialPorts()
@@ -169,8 +170,9 @@ void ParamSettingWin::fillSerialPorts()
     const SerialPortList ports(
         SerialPorts::available({m_settings.collectMethod, m_settings.guestShow, com}));
     m_ui->comboBox_collectmethod_2->addItems(ports.collectionList());
-    m_ui->comboBox_ComSet->addItems(ports.portNames());
-    m_ui->comboBox_ComSet->setCurrentText(com);
+    for (const SerialPortList::Choice &choice : ports.portChoices(com))
+        m_ui->comboBox_ComSet->addItem(choice.text, choice.name);
+    m_ui->comboBox_ComSet->setCurrentIndex(m_ui->comboBox_ComSet->findData(com));
 
     const int collect = m_ui->comboBox_collectmethod_2->findText(m_settings.collectMethod);
     if (collect >= 0) {
@@ -284,20 +286,20 @@ void ParamSettingWin::connectWidgets()
     connect(ui.pushButton_start, &QPushButton::clicked, this, &ParamSettingWin::OnStart);
     connect(ui.pushButton_tczh, &QPushButton::clicked, this, &ParamSettingWin::OnExitUser);
 
-    const auto indexChanged = qOverload<int>(&QComboBox::currentIndexChanged);
-    connect(ui.comboBox_cashhotkey, indexChanged, this, &ParamSettingWin::OnCashHotKeyChanged);
-    connect(
-        ui.comboBox_receipthotkey, indexChanged, this, &ParamSettingWin::OnReceiptHotKeyChanged);
-    connect(
-        ui.comboBox_reporthotkey, indexChanged, this, &ParamSettingWin::OnReportHotKeyChecanged);
-    connect(ui.comboBox_printname, indexChanged, this, &ParamSettingWin::OnPrintChanged);
-    connect(ui.comboBox_paperwidth, indexChanged, this, &ParamSettingWin::OnPrintWidthChanged);
-    connect(ui.comboBox_papercount, indexChanged, this, &ParamSettingWin::OnPaperCountChanged);
-    connect(
-        ui.comboBox_collectmethod_2, indexChanged, this, &ParamSettingWin::OnColloectMethodChanged);
-    connect(ui.comboBox_guestshow_2, indexChanged, this, &ParamSettingWin::OnGuestShowChanged);
-    connect(ui.comboBox_ComSet, indexChanged, this, &ParamSettingWin::OnComChanged);
-    connect(ui.comboBox_ljms, indexChanged, this, &ParamSettingWin::OnLjmsChanged);
+    // The combos take the cashier's choice (activated), also of the entry already shown: what
+    // a combo shows may not be what the file holds (a paper width or a copy count the page
+    // does not offer, no default printer, a port that is not there).
+    const auto chosen = qOverload<int>(&QComboBox::activated);
+    connect(ui.comboBox_cashhotkey, chosen, this, &ParamSettingWin::OnCashHotKeyChanged);
+    connect(ui.comboBox_receipthotkey, chosen, this, &ParamSettingWin::OnReceiptHotKeyChanged);
+    connect(ui.comboBox_reporthotkey, chosen, this, &ParamSettingWin::OnReportHotKeyChecanged);
+    connect(ui.comboBox_printname, chosen, this, &ParamSettingWin::OnPrintChanged);
+    connect(ui.comboBox_paperwidth, chosen, this, &ParamSettingWin::OnPrintWidthChanged);
+    connect(ui.comboBox_papercount, chosen, this, &ParamSettingWin::OnPaperCountChanged);
+    connect(ui.comboBox_collectmethod_2, chosen, this, &ParamSettingWin::OnColloectMethodChanged);
+    connect(ui.comboBox_guestshow_2, chosen, this, &ParamSettingWin::OnGuestShowChanged);
+    connect(ui.comboBox_ComSet, chosen, this, &ParamSettingWin::OnComChanged);
+    connect(ui.comboBox_ljms, chosen, this, &ParamSettingWin::OnLjmsChanged);
 
     connect(
         ui.radioButton_cashctrl, &QRadioButton::clicked, this, &ParamSettingWin::OnCehckCashCtrl);
@@ -477,10 +479,11 @@ void ParamSettingWin::onHotKey(int id)
         emit SendDataToPayWinHotKey(m_settings.multiWindowShow);
         break;
     case HotKeyAction::ReprintReceipt:
-        printInBackground([receipt = m_lastReceipt, party = receiptParty(),
-                              settings = printSettings()](const ReceiptPrinter &printer) {
-            return printer.reprint(receipt, party, settings);
-        });
+        printInBackground("receipt (hot key)",
+            [receipt = m_lastReceipt, party = receiptParty(), settings = printSettings()](
+                const ReceiptPrinter &printer) {
+                return printer.reprint(receipt, party, settings);
+            });
         break;
     case HotKeyAction::ShowReport:
         emit ReportSendDataToPayWinHotKey();
@@ -558,7 +561,7 @@ void ParamSettingWin::OnGuestShowChanged()
 
 void ParamSettingWin::OnComChanged()
 {
-    const std::string com = Text::toLocal(m_ui->comboBox_ComSet->currentText());
+    const std::string com = Text::toLocal(m_ui->comboBox_ComSet->currentData().toString());
     ConnectionSettings::setCom(com);
     ParamSettings::saveCom(ConfigStore(), com);
 }
@@ -605,18 +608,20 @@ void ParamSettingWin::receiveMsgFromCheckStand(std::wstring data)
 
 void ParamSettingWin::receivePayPrint(std::wstring data)
 {
-    printInBackground([message = std::move(data), party = receiptParty(),
-                          settings = printSettings()](const ReceiptPrinter &printer) {
-        return printer.printPaySuccess(message, party, settings);
-    });
+    printInBackground("receipt",
+        [message = std::move(data), party = receiptParty(), settings = printSettings()](
+            const ReceiptPrinter &printer) {
+            return printer.printPaySuccess(message, party, settings);
+        });
 }
 
 void ParamSettingWin::recvivePrint(std::wstring data)
 {
-    printInBackground([message = std::move(data), party = receiptParty(),
-                          settings = printSettings()](const ReceiptPrinter &printer) {
-        return printer.printOrderList(message, party, settings);
-    });
+    printInBackground("receipt (order list)",
+        [message = std::move(data), party = receiptParty(), settings = printSettings()](
+            const ReceiptPrinter &printer) {
+            return printer.printOrderList(message, party, settings);
+        });
 }
 
 ReceiptPrinter::Party ParamSettingWin::receiptParty() const
@@ -629,11 +634,10 @@ ReceiptPrinter::Settings ParamSettingWin::printSettings() const
     return {m_settings.print, m_settings.printCount, m_settings.printWidth, m_language};
 }
 
-void ParamSettingWin::printInBackground(std::function<int(const ReceiptPrinter &)> print)
+void ParamSettingWin::printInBackground(
+    const char *what, std::function<int(const ReceiptPrinter &)> print)
 {
-    // Qt paints on a printer off the GUI thread; its printer support was first loaded on this
-    // thread, by the printer list at construction.
-    m_printQueue.post([openDevice = m_openPrintDevice, print = std::move(print)] {
+    PrintQueue::process().post(what, [openDevice = m_openPrintDevice, print = std::move(print)] {
         print(ReceiptPrinter(openDevice));
     });
 }
@@ -645,5 +649,5 @@ void ParamSettingWin::setPrintDeviceFactory(ReceiptPrinter::DeviceFactory openDe
 
 bool ParamSettingWin::waitForPrinting(int timeoutMs) const
 {
-    return m_printQueue.waitUntilIdle(std::chrono::milliseconds(timeoutMs));
+    return PrintQueue::process().waitUntilIdle(std::chrono::milliseconds(timeoutMs));
 }

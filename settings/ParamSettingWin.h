@@ -2,7 +2,6 @@
 
 #include "LastReceipt.h"
 #include "MetaTypes.h"
-#include "PrintQueue.h"
 #include "ReceiptPrinter.h"
 #include "Settings.h"
 
@@ -23,8 +22,9 @@ class NoteWin;
 
 // The settings page: the merchant and account of the logged-in cashier, the switches, hot
 // keys, printer and input options, logout and restart. Every change is written to the
-// configuration file at once. The page also prints the receipts (on a print queue of its own,
-// so that no payment waits for the printer) and owns the three global hot keys.
+// configuration file at once. The page also prints the receipts (on the process's print queue,
+// so that no payment waits for the printer and no logout waits for the spooler) and owns the
+// three global hot keys.
 class ParamSettingWin final : public QWidget
 {
     Q_OBJECT
@@ -45,7 +45,7 @@ public:
 
     // Where receipts are printed; the system's default printer unless a test says otherwise.
     void setPrintDeviceFactory(ReceiptPrinter::DeviceFactory openDevice);
-    // Waits until the receipts handed over so far have gone to the printer.
+    // Waits until the print jobs handed over so far have gone to the printer.
     bool waitForPrinting(int timeoutMs) const;
 
 signals:
@@ -110,7 +110,7 @@ private:
 
     ReceiptPrinter::Party receiptParty() const;
     ReceiptPrinter::Settings printSettings() const;
-    void printInBackground(std::function<int(const ReceiptPrinter &)> print);
+    void printInBackground(const char *what, std::function<int(const ReceiptPrinter &)> print);
 
     std::unique_ptr<Ui::ParamSettingWin> m_ui;
     NoteWin *m_noteWin = nullptr;
@@ -126,7 +126,4 @@ private:
     QTimer m_timer;
     GlobalHotKeys *m_hotKeys = nullptr; // child object: its grabs go with this window
     std::unique_ptr<HotKeyRegistry> m_hotKeyRegistry;
-    // Declared last, so gone first: the receipts already handed over are finished while the
-    // rest of the window still stands.
-    PrintQueue m_printQueue;
 };

@@ -1,9 +1,14 @@
 // The queue that keeps printing off the window's thread: posting never waits for a job, jobs
-// run in order and once each, and going away does not wait for ever on a spooler that hangs.
-// The settings page's receipts through it are in tests/widgets/TestParamSettingWin.
+// run in order and once each, and closing drops what has not started (logged) and never leaves
+// a job running on its own: one still running after the drain time is logged and ends the
+// process (here a stand-in lets it go). The settings page's receipts through it are in
+// tests/widgets/TestParamSettingWin.
 #include "PrintQueue.h"
+#include "RunLog.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
@@ -16,35 +21,67 @@ class TestPrintQueue : public QObject
     Q_OBJECT
 
 private slots:
-    void goingAwayDoesNotWaitForEverOnAHungJob();
+    void closingDropsWaitingJobsAndEndsAHungOne_data();
+    void closingDropsWaitingJobsAndEndsAHungOne();
 };
 
-void TestPrintQueue::goingAwayDoesNotWaitForEverOnAHungJob()
+void TestPrintQueue::closingDropsWaitingJobsAndEndsAHungOne_data()
 {
-    // The number of each job that has run is appended as a digit: 123 is jobs 1, 2 and 3.
-    const auto ran = std::make_shared<std::atomic<int>>(0);
+    QTest::addColumn<bool>("hangs"); // job 1 waits for a spooler that does not answer
+    QTest::addColumn<int>("waiting"); // jobs posted after job 1
+    QTest::addColumn<int>("ran"); // the number of each job that ran, as a digit: 123
+
+    QTest::newRow("three jobs, in order") << false << 2 << 123;
+    QTest::newRow("a single job that hangs") << true << 0 << 1;
+    QTest::newRow("a hung job and two waiting") << true << 2 << 1;
+}
+
+void TestPrintQueue::closingDropsWaitingJobsAndEndsAHungOne()
+{
+    QFETCH(bool, hangs);
+    QFETCH(int, waiting);
+    QFETCH(int, ran);
+
+    QTemporaryDir logs;
+    RunLog::setDirectory(logs.path().toStdString());
+    std::atomic<int> done {0};
+    std::atomic<bool> started {false};
     std::promise<void> spoolerAnswers;
-    std::shared_future<void> answer = spoolerAnswers.get_future().share();
+    const std::shared_future<void> answer = spoolerAnswers.get_future().share();
+    int stuck = 0;
     QElapsedTimer clock;
     {
-        PrintQueue queue(200ms);
-        queue.post([ran] { *ran = 1; });
-        QVERIFY(queue.waitUntilIdle(10s));
-        // Job 2 hangs at the spooler; the posts return all the same, or this never ends.
-        queue.post([ran, answer] {
-            answer.wait();
-            *ran = *ran * 10 + 2;
+        // The process would end where the stand-in lets the hung job go.
+        PrintQueue queue(200ms, [&] {
+            ++stuck;
+            spoolerAnswers.set_value();
         });
-        queue.post([ran] { *ran = *ran * 10 + 3; });
-        QVERIFY(!queue.waitUntilIdle(50ms));
+        queue.post("receipt 1", [&] {
+            started = true;
+            if (hangs)
+                answer.wait();
+            done = done * 10 + 1;
+        });
+        for (int job = 2; job <= waiting + 1; ++job)
+            queue.post("receipt " + std::to_string(job), [&done, job] { done = done * 10 + job; });
+        if (hangs) {
+            // The posts returned all the same; the queue is not idle while the job runs.
+            QTRY_VERIFY(started.load());
+            QVERIFY(!queue.waitUntilIdle(50ms));
+        } else {
+            QVERIFY(queue.waitUntilIdle(10s));
+        }
         clock.start();
     }
-    QVERIFY2(clock.elapsed() < 5000, "the queue waited for the hung job past its drain time");
-    QCOMPARE(ran->load(), 1);
+    QVERIFY2(clock.elapsed() < 3000, "closing waited past the drain time");
+    QCOMPARE(done.load(), ran);
+    QCOMPARE(stuck, hangs ? 1 : 0);
 
-    // The spooler answers later: the worker finishes both jobs by itself.
-    spoolerAnswers.set_value();
-    QTRY_COMPARE_WITH_TIMEOUT(ran->load(), 123, 10000);
+    QFile log(logs.filePath("tallyport.log"));
+    const QByteArray lines = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    QCOMPARE(lines.count("not printed"), hangs ? waiting : 0);
+    QCOMPARE(lines.count("receipt 1 still printing after 200 ms"), hangs ? 1 : 0);
+    RunLog::setDirectory({});
 }
 
 QTEST_GUILESS_MAIN(TestPrintQueue)

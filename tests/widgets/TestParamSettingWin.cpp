@@ -7,6 +7,7 @@
 #include "ConnectionSettings.h"
 #include "GlobalHotKeys.h"
 #include "ParamSettingWin.h"
+#include "PrintQueue.h"
 #include "RecordingPrintDevice.h"
 #include "Resources.h"
 #include "SerialPorts.h"
@@ -14,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -65,6 +67,13 @@ QStringList jobsOf(const std::vector<RecordingPrintDevice::Call> &calls)
     return jobs;
 }
 
+// What the cashier does: picks an entry of the list, the one already shown or another.
+void choose(QComboBox *combo, int index)
+{
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
 } // namespace
 
 class TestParamSettingWin : public QObject
@@ -79,6 +88,8 @@ private slots:
     void eachControlWritesItsKeyAtOnce_data();
     void eachControlWritesItsKeyAtOnce();
     void partiallyCheckedBoxesChangeNothing();
+    void comboShowsWhatIsInForceAndItsChoiceIsStored_data();
+    void comboShowsWhatIsInForceAndItsChoiceIsStored();
     void storedChoicesOfPorts_data();
     void storedChoicesOfPorts();
     void connectionModeShowsItsFields_data();
@@ -175,7 +186,7 @@ void TestParamSettingWin::eachControlWritesItsKeyAtOnce()
     QWidget *widget = window->findChild<QWidget *>(control);
     QVERIFY(widget);
     if (auto *combo = qobject_cast<QComboBox *>(widget))
-        combo->setCurrentIndex(value);
+        choose(combo, value);
     else
         qobject_cast<QAbstractButton *>(widget)->click();
 
@@ -197,8 +208,59 @@ void TestParamSettingWin::partiallyCheckedBoxesChangeNothing()
     QCOMPARE(fileBytes(configPath()), savedFile());
 
     // Nor is anything kept to be written by the next change.
-    window->findChild<QComboBox *>("comboBox_paperwidth")->setCurrentIndex(1);
+    choose(window->findChild<QComboBox *>("comboBox_paperwidth"), 1);
     QCOMPARE(fileBytes(configPath()), savedFile({{"printwidth", "1"}}));
+}
+
+void TestParamSettingWin::comboShowsWhatIsInForceAndItsChoiceIsStored_data()
+{
+    QTest::addColumn<QString>("stored"); // key=value of the file, or the port the reader opens
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+
+    // Each time the cashier chooses the entry shown: it is stored even though the combo's
+    // index stays as it was.
+    const struct
+    {
+        const char *name, *stored, *control, *shown, *section, *key;
+    } rows[] = {{"paper width 5 prints and shows as 58 mm", "printwidth=5", "comboBox_paperwidth",
+                    "58mm", "PRINTWIDTH", "printwidth"},
+        {"copies 5 shows one copy", "printcount=5", "comboBox_papercount", "一联", "PRINTCOUNT",
+            "printcount"},
+        {"port of the reader not there", "COM7", "comboBox_ComSet", "COM7 (未连接)", "adbinfo",
+            "com"},
+        {"port of the reader there", "ttyS0", "comboBox_ComSet", "ttyS0", "adbinfo", "com"}};
+    for (const auto &row : rows) {
+        QTest::newRow(row.name) << row.stored << row.control << row.shown << row.section << row.key;
+    }
+}
+
+void TestParamSettingWin::comboShowsWhatIsInForceAndItsChoiceIsStored()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, control);
+    QFETCH(QString, shown);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+
+    const QStringList keyValue = stored.split('=');
+    if (keyValue.size() == 2) {
+        writeConfig(savedFile({{keyValue.at(0), keyValue.at(1)}}));
+    } else {
+        writeConfig(savedFile());
+        ConnectionSettings::Values values;
+        values.com = stored.toStdString();
+        ConnectionSettings::set(values);
+    }
+    const auto window = makeWindow();
+    auto *combo = window->findChild<QComboBox *>(control);
+    QCOMPARE(combo->currentText(), shown);
+
+    choose(combo, combo->currentIndex());
+    const QString written = keyValue.size() == 2 ? QStringLiteral("0") : stored;
+    QCOMPARE(ConfigStore().readString(section, key), written);
 }
 
 void TestParamSettingWin::storedChoicesOfPorts_data()
@@ -284,7 +346,7 @@ void TestParamSettingWin::connectionModeShowsItsFields()
     QCOMPARE(shown(), fieldsOf[running]);
 
     // Choosing a mode shows its fields at once and writes it; the running connection stays.
-    modes->setCurrentIndex(chosen);
+    choose(modes, chosen);
     QCOMPARE(shown(), fieldsOf[chosen]);
     QCOMPARE(ConfigStore().readIntA("adbinfo", "ConnMode", -1), chosen);
     QCOMPARE(ConnectionSettings::get().connMode, running);
@@ -296,24 +358,25 @@ void TestParamSettingWin::connectionKeysOnlyByTheirControlsAndOnlyIntoAFile()
     auto *ports = window->findChild<QComboBox *>("comboBox_ComSet");
     auto *ip = window->findChild<QLineEdit *>("lineEditIP");
     auto *modes = window->findChild<QComboBox *>("comboBox_ljms");
-    QCOMPARE(ports->count(), kPorts.size());
+    // The ports, then the reader's port COM7, which is not there.
+    QCOMPARE(ports->count(), kPorts.size() + 1);
 
     // No file: the port becomes this run's choice, but nothing is written, nor created.
     QVERIFY(QFile::remove(configPath()));
-    ports->setCurrentIndex(1);
+    choose(ports, 1);
     QCOMPARE(ConnectionSettings::get().com, std::string("ttyS0"));
     ip->setText("10.0.0.5");
     emit ip->editingFinished();
-    modes->setCurrentIndex(2);
+    choose(modes, 2);
     QVERIFY(!QFile::exists(configPath()));
 
     // With a file each goes to its own key of adbinfo, and only there; the other settings'
     // save leaves them as they are.
     writeConfig("[PRINT]\r\nprint=0\r\n");
-    ports->setCurrentIndex(2);
+    choose(ports, 2);
     ip->setText("10.0.0.6");
     emit ip->editingFinished();
-    modes->setCurrentIndex(1);
+    choose(modes, 1);
     const QByteArray adbinfo("[adbinfo]\r\ncom=CNCA0\r\nIP=10.0.0.6\r\nConnMode=1\r\n");
     QCOMPARE(fileBytes(configPath()), "[PRINT]\r\nprint=0\r\n" + adbinfo);
     window->findChild<QCheckBox *>("checkBox_zddl")->click();
@@ -369,9 +432,14 @@ void TestParamSettingWin::receiptsNeverMakeThePaymentWait()
     emit window->findChild<GlobalHotKeys *>()->activated(5002);
     QVERIFY(!window->waitForPrinting(50));
 
-    // It answers; the page goes at logout: every receipt is printed, once.
-    spoolerAnswers.set_value();
+    // The page goes at logout without waiting for the spooler; the receipts stay on the
+    // process's print queue. It answers: every receipt is printed, once.
+    QElapsedTimer clock;
+    clock.start();
     window.reset();
+    QVERIFY2(clock.elapsed() < 2000, "logout waited for the spooler");
+    spoolerAnswers.set_value();
+    QVERIFY(PrintQueue::process().waitUntilIdle(std::chrono::seconds(30)));
     const QStringList jobs = jobsOf(*calls);
     QCOMPARE(jobs.size(), 3);
     for (const QString &job : jobs) {

@@ -1,6 +1,7 @@
-// The printer of the settings page on a real print spooler (a private CUPS with two cups-pdf
-// queues): the page shows the default queue, and the queue chosen becomes the default that
-// receipts go to.
+// The printer of the settings page on a real print spooler (a private CUPS with cups-pdf
+// queues): the page shows the default queue, or none when the default is not one of them, and
+// the queue the cashier chooses becomes the default that receipts go to, also when it is the
+// only one. A spooler that does not answer holds the page up only for a bounded time.
 #include "CupsQueue.h"
 #include "ParamSettingWin.h"
 #include "Printers.h"
@@ -8,36 +9,92 @@
 #include "TempHome.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QLocalServer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+const QString kSecondQueue = QStringLiteral("TallyportPdf2");
+
+// The cashier picks an entry of the list, the one already shown or another.
+void choose(QComboBox *combo, int index)
+{
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+} // namespace
 
 class TestParamSettingWinPrinter : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void chosenPrinterBecomesTheDefault();
+    void silentSpoolerHoldsThePageUpBriefly();
+
+private:
+    CupsQueue m_cups; // every spooler call of this test goes to it
 };
 
-void TestParamSettingWinPrinter::chosenPrinterBecomesTheDefault()
+void TestParamSettingWinPrinter::initTestCase()
 {
     const QString reason = CupsQueue::unavailableReason();
     if (!reason.isEmpty())
         QSKIP(qPrintable(reason));
     Resources::initialise();
-    CupsQueue cups; // every spooler call of this test goes to it
-    QVERIFY2(cups.start() && cups.addQueue("TallyportPdf2"), cups.errorLog().constData());
+    QVERIFY2(m_cups.start() && m_cups.addQueue(kSecondQueue), m_cups.errorLog().constData());
+}
+
+void TestParamSettingWinPrinter::chosenPrinterBecomesTheDefault()
+{
     const TempHome home;
+    {
+        // One queue, and no default: none is shown as chosen, and choosing it makes it the
+        // default.
+        QVERIFY(m_cups.removeQueue(m_cups.queueName()));
+        ParamSettingWin window;
+        auto *printers = window.findChild<QComboBox *>("comboBox_printname");
+        QCOMPARE(printers->count(), 1);
+        QCOMPARE(printers->currentIndex(), -1);
+        QSignalSpy changed(&window, &ParamSettingWin::SendPrintChangedToPayWin);
+        choose(printers, 0);
+        QCOMPARE(Printers::defaultName(), kSecondQueue);
+        QCOMPARE(QList<QVariantList>(changed), QList<QVariantList> {{kSecondQueue}});
+    }
+
+    // Two queues: the page shows the default; the other one chosen becomes it.
+    QVERIFY(m_cups.addQueue(m_cups.queueName()));
     ParamSettingWin window;
     auto *printers = window.findChild<QComboBox *>("comboBox_printname");
-    QVERIFY(printers);
     QCOMPARE(printers->count(), 2);
-    QCOMPARE(printers->currentText(), cups.queueName());
-    QSignalSpy changed(&window, &ParamSettingWin::SendPrintChangedToPayWin);
+    QCOMPARE(printers->currentText(), kSecondQueue);
+    choose(printers, printers->findText(m_cups.queueName()));
+    QCOMPARE(Printers::defaultName(), m_cups.queueName());
+}
 
-    printers->setCurrentIndex(printers->findText("TallyportPdf2"));
-    QCOMPARE(Printers::defaultName(), QStringLiteral("TallyportPdf2"));
-    QCOMPARE(QList<QVariantList>(changed), QList<QVariantList> {{"TallyportPdf2"}});
+void TestParamSettingWinPrinter::silentSpoolerHoldsThePageUpBriefly()
+{
+    // A spooler that takes the connection and never answers.
+    QTemporaryDir dir;
+    QLocalServer silent;
+    QVERIFY(silent.listen(dir.filePath(QStringLiteral("silent.sock"))));
+    const QByteArray spooler = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", QFile::encodeName(silent.fullServerName()));
+    const TempHome home;
+    QElapsedTimer clock;
+    clock.start();
+    {
+        ParamSettingWin window;
+        QCOMPARE(window.findChild<QComboBox *>("comboBox_printname")->count(), 0);
+    }
+    const qint64 elapsed = clock.elapsed();
+    qputenv("CUPS_SERVER", spooler);
+    QVERIFY2(elapsed < 3 * Printers::kQueryTimeoutMs, qPrintable(QString::number(elapsed)));
 }
 
 QTEST_MAIN(TestParamSettingWinPrinter)
