@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <atomic>
@@ -23,6 +24,8 @@ class TestPrintQueue : public QObject
 private slots:
     void closingDropsWaitingJobsAndEndsAHungOne_data();
     void closingDropsWaitingJobsAndEndsAHungOne();
+    // Last: it closes the process's queue.
+    void processQueueClosesWhenTheEventLoopEnds();
 };
 
 void TestPrintQueue::closingDropsWaitingJobsAndEndsAHungOne_data()
@@ -81,6 +84,26 @@ void TestPrintQueue::closingDropsWaitingJobsAndEndsAHungOne()
     const QByteArray lines = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
     QCOMPARE(lines.count("not printed"), hangs ? waiting : 0);
     QCOMPARE(lines.count("receipt 1 still printing after 200 ms"), hangs ? 1 : 0);
+    RunLog::setDirectory({});
+}
+
+void TestPrintQueue::processQueueClosesWhenTheEventLoopEnds()
+{
+    QTemporaryDir logs;
+    RunLog::setDirectory(logs.path().toStdString());
+    std::atomic<int> ran {0};
+    PrintQueue::process().post("receipt", [&ran] { ++ran; });
+    QVERIFY(PrintQueue::process().waitUntilIdle(10s));
+
+    // The tray's exit: the event loop ends, and the application object would go next.
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+    PrintQueue::process().post("late receipt", [&ran] { ++ran; });
+    QVERIFY(PrintQueue::process().waitUntilIdle(0ms));
+    QCOMPARE(ran.load(), 1);
+    QFile log(logs.filePath("tallyport.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("late receipt not printed"), 1);
     RunLog::setDirectory({});
 }
 
