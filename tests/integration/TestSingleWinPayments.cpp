@@ -1,7 +1,8 @@
 // The single-window form, typed on its own keypad, against the sandbox's trade host over real
 // HTTPS: what a confirm refuses, the form body byte for byte, and the notice of each answer. An
 // answer that is not JSON, or does not say how the payment went, is a failed request and never
-// a paid notice. A second confirm while a request runs sends nothing.
+// a paid notice; only an answer that says paid is a success. A second confirm while a request
+// runs sends nothing, and an answer leaves alone what was typed or sent while it ran.
 #include "MessageBoxWin.h"
 #include "Resources.h"
 #include "SandboxProcess.h"
@@ -31,6 +32,8 @@ private slots:
     void answer_data();
     void answer();
     void secondConfirmWhileOneRunsSendsNothing();
+    void answerKeepsNewerInput_data();
+    void answerKeepsNewerInput();
     void valuesCannotAddFields();
 
 private:
@@ -219,6 +222,55 @@ void TestSingleWinPayments::secondConfirmWhileOneRunsSendsNothing()
     QTRY_VERIFY_WITH_TIMEOUT(m_win->notice()->isVisible(), 15000);
     QCOMPARE(tradeRequests().size(), before + 1);
     QCOMPARE(label("label_note"), QStringLiteral("支付成功！"));
+}
+
+void TestSingleWinPayments::answerKeepsNewerInput_data()
+{
+    QTest::addColumn<QString>("payCode");
+    QTest::addColumn<QString>("display"); // sent by the customer display meanwhile, or empty
+    QTest::addColumn<QString>("nextCode"); // typed meanwhile, or empty
+    QTest::addColumn<QString>("amountAfter");
+    QTest::addColumn<QString>("payCodeAfter");
+
+    const QString paid = QStringLiteral("134567890123456781");
+    const QString next = QStringLiteral("2812345678901230");
+    QTest::newRow("paid, the display sends 20") << paid << "20" << QString() << "20" << QString();
+    QTest::newRow("paid, the next customer's code")
+        << paid << QString() << next << QString() << next;
+    QTest::newRow("paid, both") << paid << "20" << next << "20" << next;
+    QTest::newRow("refused, the next customer's code")
+        << QStringLiteral("134567890123456789") << QString() << next << "5" << next;
+}
+
+void TestSingleWinPayments::answerKeepsNewerInput()
+{
+    QFETCH(QString, payCode);
+    QFETCH(QString, display);
+    QFETCH(QString, nextCode);
+    QFETCH(QString, amountAfter);
+    QFETCH(QString, payCodeAfter);
+
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500})"));
+    keyIn("lineEdit_money", QStringLiteral("5"));
+    keyIn("lineEdit_paycode", payCode);
+    press(QStringLiteral("yes"));
+    QVERIFY(m_win->paying());
+    if (!display.isEmpty()) {
+        m_win->receiveDataFromShowWin(display);
+        QCOMPARE(field("lineEdit_money")->text(), display);
+    }
+    if (!nextCode.isEmpty()) {
+        field("lineEdit_paycode")->selectAll();
+        QTest::keyClicks(field("lineEdit_paycode"), nextCode);
+        QCOMPARE(field("lineEdit_paycode")->text(), nextCode);
+    }
+    QVERIFY(m_win->paying());
+    QTRY_VERIFY_WITH_TIMEOUT(m_win->notice()->isVisible(), 15000);
+    QVERIFY(!m_win->paying());
+    QCOMPARE(field("lineEdit_money")->text(), amountAfter);
+    QCOMPARE(field("lineEdit_paycode")->text(), payCodeAfter);
+    const QList<QJsonObject> sent = tradeRequests();
+    QVERIFY(sent.last().value("body").toString().contains("orderMoney=5.00&authCode=" + payCode));
 }
 
 void TestSingleWinPayments::valuesCannotAddFields()
