@@ -224,11 +224,14 @@ void SingleWin::OnInputYes()
         {hosts.tradeUrl(SinglePay::kPath), Text::localToUtf8(*body), hosts.caBundle, std::string()},
         [reply](const std::string &answer) { *reply = answer; },
         [this, reply] { onReply(*reply); });
+    // Says why a confirm pressed meanwhile does nothing.
+    m_ui->label_paymessage->setText(QStringLiteral("正在支付，请稍候…"));
 }
 
 void SingleWin::onReply(const std::string &reply)
 {
     const SinglePay::Decision decision = SinglePay::decide(reply);
+    m_ui->label_paymessage->clear();
     // A field changed while the request ran (a new amount from the customer display, the next
     // customer's code) holds newer input than this answer and keeps it.
     const auto clearIfSent = [](QLineEdit *field, const QString &sent) {

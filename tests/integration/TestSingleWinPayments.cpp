@@ -219,7 +219,11 @@ void TestSingleWinPayments::secondConfirmWhileOneRunsSendsNothing()
     press(QStringLiteral("yes"));
     QTest::keyClick(field("lineEdit_paycode"), Qt::Key_Return);
     press(QStringLiteral("yes"));
+    // The form's message line says why those did nothing, until the answer is in.
+    const QLabel *running = m_win->findChild<QLabel *>(QStringLiteral("label_paymessage"));
+    QVERIFY(!running->text().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(m_win->notice()->isVisible(), 15000);
+    QVERIFY(running->text().isEmpty());
     QCOMPARE(tradeRequests().size(), before + 1);
     QCOMPARE(label("label_note"), QStringLiteral("支付成功！"));
 }
