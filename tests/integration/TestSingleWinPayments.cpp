@@ -2,10 +2,15 @@
 // HTTPS: what a confirm refuses, the form body byte for byte, and the notice of each answer. An
 // answer that is not JSON, or does not say how the payment went, is a failed request and never
 // a paid notice; only an answer that says paid is a success. A second confirm while a request
-// runs sends nothing, and an answer leaves alone what was typed or sent while it ran.
+// runs sends nothing, and an answer leaves alone what was typed, or sent by the customer display
+// (a socat pty pair read by the floating icon), while it ran.
 #include "MessageBoxWin.h"
+#include "MetaTypes.h"
+#include "PayWin.h"
+#include "PtyPair.h"
 #include "Resources.h"
 #include "SandboxProcess.h"
+#include "ShowWin.h"
 #include "SinglePay.h"
 #include "SingleWin.h"
 #include "TempHome.h"
@@ -37,27 +42,31 @@ private slots:
     void valuesCannotAddFields();
 
 private:
-    QLineEdit *field(const char *name) const { return m_win->findChild<QLineEdit *>(name); }
+    // The form on its own, or the one the floating icon opened.
+    SingleWin *form() const { return m_icon ? m_icon->payWin()->singleWin() : m_win.get(); }
+    QLineEdit *field(const char *name) const { return form()->findChild<QLineEdit *>(name); }
     QString label(const char *name) const
     {
-        return m_win->notice()->findChild<QLabel *>(QLatin1String(name))->text();
+        return form()->notice()->findChild<QLabel *>(QLatin1String(name))->text();
     }
     QList<QJsonObject> tradeRequests() const;
     // Focuses the field and presses the keypad's keys for `keys` ("00" is one key).
     void keyIn(const char *name, const QString &keys);
     void press(const QString &key) const
     {
-        m_win->findChild<QPushButton *>(QStringLiteral("pushButton_") + key)->click();
+        form()->findChild<QPushButton *>(QStringLiteral("pushButton_") + key)->click();
     }
 
     SandboxProcess m_sandbox;
     std::unique_ptr<TempHome> m_home;
     std::unique_ptr<SingleWin> m_win;
+    std::unique_ptr<ShowWin> m_icon;
 };
 
 void TestSingleWinPayments::initTestCase()
 {
     Resources::initialise();
+    MetaTypes::registerAll();
     WindowScaling::setScreenOverride(QSize(1366, 768));
     QVERIFY(m_sandbox.start());
 }
@@ -75,6 +84,7 @@ void TestSingleWinPayments::init()
 
 void TestSingleWinPayments::cleanup()
 {
+    m_icon.reset();
     m_win.reset();
     m_home.reset();
     m_sandbox.injectFault(R"({"kind":"clear"})");
@@ -180,7 +190,7 @@ void TestSingleWinPayments::answer()
     keyIn("lineEdit_money", amount);
     keyIn("lineEdit_paycode", payCode);
     press(QStringLiteral("yes"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_win->notice()->isVisible(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
     QCOMPARE(QString(label("label_note") + '|' + label("label_message"))
                  .replace(QRegularExpression(QStringLiteral("\\d{21}")), QStringLiteral("N")),
         notice);
@@ -200,13 +210,14 @@ void TestSingleWinPayments::answer()
     // A pending notice stays until the cashier closes it; the others go by themselves, after
     // one second when nothing was sent or nothing came back and three seconds otherwise.
     if (pending) {
-        QVERIFY(!m_win->notice()->findChild<QTimer *>(QStringLiteral("autoHideTimer"))->isActive());
+        QVERIFY(
+            !form()->notice()->findChild<QTimer *>(QStringLiteral("autoHideTimer"))->isActive());
         return;
     }
     const int shownMs = notice.startsWith(QStringLiteral("支付失败")) ? 1000 : 3000;
     QElapsedTimer clock;
     clock.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_win->notice()->isVisible(), shownMs + 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!form()->notice()->isVisible(), shownMs + 3000);
     QVERIFY2(clock.elapsed() >= shownMs - 200, qPrintable(QString::number(clock.elapsed())));
 }
 
@@ -220,9 +231,9 @@ void TestSingleWinPayments::secondConfirmWhileOneRunsSendsNothing()
     QTest::keyClick(field("lineEdit_paycode"), Qt::Key_Return);
     press(QStringLiteral("yes"));
     // The form's message line says why those did nothing, until the answer is in.
-    const QLabel *running = m_win->findChild<QLabel *>(QStringLiteral("label_paymessage"));
+    const QLabel *running = form()->findChild<QLabel *>(QStringLiteral("label_paymessage"));
     QVERIFY(!running->text().isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(m_win->notice()->isVisible(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
     QVERIFY(running->text().isEmpty());
     QCOMPARE(tradeRequests().size(), before + 1);
     QCOMPARE(label("label_note"), QStringLiteral("支付成功！"));
@@ -254,27 +265,40 @@ void TestSingleWinPayments::answerKeepsNewerInput()
     QFETCH(QString, amountAfter);
     QFETCH(QString, payCodeAfter);
 
+    // The form as a till has it: opened from the floating icon, which reads the display.
+    PtyPair pole(m_home->path(), QStringLiteral("pole"));
+    QVERIFY(pole.start());
+    QVERIFY(m_sandbox.writeClientConfig(m_home->path(),
+        {"[MULTIWINDOW_SHOW]", "multiwindow_show=1", "[SUSPENDWINDOW_SHOW]", "suspendwindow_show=1",
+            "[COLLECTMETHOD]", "collectmethod=" + pole.portA()}));
+    m_win.reset();
+    m_icon = std::make_unique<ShowWin>();
+    QVERIFY(m_icon->displayReaderRunning());
+    m_icon->findChild<QPushButton *>(QStringLiteral("pushButton_showwindow"))->click();
+    form()->setClerkTel("13800000000");
+    QVERIFY(QTest::qWaitForWindowExposed(form()));
+
     QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500})"));
     keyIn("lineEdit_money", QStringLiteral("5"));
     keyIn("lineEdit_paycode", payCode);
     press(QStringLiteral("yes"));
-    QVERIFY(m_win->paying());
+    QVERIFY(form()->paying());
     if (!display.isEmpty()) {
-        m_win->receiveDataFromShowWin(display);
-        QCOMPARE(field("lineEdit_money")->text(), display);
+        QVERIFY(pole.send("\x0c\x1bQA" + display.toLatin1() + "\r"));
+        QTRY_COMPARE(field("lineEdit_money")->text(), display);
     }
     if (!nextCode.isEmpty()) {
         field("lineEdit_paycode")->selectAll();
         QTest::keyClicks(field("lineEdit_paycode"), nextCode);
         QCOMPARE(field("lineEdit_paycode")->text(), nextCode);
     }
-    QVERIFY(m_win->paying());
-    QTRY_VERIFY_WITH_TIMEOUT(m_win->notice()->isVisible(), 15000);
-    QVERIFY(!m_win->paying());
+    QVERIFY(form()->paying());
+    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
     QCOMPARE(field("lineEdit_money")->text(), amountAfter);
     QCOMPARE(field("lineEdit_paycode")->text(), payCodeAfter);
     const QList<QJsonObject> sent = tradeRequests();
     QVERIFY(sent.last().value("body").toString().contains("orderMoney=5.00&authCode=" + payCode));
+    m_icon.reset(); // the display reader ends before its line goes
 }
 
 void TestSingleWinPayments::valuesCannotAddFields()
