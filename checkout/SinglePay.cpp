@@ -13,7 +13,6 @@ namespace {
 
 const QString kFailedTitle = QStringLiteral("支付失败");
 const std::string kFailedStatus = "支付失败";
-
 const std::string kPaidStatus = "支付成功";
 
 Notice failedRequest()
@@ -55,7 +54,7 @@ Notice refusedNotice(const Answer &a)
 // names the order to look up, since this form follows no order.
 Notice pendingNotice(const Answer &a)
 {
-    QString message = QStringLiteral("顾客尚未完成支付，支付结果尚未确定，请在订单查询中核实");
+    QString message = QStringLiteral("顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实");
     if (!a.orderNo.empty())
         message += QStringLiteral("\n订单号：") + Text::fromLocal(a.orderNo);
     return {QStringLiteral("支付结果未知"), message, 0};

@@ -15,9 +15,10 @@ class MessageBoxWin;
 
 // The compact single-window pay form, opened from the floating icon: an amount, the customer's
 // payment code and a keypad; it pays through the trade host and flashes the outcome in a
-// notice that closes by itself. The request runs beside the window, which keeps painting; a
-// second confirm while one runs is ignored. What is typed or sent to the form while a request
-// runs stays: the answer clears only fields that still hold what the request sent.
+// notice that closes by itself (one that is not known yet stays until it is closed). The
+// request runs beside the window, which keeps painting; a second confirm while one runs is
+// ignored. What is typed or sent to the form while a request runs stays: the answer clears
+// only fields that still hold what the request sent.
 class SingleWin final : public QWidget
 {
     Q_OBJECT

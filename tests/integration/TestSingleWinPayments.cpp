@@ -152,7 +152,7 @@ void TestSingleWinPayments::answer_data()
         answer(QByteArray(smartScan).replace(R"("success":"true","message":"ok",)", "")), "12.5",
         wechat, "12.50", paidBySmartScan);
     row("pending is not known yet", {}, "3.2", "134567890123456786", "3.20",
-        "支付结果未知|顾客尚未完成支付，支付结果尚未确定，请在订单查询中核实\n订单号：N");
+        "支付结果未知|顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实\n订单号：N");
     row("refused by the wallet", {}, "12.5", "134567890123456789", "12.50",
         "提示|付款码已被钱包拒绝，请顾客更换付款码 (the wallet refused this payment code)");
     row("refused without a reason",
