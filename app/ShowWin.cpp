@@ -67,6 +67,9 @@ ShowWin::ShowWin(QWidget *parent)
     connect(this, &ShowWin::sendDataToCheckStand, checkout, &CheckStandWin::receiveDataFromShowWin);
     connect(this, &ShowWin::sendDataToCheckStand, m_payWin->singleWin(),
         &SingleWin::receiveDataFromShowWin);
+    // Queued: the form is also hidden on the way to showing the main window, which is then up.
+    connect(m_payWin->singleWin(), &SingleWin::hidden, this, &ShowWin::onFormHidden,
+        Qt::QueuedConnection);
     connect(this, &ShowWin::sendShowWindow, this, &ShowWin::receiveShowWindow);
     connect(m_ui->pushButton_showwindow, &QPushButton::clicked, this, &ShowWin::OnShowPayWindow);
     connect(checkout, &CheckStandWin::sendMoneyToShowWin, this, &ShowWin::receiveDataFromStand);
@@ -122,6 +125,12 @@ void ShowWin::onKeepOnTopTick()
 {
     if (++m_keepOnTopSeconds >= kKeepOnTopFromSecond)
         emit sendShowWindow();
+}
+
+void ShowWin::onFormHidden()
+{
+    if (!isVisible() && !m_payWin->isVisible() && !m_payWin->singleWin()->isVisible())
+        show();
 }
 
 void ShowWin::OnShowPayWindow()

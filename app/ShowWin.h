@@ -15,7 +15,8 @@ class SerialReader;
 
 // The floating icon: a small half-transparent bar on top of every window that shows the
 // amount being typed and brings the cashier back to the checkout with one click. It creates
-// the main window at login and destroys it at logout.
+// the main window at login and destroys it at logout. When the single-window form is put away
+// and the main window is hidden, the icon comes back, so the till never leaves the screen.
 class ShowWin final : public QWidget
 {
     Q_OBJECT
@@ -44,6 +45,7 @@ protected:
 
 private:
     void onKeepOnTopTick();
+    void onFormHidden();
     void startDisplayReader();
 
     std::unique_ptr<Ui::ShowWin> m_ui;

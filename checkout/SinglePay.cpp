@@ -5,16 +5,59 @@
 #include "Reply.h"
 #include "Text.h"
 
+#include <QStringList>
+
 namespace SinglePay {
 
 namespace {
 
 const QString kFailedTitle = QStringLiteral("支付失败");
 const std::string kFailedStatus = "支付失败";
+const std::string kPaidStatus = "支付成功";
 
 Notice failedRequest()
 {
     return {kFailedTitle, QStringLiteral("请求失败！请检查网络"), 1};
+}
+
+// The text at `path` in the local code page; empty when it is missing or not a text. Each
+// field is read on its own, so one of another shape spoils no other.
+std::string textAt(const Reply &reply, const char *path)
+{
+    std::string utf8;
+    if (!reply.reader().read(path, utf8))
+        return std::string();
+    return Text::utf8ToLocal(utf8);
+}
+
+// The method and the amount, each only when the answer gives it.
+Notice paidNotice(const Answer &a)
+{
+    QStringList parts;
+    const QString method = payTypeName(a.payType);
+    if (!method.isEmpty())
+        parts.append(QStringLiteral("支付方式：") + method);
+    if (!a.payMoney.empty())
+        parts.append(QStringLiteral("支付金额：") + Text::fromLocal(a.payMoney));
+    return {QStringLiteral("支付成功！"), parts.join(QStringLiteral("   ")), 3};
+}
+
+// The gateway's reason, long enough to be read; the bare status when it gives none.
+Notice refusedNotice(const Answer &a)
+{
+    const std::string &reason
+        = !a.message.empty() ? a.message : (!a.errMsg.empty() ? a.errMsg : a.payStatus);
+    return {QStringLiteral("提示"), Text::fromLocal(reason), 3};
+}
+
+// The customer may still pay on the phone: the notice stays until the cashier has read it and
+// names the order to look up, since this form follows no order.
+Notice pendingNotice(const Answer &a)
+{
+    QString message = QStringLiteral("顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实");
+    if (!a.orderNo.empty())
+        message += QStringLiteral("\n订单号：") + Text::fromLocal(a.orderNo);
+    return {QStringLiteral("支付结果未知"), message, 0};
 }
 
 } // namespace
@@ -57,40 +100,36 @@ Decision decide(const std::string &reply)
     if (!parsed)
         return decision;
 
-    Answer &a = decision.answer;
-    ReplyReader reader = parsed->reader();
-    std::string utf8;
-    const auto next = [&reader, &utf8](const char *path, std::string &local) {
-        if (!reader.read(path, utf8))
-            return false;
-        local = Text::utf8ToLocal(utf8);
-        return true;
-    };
-    next("success", a.success) && next("message", a.message) && next("data.orderNo", a.orderNo)
-        && next("data.payTimeString", a.payTimeString) && next("data.payStatus", a.payStatus)
-        && next("data.orderStatus", a.orderStatus) && next("data.errMsg", a.errMsg)
-        && next("data.clerkname", a.clerkname) && next("data.orderMoney", a.orderMoney)
-        && next("data.payMoney", a.payMoney) && next("data.payType", a.payType)
-        && next("data.merName", a.merName);
-
-    // An answer of the wrong shape, or one that says nothing about the payment, is no answer:
-    // it must never read as paid.
-    ReplyReader status = parsed->reader();
+    // An answer that says nothing about the payment, or says it in another shape, is no
+    // answer: it must never read as paid.
     std::string payStatus;
-    if (reader.malformed() || !status.read("data.payStatus", payStatus) || status.malformed())
+    if (!parsed->reader().read("data.payStatus", payStatus))
         return decision;
-    a.payStatus = Text::utf8ToLocal(payStatus);
 
-    if (a.payStatus == kFailedStatus) {
+    Answer &a = decision.answer;
+    a.payStatus = Text::utf8ToLocal(payStatus);
+    a.success = textAt(*parsed, "success");
+    a.message = textAt(*parsed, "message");
+    a.orderNo = textAt(*parsed, "data.orderNo");
+    a.payTimeString = textAt(*parsed, "data.payTimeString");
+    a.orderStatus = textAt(*parsed, "data.orderStatus");
+    a.errMsg = textAt(*parsed, "data.errMsg");
+    a.clerkname = textAt(*parsed, "data.clerkname");
+    a.orderMoney = textAt(*parsed, "data.orderMoney");
+    a.payMoney = textAt(*parsed, "data.payMoney");
+    a.payType = textAt(*parsed, "data.payType");
+    a.merName = textAt(*parsed, "data.merName");
+
+    if (a.payStatus == kPaidStatus) {
+        decision.outcome = Outcome::Paid;
+        decision.notice = paidNotice(a);
+    } else if (a.payStatus == kFailedStatus) {
         decision.outcome = Outcome::Refused;
-        decision.notice = {QStringLiteral("提示"), Text::fromLocal(a.payStatus), 1};
-        return decision;
+        decision.notice = refusedNotice(a);
+    } else {
+        decision.outcome = Outcome::Pending;
+        decision.notice = pendingNotice(a);
     }
-    decision.outcome = Outcome::Paid;
-    decision.notice = {QStringLiteral("支付成功！"),
-        QStringLiteral("支付方式：") + payTypeName(a.payType) + QStringLiteral("   支付金额：")
-            + Text::fromLocal(a.payMoney),
-        3};
     return decision;
 }
 

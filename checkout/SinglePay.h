@@ -11,7 +11,8 @@ namespace SinglePay {
 
 constexpr const char *kPath = "/papi/api/createApp.html";
 
-// The notice of the single-window form: title, message and how long it stays.
+// The notice of the single-window form: title, message and how long it stays (0: until the
+// cashier closes it).
 struct Notice
 {
     QString title;
@@ -47,9 +48,10 @@ struct Answer
 };
 
 enum class Outcome {
-    RequestFailed, // no answer, not JSON, the wrong shape, or no pay status at all
-    Paid, // a pay status other than "支付失败"
+    RequestFailed, // no answer, not JSON, no pay status at all, or one of the wrong shape
+    Paid, // pay status "支付成功"
     Refused, // pay status "支付失败"
+    Pending, // any other pay status: the customer may still pay, the outcome is not known yet
 };
 
 struct Decision
@@ -59,7 +61,9 @@ struct Decision
     Notice notice;
 };
 
-// Decides on the body the trade host answered (UTF-8; empty when the request failed).
+// Decides on the body the trade host answered (UTF-8; empty when the request failed). Only
+// the pay status decides; each field is read on its own, so a field missing or of another
+// shape leaves only that field empty.
 Decision decide(const std::string &reply);
 
 // "支付宝" for "1", "智能扫码" for "0", "微信" for "2", nothing otherwise.

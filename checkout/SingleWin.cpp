@@ -86,6 +86,12 @@ void SingleWin::resizeEvent(QResizeEvent *event)
     setMask(QRegion(shape.toFillPolygon().toPolygon()));
 }
 
+void SingleWin::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    emit hidden();
+}
+
 void SingleWin::keyPressEvent(QKeyEvent *event)
 {
     // The form has no frame to close it by: Esc puts it away.
@@ -211,19 +217,31 @@ void SingleWin::OnInputYes()
     const std::optional<std::string> body = SinglePay::body(m_clerkTel, amount, payCode);
     const HostSettings hosts = HostSettings::load();
 
+    m_sent = {
+        m_ui->lineEdit_money->text(), m_ui->lineEdit_note->text(), m_ui->lineEdit_paycode->text()};
     auto reply = std::make_shared<std::string>();
     m_request.start(
         {hosts.tradeUrl(SinglePay::kPath), Text::localToUtf8(*body), hosts.caBundle, std::string()},
         [reply](const std::string &answer) { *reply = answer; },
         [this, reply] { onReply(*reply); });
+    // Says why a confirm pressed meanwhile does nothing.
+    m_ui->label_paymessage->setText(QStringLiteral("正在支付，请稍候…"));
 }
 
 void SingleWin::onReply(const std::string &reply)
 {
     const SinglePay::Decision decision = SinglePay::decide(reply);
-    if (decision.outcome == SinglePay::Outcome::Paid)
-        KeypadInput::clear({m_ui->lineEdit_money, m_ui->lineEdit_note, m_ui->lineEdit_paycode});
-    else
-        m_ui->lineEdit_paycode->clear();
+    m_ui->label_paymessage->clear();
+    // A field changed while the request ran (a new amount from the customer display, the next
+    // customer's code) holds newer input than this answer and keeps it.
+    const auto clearIfSent = [](QLineEdit *field, const QString &sent) {
+        if (field->text() == sent)
+            field->clear();
+    };
+    if (decision.outcome == SinglePay::Outcome::Paid) {
+        clearIfSent(m_ui->lineEdit_money, m_sent.amount);
+        clearIfSent(m_ui->lineEdit_note, m_sent.note);
+    }
+    clearIfSent(m_ui->lineEdit_paycode, m_sent.payCode);
     showNotice(decision.notice.title, decision.notice.message, decision.notice.seconds);
 }

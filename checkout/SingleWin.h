@@ -15,8 +15,10 @@ class MessageBoxWin;
 
 // The compact single-window pay form, opened from the floating icon: an amount, the customer's
 // payment code and a keypad; it pays through the trade host and flashes the outcome in a
-// notice that closes by itself. The request runs beside the window, which keeps painting; a
-// second confirm while one runs is ignored.
+// notice that closes by itself (one that is not known yet stays until it is closed). The
+// request runs beside the window, which keeps painting; a second confirm while one runs is
+// ignored. What is typed or sent to the form while a request runs stays: the answer clears
+// only fields that still hold what the request sent.
 class SingleWin final : public QWidget
 {
     Q_OBJECT
@@ -30,8 +32,13 @@ public:
 
     // The payment-code field takes the focus (the floating icon opens the form this way).
     void focusPayCode();
+    // From a confirm that sends a payment until its answer arrives.
     bool paying() const { return m_request.busy(); }
     MessageBoxWin *notice() const { return m_messageBox; }
+
+signals:
+    // The form went out of sight (Esc, the checkout hot key, the main window's pages).
+    void hidden();
 
 public slots:
     void OnInput0();
@@ -54,8 +61,17 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
+    // The field texts a confirm sent.
+    struct Sent
+    {
+        QString amount;
+        QString note;
+        QString payCode;
+    };
+
     void applyLook();
     void appendKey(const QString &text);
     void showNotice(const QString &title, const QString &message, int seconds);
@@ -65,6 +81,7 @@ private:
     std::unique_ptr<Ui::SingleWin> m_ui;
     MessageBoxWin *m_messageBox;
     std::string m_clerkTel;
+    Sent m_sent;
     // Last, so that a request under way is cut short before anything else goes.
     BackgroundRequest m_request {this};
 };

@@ -1,5 +1,5 @@
 // The trade host's answer to a single-window payment: whatever it is, it decodes to one of the
-// three outcomes with a notice, and a failed request never reads as paid.
+// four outcomes with a notice, and a failed request never reads as paid.
 #include "SinglePay.h"
 
 #include <cstddef>

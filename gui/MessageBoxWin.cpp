@@ -60,7 +60,10 @@ void MessageBoxWin::setSingleButtonMode()
 
 void MessageBoxWin::startAutoHide(int seconds)
 {
-    m_timer->start(seconds * 1000);
+    if (seconds > 0)
+        m_timer->start(seconds * 1000);
+    else
+        m_timer->stop();
 }
 
 void MessageBoxWin::OnYesExitApp()

@@ -22,6 +22,7 @@ public:
 
     void setTexts(const QString &title, const QString &message);
     void setSingleButtonMode();
+    // Hides the box after `seconds`; 0 keeps it until it is closed.
     void startAutoHide(int seconds);
 
 public slots:

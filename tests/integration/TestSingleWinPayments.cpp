@@ -1,10 +1,16 @@
 // The single-window form, typed on its own keypad, against the sandbox's trade host over real
 // HTTPS: what a confirm refuses, the form body byte for byte, and the notice of each answer. An
 // answer that is not JSON, or does not say how the payment went, is a failed request and never
-// a paid notice. A second confirm while a request runs sends nothing.
+// a paid notice; only an answer that says paid is a success. A second confirm while a request
+// runs sends nothing, and an answer leaves alone what was typed, or sent by the customer display
+// (a socat pty pair read by the floating icon), while it ran.
 #include "MessageBoxWin.h"
+#include "MetaTypes.h"
+#include "PayWin.h"
+#include "PtyPair.h"
 #include "Resources.h"
 #include "SandboxProcess.h"
+#include "ShowWin.h"
 #include "SinglePay.h"
 #include "SingleWin.h"
 #include "TempHome.h"
@@ -14,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -29,30 +37,36 @@ private slots:
     void answer_data();
     void answer();
     void secondConfirmWhileOneRunsSendsNothing();
+    void answerKeepsNewerInput_data();
+    void answerKeepsNewerInput();
     void valuesCannotAddFields();
 
 private:
-    QLineEdit *field(const char *name) const { return m_win->findChild<QLineEdit *>(name); }
+    // The form on its own, or the one the floating icon opened.
+    SingleWin *form() const { return m_icon ? m_icon->payWin()->singleWin() : m_win.get(); }
+    QLineEdit *field(const char *name) const { return form()->findChild<QLineEdit *>(name); }
     QString label(const char *name) const
     {
-        return m_win->notice()->findChild<QLabel *>(QLatin1String(name))->text();
+        return form()->notice()->findChild<QLabel *>(QLatin1String(name))->text();
     }
     QList<QJsonObject> tradeRequests() const;
     // Focuses the field and presses the keypad's keys for `keys` ("00" is one key).
     void keyIn(const char *name, const QString &keys);
     void press(const QString &key) const
     {
-        m_win->findChild<QPushButton *>(QStringLiteral("pushButton_") + key)->click();
+        form()->findChild<QPushButton *>(QStringLiteral("pushButton_") + key)->click();
     }
 
     SandboxProcess m_sandbox;
     std::unique_ptr<TempHome> m_home;
     std::unique_ptr<SingleWin> m_win;
+    std::unique_ptr<ShowWin> m_icon;
 };
 
 void TestSingleWinPayments::initTestCase()
 {
     Resources::initialise();
+    MetaTypes::registerAll();
     WindowScaling::setScreenOverride(QSize(1366, 768));
     QVERIFY(m_sandbox.start());
 }
@@ -70,6 +84,7 @@ void TestSingleWinPayments::init()
 
 void TestSingleWinPayments::cleanup()
 {
+    m_icon.reset();
     m_win.reset();
     m_home.reset();
     m_sandbox.injectFault(R"({"kind":"clear"})");
@@ -105,7 +120,7 @@ void TestSingleWinPayments::answer_data()
     QTest::addColumn<QString>("amount");
     QTest::addColumn<QString>("payCode");
     QTest::addColumn<QString>("orderMoney"); // in the body; empty: nothing is sent
-    QTest::addColumn<QString>("notice"); // title|message
+    QTest::addColumn<QString>("notice"); // title|message, an order number written as N
     const auto row = [](const char *name, const QByteArray &fault, const char *amount,
                          const char *payCode, const char *orderMoney, const char *notice) {
         QTest::newRow(name) << fault << QString(amount) << QString(payCode) << QString(orderMoney)
@@ -129,9 +144,20 @@ void TestSingleWinPayments::answer_data()
         "支付成功！|支付方式：支付宝   支付金额：800.00");
     row("paid by smart scan", answer(smartScan), "12.5", wechat, "12.50",
         "支付成功！|支付方式：智能扫码   支付金额：12.50");
-    row("pending counts as paid", {}, "3.2", "134567890123456786", "3.20",
-        "支付成功！|支付方式：微信   支付金额：0.00");
-    row("refused by the wallet", {}, "12.5", "134567890123456789", "12.50", "提示|支付失败");
+    const char *paidBySmartScan = "支付成功！|支付方式：智能扫码   支付金额：12.50";
+    row("paid, an unrelated field of another shape",
+        answer(QByteArray(smartScan).replace(R"("errMsg":"")", R"("errMsg":{"a":["b"]})")), "12.5",
+        wechat, "12.50", paidBySmartScan);
+    row("paid, no success and no message",
+        answer(QByteArray(smartScan).replace(R"("success":"true","message":"ok",)", "")), "12.5",
+        wechat, "12.50", paidBySmartScan);
+    row("pending is not known yet", {}, "3.2", "134567890123456786", "3.20",
+        "支付结果未知|顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实\n订单号：N");
+    row("refused by the wallet", {}, "12.5", "134567890123456789", "12.50",
+        "提示|付款码已被钱包拒绝，请顾客更换付款码 (the wallet refused this payment code)");
+    row("refused without a reason",
+        answer(R"({"success":"false","data":{"payStatus":"支付失败","payMoney":"0.00"}})"), "12.5",
+        wechat, "12.50", "提示|支付失败");
     row("no amount", {}, "", wechat, "", "支付失败|请输入金额!");
     row("no payment code", {}, "12.5", "", "", "支付失败|请输入付款码!");
     row("not JSON", R"({"kind":"invalid_json"})", "12.5", wechat, "12.50", failed);
@@ -156,6 +182,7 @@ void TestSingleWinPayments::answer()
     QFETCH(QString, orderMoney);
     QFETCH(QString, notice);
     const bool paid = notice.startsWith(QStringLiteral("支付成功"));
+    const bool pending = notice.startsWith(QStringLiteral("支付结果未知"));
 
     if (!fault.isEmpty())
         QVERIFY(m_sandbox.injectFault(fault));
@@ -163,8 +190,10 @@ void TestSingleWinPayments::answer()
     keyIn("lineEdit_money", amount);
     keyIn("lineEdit_paycode", payCode);
     press(QStringLiteral("yes"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_win->notice()->isVisible(), 15000);
-    QCOMPARE(label("label_note") + '|' + label("label_message"), notice);
+    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
+    QCOMPARE(QString(label("label_note") + '|' + label("label_message"))
+                 .replace(QRegularExpression(QStringLiteral("\\d{21}")), QStringLiteral("N")),
+        notice);
     // Only a paid notice clears the amount.
     QCOMPARE(field("lineEdit_money")->text(), paid ? QString() : amount);
     QVERIFY(field("lineEdit_paycode")->text().isEmpty());
@@ -178,11 +207,17 @@ void TestSingleWinPayments::answer()
         QVERIFY(!sent.last()["headers"].toObject()["Content-Type"].toString().contains("json"));
     }
 
-    // The notice goes by itself, after three seconds when paid and one otherwise.
-    const int shownMs = paid ? 3000 : 1000;
+    // A pending notice stays until the cashier closes it; the others go by themselves, after
+    // one second when nothing was sent or nothing came back and three seconds otherwise.
+    if (pending) {
+        QVERIFY(
+            !form()->notice()->findChild<QTimer *>(QStringLiteral("autoHideTimer"))->isActive());
+        return;
+    }
+    const int shownMs = notice.startsWith(QStringLiteral("支付失败")) ? 1000 : 3000;
     QElapsedTimer clock;
     clock.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_win->notice()->isVisible(), shownMs + 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!form()->notice()->isVisible(), shownMs + 3000);
     QVERIFY2(clock.elapsed() >= shownMs - 200, qPrintable(QString::number(clock.elapsed())));
 }
 
@@ -195,9 +230,75 @@ void TestSingleWinPayments::secondConfirmWhileOneRunsSendsNothing()
     press(QStringLiteral("yes"));
     QTest::keyClick(field("lineEdit_paycode"), Qt::Key_Return);
     press(QStringLiteral("yes"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_win->notice()->isVisible(), 15000);
+    // The form's message line says why those did nothing, until the answer is in.
+    const QLabel *running = form()->findChild<QLabel *>(QStringLiteral("label_paymessage"));
+    QVERIFY(!running->text().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
+    QVERIFY(running->text().isEmpty());
     QCOMPARE(tradeRequests().size(), before + 1);
     QCOMPARE(label("label_note"), QStringLiteral("支付成功！"));
+}
+
+void TestSingleWinPayments::answerKeepsNewerInput_data()
+{
+    QTest::addColumn<QString>("payCode");
+    QTest::addColumn<QString>("display"); // sent by the customer display meanwhile, or empty
+    QTest::addColumn<QString>("nextCode"); // typed meanwhile, or empty
+    QTest::addColumn<QString>("amountAfter");
+    QTest::addColumn<QString>("payCodeAfter");
+
+    const QString paid = QStringLiteral("134567890123456781");
+    const QString next = QStringLiteral("2812345678901230");
+    QTest::newRow("paid, the display sends 20") << paid << "20" << QString() << "20" << QString();
+    QTest::newRow("paid, the next customer's code")
+        << paid << QString() << next << QString() << next;
+    QTest::newRow("paid, both") << paid << "20" << next << "20" << next;
+    QTest::newRow("refused, the next customer's code")
+        << QStringLiteral("134567890123456789") << QString() << next << "5" << next;
+}
+
+void TestSingleWinPayments::answerKeepsNewerInput()
+{
+    QFETCH(QString, payCode);
+    QFETCH(QString, display);
+    QFETCH(QString, nextCode);
+    QFETCH(QString, amountAfter);
+    QFETCH(QString, payCodeAfter);
+
+    // The form as a till has it: opened from the floating icon, which reads the display.
+    PtyPair pole(m_home->path(), QStringLiteral("pole"));
+    QVERIFY(pole.start());
+    QVERIFY(m_sandbox.writeClientConfig(m_home->path(),
+        {"[MULTIWINDOW_SHOW]", "multiwindow_show=1", "[SUSPENDWINDOW_SHOW]", "suspendwindow_show=1",
+            "[COLLECTMETHOD]", "collectmethod=" + pole.portA()}));
+    m_win.reset();
+    m_icon = std::make_unique<ShowWin>();
+    QVERIFY(m_icon->displayReaderRunning());
+    m_icon->findChild<QPushButton *>(QStringLiteral("pushButton_showwindow"))->click();
+    form()->setClerkTel("13800000000");
+    QVERIFY(QTest::qWaitForWindowExposed(form()));
+
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500})"));
+    keyIn("lineEdit_money", QStringLiteral("5"));
+    keyIn("lineEdit_paycode", payCode);
+    press(QStringLiteral("yes"));
+    QVERIFY(form()->paying());
+    if (!display.isEmpty()) {
+        QVERIFY(pole.send("\x0c\x1bQA" + display.toLatin1() + "\r"));
+        QTRY_COMPARE(field("lineEdit_money")->text(), display);
+    }
+    if (!nextCode.isEmpty()) {
+        field("lineEdit_paycode")->selectAll();
+        QTest::keyClicks(field("lineEdit_paycode"), nextCode);
+        QCOMPARE(field("lineEdit_paycode")->text(), nextCode);
+    }
+    QVERIFY(form()->paying());
+    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
+    QCOMPARE(field("lineEdit_money")->text(), amountAfter);
+    QCOMPARE(field("lineEdit_paycode")->text(), payCodeAfter);
+    const QList<QJsonObject> sent = tradeRequests();
+    QVERIFY(sent.last().value("body").toString().contains("orderMoney=5.00&authCode=" + payCode));
+    m_icon.reset(); // the display reader ends before its line goes
 }
 
 void TestSingleWinPayments::valuesCannotAddFields()

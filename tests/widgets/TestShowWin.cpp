@@ -1,5 +1,6 @@
-// The floating icon: how far it can be dragged, and where a click on it leads with the
-// single-window switch on and off. (The amount it shows: TestInputSources.)
+// The floating icon: how far it can be dragged, where a click on it leads with the
+// single-window switch on and off, and that it comes back when the single-window form is put
+// away while the main window is hidden. (The amount it shows: TestInputSources.)
 #include "CheckStandWin.h"
 #include "PayWin.h"
 #include "Resources.h"
@@ -27,6 +28,8 @@ private slots:
     void dragStopsShortOfTheEdges();
     void clickOpens_data();
     void clickOpens();
+    void iconReturnsWhenTheFormHides_data();
+    void iconReturnsWhenTheFormHides();
 
 private:
     void build(int multiWindow);
@@ -126,6 +129,40 @@ void TestShowWin::clickOpens()
     QCOMPARE(main->isVisible(), multiWindow == 0);
     if (multiWindow == 0)
         QCOMPARE(main->currentItem(), PayWin::Checkout);
+}
+
+void TestShowWin::iconReturnsWhenTheFormHides_data()
+{
+    QTest::addColumn<bool>("byHotKey"); // the checkout hot key toggles it away; else Esc
+
+    QTest::newRow("Esc") << false;
+    QTest::newRow("checkout hot key") << true;
+}
+
+void TestShowWin::iconReturnsWhenTheFormHides()
+{
+    QFETCH(bool, byHotKey);
+
+    build(1);
+    PayWin *main = m_icon->payWin();
+    // The main window was hidden long ago: its timer that brings the icon back has fired.
+    main->setShowWindowTime(0);
+    main->hide();
+    QTRY_VERIFY(!main->showTimerActive());
+    SingleWin *form = main->singleWin();
+    if (byHotKey)
+        main->receiveDataFromParamSettingWinHotKey(1); // the first call leaves it hidden
+    m_icon->findChild<QPushButton *>(QStringLiteral("pushButton_showwindow"))->click();
+    QVERIFY(form->isVisible());
+    QVERIFY(!m_icon->isVisible());
+
+    if (byHotKey)
+        main->receiveDataFromParamSettingWinHotKey(1);
+    else
+        QTest::keyClick(form, Qt::Key_Escape);
+    QVERIFY(!form->isVisible());
+    QTRY_VERIFY(m_icon->isVisible());
+    QVERIFY(!main->isVisible());
 }
 
 QTEST_MAIN(TestShowWin)
