@@ -86,6 +86,7 @@ private slots:
     void dayFiguresEqualTheSumsAndPrint();
     void scanDuringARefundStaysForTheNext();
     void filterPickedDuringTheFirstQuery();
+    void refreshAndRefundAskedDuringAQuery();
     void reportPrintsTheDatesOfItsFigures_data();
     void reportPrintsTheDatesOfItsFigures();
 
@@ -522,6 +523,34 @@ void TestQueryWindows::filterPickedDuringTheFirstQuery()
     QVERIFY(orders.pages().recordCount() > 0);
     for (const OrderRecord &record : orders.pages().records())
         QCOMPARE(QString::fromStdString(record.service), QStringLiteral("wx"));
+}
+
+void TestQueryWindows::refreshAndRefundAskedDuringAQuery()
+{
+    QVERIFY(!pay(Alipay, QStringLiteral("5"), 5).isEmpty());
+    OrderQueryWin orders;
+    orders.show();
+    orders.QueryTimeout();
+    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+    auto *table = orders.findChild<QTableWidget *>(QStringLiteral("tableWidget_message"));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+        table->visualRect(table->model()->index(0, 1)).center());
+    const QString orderNumber = table->item(0, 1)->text();
+    const int refreshes = bodies(QStringLiteral("auto_orderQuery")).size();
+    const int refunds = bodies(QStringLiteral("auto_orderRefund")).size();
+
+    QVERIFY(m_sandbox.injectFault(kSlowAnswer));
+    orders.OnQuery();
+    // The refresh waits its turn; the refund is refused, and the cashier is told.
+    orders.OnFlush();
+    orders.OnRefund();
+    QVERIFY(orders.busyNotice()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+
+    const QStringList sent = bodies(QStringLiteral("auto_orderQuery")).mid(refreshes);
+    QCOMPARE(sent.size(), 1);
+    QVERIFY(sent.first().contains(QStringLiteral("\"out_trade_no\":\"%1\"").arg(orderNumber)));
+    QCOMPARE(bodies(QStringLiteral("auto_orderRefund")).size(), refunds);
 }
 
 void TestQueryWindows::reportPrintsTheDatesOfItsFigures_data()
