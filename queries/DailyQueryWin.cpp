@@ -60,6 +60,8 @@ DailyQueryWin::DailyQueryWin(QWidget *parent)
 
     m_dates = std::make_unique<DateRangePicker>(m_ui->calendarWidget_starttime,
         m_ui->lineEdit_starttime, m_ui->calendarWidget_endtime, m_ui->lineEdit_endtime);
+    m_figuresStart = m_dates->start();
+    m_figuresEnd = m_dates->end();
     setUpGrid();
     applyTexts();
     m_printerName = Printers::defaultName();
@@ -186,36 +188,41 @@ void DailyQueryWin::OnHideEndDateWidget()
 
 void DailyQueryWin::OnQuery()
 {
-    if (busy())
-        return;
-    const QueryRequests::Request request = QueryRequests::dayTotals(compact(m_dates->start()),
-        compact(m_dates->end()), Signing::nonce(), QueryRequests::currentSession());
+    const QDate start = m_dates->start();
+    const QDate end = m_dates->end();
+    const QueryRequests::Request request = QueryRequests::dayTotals(
+        compact(start), compact(end), Signing::nonce(), QueryRequests::currentSession());
     qDebug() << "DAILY PARAMERS  =====" << QString::fromStdString(request.body);
 
     auto totals = std::make_shared<std::optional<DayTotalsReply>>();
-    m_request.start(
-        QueryRequests::gatewayPost(request.body),
+    // Asked while one runs, it is sent after it; asked again, the latest wins, so the grid
+    // never shows the figures of dates that are no longer asked for.
+    m_request.ask(
+        "totals", QueryRequests::gatewayPost(request.body),
         [totals](const std::string &reply) {
             qDebug() << "RECEIVE  das======" << QString::fromStdString(reply);
             if (!reply.empty())
                 *totals = DayTotalsReply::decode(reply);
         },
-        [this, totals] {
+        [this, totals, start, end] {
             // No answer, or one that cannot be read: the grid keeps its figures.
             if (!*totals)
                 return;
             m_code = (*totals)->code;
             m_message = (*totals)->message;
             m_figures = (*totals)->figures;
+            m_figuresStart = start;
+            m_figuresEnd = end;
             showFigures();
         });
 }
 
 void DailyQueryWin::OnPrint()
 {
-    // Printed on the process's print queue, with the figures and settings of this moment.
+    // Printed on the process's print queue, with the figures, their dates and the settings of
+    // this moment.
     const ReportLayout::Content content {
-        m_dates->start(), m_dates->end(), QString::fromStdWString(m_storeName), m_figures};
+        m_figuresStart, m_figuresEnd, QString::fromStdWString(m_storeName), m_figures};
     const ReportPrinter::Settings settings {m_print, m_printCount, m_printWidth};
     PrintQueue::process().post("settlement report", [content, settings] {
         const int jobs = ReportPrinter(&QtPrintDevice::openDefault).print(content, settings);

@@ -3,6 +3,7 @@
 #include "BackgroundRequest.h"
 #include "SettlementFigures.h"
 
+#include <QDate>
 #include <QTimer>
 #include <QWidget>
 
@@ -19,7 +20,8 @@ class QStandardItemModel;
 
 // The daily summary page: the settlement figures of a date range (today at first) in a grid,
 // printed as a shift-settlement report on the default printer. The figures are asked for off
-// the GUI thread; a query asked for while one runs is not sent.
+// the GUI thread; a query asked for while one runs is sent after it, the latest one wins. The
+// report prints the dates its figures were queried for, whatever the date fields show.
 class DailyQueryWin final : public QWidget
 {
     Q_OBJECT
@@ -73,6 +75,9 @@ private:
     std::wstring m_storeName;
     std::string m_clerkTel;
     SettlementFigures m_figures;
+    // The dates the figures were queried for (empty figures: the first dates shown).
+    QDate m_figuresStart;
+    QDate m_figuresEnd;
     std::string m_code;
     std::string m_message;
     QString m_printerName;

@@ -20,6 +20,15 @@ QLocale localeOf(int language)
     }
 }
 
+void applyLocale(QCalendarWidget *calendar, const QLocale &locale)
+{
+    // The first day of the week before the locale: when the locale alone changes it, every day
+    // moves to another cell while the calendar keeps its highlight on the old cell, the day
+    // before the selected one when Monday gives way to Sunday.
+    calendar->setFirstDayOfWeek(locale.firstDayOfWeek());
+    calendar->setLocale(locale);
+}
+
 void toggle(QCalendarWidget *own, QCalendarWidget *other)
 {
     other->hide();
@@ -48,8 +57,8 @@ DateRangePicker::DateRangePicker(QCalendarWidget *startCalendar, QLineEdit *star
 void DateRangePicker::setLanguage(int language)
 {
     m_language = language;
-    m_startCalendar->setLocale(localeOf(language));
-    m_endCalendar->setLocale(localeOf(language));
+    applyLocale(m_startCalendar, localeOf(language));
+    applyLocale(m_endCalendar, localeOf(language));
     writeTexts();
 }
 

@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -321,8 +322,6 @@ void OrderQueryWin::OnHideEndDateWidget()
 
 void OrderQueryWin::OnQuery()
 {
-    if (busy())
-        return;
     const QDate start = m_dates->start();
     const QDate end = m_dates->end();
     const QueryRequests::Request request = QueryRequests::orderList(
@@ -334,8 +333,9 @@ void OrderQueryWin::OnQuery()
     // The filter is the one in force when the query was asked for.
     const OrderFilter filter(m_ui->comboBox->currentIndex(), m_ui->comboBox_2->currentIndex());
     auto orders = std::make_shared<std::optional<std::vector<OrderRecord>>>();
-    m_request.start(
-        QueryRequests::gatewayPost(request.body),
+    // Asked while another request runs, it is sent after it; asked again, the latest wins.
+    m_request.ask(
+        "orders", QueryRequests::gatewayPost(request.body),
         [orders, filter](const std::string &reply) {
             qDebug() << "PARAMER =================   " << logged(reply);
             if (reply.empty())
@@ -383,11 +383,15 @@ int OrderQueryWin::selectedIndex() const
 void OrderQueryWin::OnRefund()
 {
     const int index = selectedIndex();
-    if (index < 0 || busy())
+    if (index < 0)
         return;
     const OrderRecord &record = m_pages.records()[static_cast<std::size_t>(index)];
     if (!record.refundable())
         return;
+    if (busy()) {
+        m_busyNotice.showOver(this, m_language);
+        return;
+    }
     const QueryRequests::Request request = QueryRequests::refund(record.orderNumber, std::nullopt,
         std::nullopt, Signing::nonce(), QueryRequests::currentSession());
     const QString orderNumber = QString::fromStdString(record.orderNumber);
@@ -579,7 +583,7 @@ void OrderQueryWin::resizeWinodw()
 void OrderQueryWin::OnFlush()
 {
     const int index = selectedIndex();
-    if (index < 0 || busy())
+    if (index < 0)
         return;
     const std::string orderNumber = m_pages.records()[static_cast<std::size_t>(index)].orderNumber;
     const QueryRequests::Session session = QueryRequests::currentSession();
@@ -587,17 +591,26 @@ void OrderQueryWin::OnFlush()
         = PayTransaction::statusRequest(orderNumber, Signing::nonce(), session.appid, session.key);
     qDebug() << "Send Paramers -------------- " << QString::fromStdString(request.body);
     auto answer = std::make_shared<std::string>();
-    m_request.start(
-        QueryRequests::gatewayPost(request.body),
+    m_request.ask(
+        "refresh " + orderNumber, QueryRequests::gatewayPost(request.body),
         [answer](const std::string &reply) {
             qDebug() << "Paramers -----------------    " << QString::fromStdString(reply);
             *answer = reply;
         },
-        [this, answer, index, orderNumber] {
-            // The list cannot change while a request runs; the page on show can.
+        [this, answer, orderNumber] {
+            // A query may have brought a new list meanwhile: the order is looked up again.
+            if (answer->empty())
+                return;
+            const std::vector<OrderRecord> &records = m_pages.records();
+            const auto found = std::find_if(
+                records.begin(), records.end(), [&orderNumber](const OrderRecord &record) {
+                    return record.orderNumber == orderNumber;
+                });
+            if (found == records.end())
+                return;
+            const int index = static_cast<int>(found - records.begin());
             OrderRecord *record = m_pages.record(index);
-            if (answer->empty() || !record || record->orderNumber != orderNumber
-                || !OrderRefreshReply::apply(*answer, *record))
+            if (!OrderRefreshReply::apply(*answer, *record))
                 return;
             for (int row = 0; row < OrderPages::kRowsPerPage; ++row) {
                 if (m_pages.recordIndex(row) == index)

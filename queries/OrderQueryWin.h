@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BackgroundRequest.h"
+#include "BusyNotice.h"
 #include "CardCountdown.h"
 #include "LastReceipt.h"
 #include "MetaTypes.h"
@@ -30,7 +31,9 @@ class collectionWin;
 // payment type and status, shown ten at a time; a selected order can be refunded, its receipt
 // printed again (by the settings window), its status refreshed and its number copied. The
 // requests run off the GUI thread, one at a time: the window stays responsive while a long
-// list loads, and a request asked for while another runs is not sent.
+// list loads. A query or refresh asked for while another request runs is sent after it (a
+// query asked again replaces the waiting one, and the list shows the latest one's orders); a
+// refund asked for meanwhile is refused with a notice.
 class OrderQueryWin final : public QWidget
 {
     Q_OBJECT
@@ -49,10 +52,11 @@ public:
     // What a query does with the orders of its answer: a new list, shown from page 1.
     void showOrders(std::vector<OrderRecord> records);
 
-    // A query, refund or refresh is under way.
+    // A query, refund or refresh is under way or waits its turn.
     bool busy() const { return m_request.busy(); }
     const OrderPages &pages() const { return m_pages; }
     collectionWin *resultCard() const { return m_card; }
+    const QWidget *busyNotice() const { return m_busyNotice.window(); }
     int printWidth() const { return m_printWidth; }
     int printCount() const { return m_printCount; }
     // The checkout's latest receipt message, as received.
@@ -127,6 +131,7 @@ private:
     CardCountdown m_countdown;
     QTimer m_firstQueryTimer;
     std::unique_ptr<DesignGeometry> m_design;
+    BusyNotice m_busyNotice;
 
     int m_language;
     std::string m_clerkTel;

@@ -20,6 +20,7 @@
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>
 
+#include <array>
 #include <optional>
 
 namespace {
@@ -251,9 +252,12 @@ void ReFundWin::showCard(bool success, const QString &message, const QString &or
 void ReFundWin::OnInputYes()
 {
     qDebug() << "ON REFUND    +++++++";
-    if (busy())
-        return;
     const int l = m_language;
+    if (busy()) {
+        // A scan with auto-confirm lands here too: its number stays in the field for later.
+        m_busyNotice.showOver(this, l);
+        return;
+    }
     const QString orderNumber = m_ui->lineEdit_orderno->text();
     const QString amount = m_ui->lineEdit_money->text();
     const QString remark = m_ui->lineEdit_note->text();
@@ -283,8 +287,9 @@ void ReFundWin::OnInputYes()
     qDebug() << "SIGN Str ===" << maskedSignString(request.signString);
     qDebug() << "--------999999--------Refund post:" << QString::fromStdString(request.body);
 
+    const std::array<QString, 3> sent {orderNumber, amount, remark};
     RefundReply::post(m_request, request, "----------------Refund post:",
-        [this, orderLine](const std::optional<RefundReply> &answer) {
+        [this, orderLine, sent](const std::optional<RefundReply> &answer) {
             m_ui->pushButton_yes->setEnabled(true);
             if (!answer) {
                 setCardMethod(std::string());
@@ -293,13 +298,24 @@ void ReFundWin::OnInputYes()
             }
             setCardMethod(answer->payType);
             if (answer->succeeded()) {
-                OnInputEsc();
+                clearSent(sent);
                 showCard(true, QString::fromStdString(answer->refundedAmount()), orderLine);
             } else {
                 showCard(false, QString::fromStdString(answer->message), orderLine);
             }
         });
     m_ui->pushButton_yes->setEnabled(false);
+}
+
+void ReFundWin::clearSent(const std::array<QString, 3> &sent)
+{
+    // What was typed or scanned while the refund ran is the next one's: it stays.
+    const std::array<QLineEdit *, 3> fields {
+        m_ui->lineEdit_orderno, m_ui->lineEdit_money, m_ui->lineEdit_note};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i]->text() == sent[i])
+            fields[i]->clear();
+    }
 }
 
 void ReFundWin::handleTimeout()

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "BackgroundRequest.h"
+#include "BusyNotice.h"
 #include "CardCountdown.h"
 #include "MetaTypes.h"
 
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -20,7 +22,8 @@ class collectionWin;
 
 // The refund page: refunds an order by its number, typed or scanned, with an optional amount
 // and remark; the outcome is shown on a result card for three seconds. The refund is posted
-// off the GUI thread; while it runs, another refund is not sent.
+// off the GUI thread; a refund asked for while one runs is refused with a notice, and what
+// was typed or scanned meanwhile stays in the fields when the answer comes.
 class ReFundWin final : public QWidget
 {
     Q_OBJECT
@@ -35,6 +38,7 @@ public:
 
     bool busy() const { return m_request.busy(); }
     collectionWin *resultCard() const { return m_card; }
+    const QWidget *busyNotice() const { return m_busyNotice.window(); }
 
 signals:
     void sendData();
@@ -69,12 +73,15 @@ private:
     void appendKey(const QString &text);
     void setCardMethod(const std::string &payType);
     void showCard(bool success, const QString &message, const QString &orderLine);
+    // Empties the order number, amount and remark fields that still hold what was sent.
+    void clearSent(const std::array<QString, 3> &sent);
 
     std::unique_ptr<Ui::ReFundWin> m_ui;
     collectionWin *m_card = nullptr;
     QTimer m_countdownTimer;
     CardCountdown m_countdown;
     std::unique_ptr<DesignGeometry> m_design;
+    BusyNotice m_busyNotice;
 
     int m_language;
     bool m_autoConfirm = false;

@@ -110,4 +110,21 @@ QString amountInvalid(int language)
         language, "退款金额格式错误！", "Invalid refund amount!", "Số tiền hoàn không hợp lệ");
 }
 
+QString busyTitle(int language)
+{
+    return pick(language, "提示", "Notice", "Thông báo");
+}
+
+QString busyMessage(int language)
+{
+    return pick(language, "上一笔请求尚未完成，未发送退款，请稍后再试",
+        "The previous request has not finished; no refund was sent. Please try again shortly.",
+        "Yêu cầu trước chưa hoàn tất, chưa gửi hoàn tiền. Vui lòng thử lại sau.");
+}
+
+QString okButton(int language)
+{
+    return pick(language, "确定", "OK", "Đồng ý");
+}
+
 } // namespace RefundTexts

@@ -29,4 +29,9 @@ QString checkNetwork(int language);
 // An amount that is not a plain decimal of at most two decimals.
 QString amountInvalid(int language);
 
+// The notice of a refund asked for while a request of its window still runs.
+QString busyTitle(int language);
+QString busyMessage(int language);
+QString okButton(int language);
+
 } // namespace RefundTexts

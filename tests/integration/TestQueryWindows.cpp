@@ -2,6 +2,9 @@
 // byte for byte in its journal, refunds from the list and the refund page, a refresh, a scanned
 // number with auto-confirm, a double press, unreadable replies, and day figures equal to the
 // sums paid and refunded here, printed on a private CUPS queue and read back with pdftotext.
+// With the sandbox slowed down, what the cashier does while a request runs: a scan during a
+// refund, a filter picked and new dates asked for during the first query, a report printed
+// after the dates were changed.
 #include "Amount.h"
 #include "CupsQueue.h"
 #include "DailyQueryWin.h"
@@ -17,6 +20,8 @@
 #include "WindowScaling.h"
 #include "collectionWin.h"
 
+#include <QCalendarWidget>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QJsonObject>
 #include <QLabel>
@@ -35,6 +40,8 @@
 namespace {
 
 constexpr int kAnswerMs = 20000;
+// The sandbox's answer to the next gateway request comes this late.
+const QByteArray kSlowAnswer = R"({"kind":"delay","ms":1500})";
 
 enum Wallet { WeChat, Alipay };
 
@@ -77,6 +84,11 @@ private slots:
     void unreadableRefundReplies_data();
     void unreadableRefundReplies();
     void dayFiguresEqualTheSumsAndPrint();
+    void scanDuringARefundStaysForTheNext();
+    void filterPickedDuringTheFirstQuery();
+    void refreshAndRefundAskedDuringAQuery();
+    void reportPrintsTheDatesOfItsFigures_data();
+    void reportPrintsTheDatesOfItsFigures();
 
 private:
     // Pays `amount` at once with the wallet; the order number, empty on failure.
@@ -97,6 +109,8 @@ private:
         const QString &total) const;
     std::unique_ptr<ReFundWin> refundPage(QWidget *parent, const QString &orderNumber);
     QLineEdit *field(QWidget *window, const char *name) const;
+    // The text of a PDF the queue wrote, through pdftotext.
+    QString pdfText(const QString &pdf) const;
 
     CupsQueue m_cups; // first: every spooler call of this test goes to it
     SandboxProcess m_sandbox;
@@ -218,6 +232,15 @@ QLineEdit *TestQueryWindows::field(QWidget *window, const char *name) const
     if (!edit)
         qFatal("no line edit %s", name);
     return edit;
+}
+
+QString TestQueryWindows::pdfText(const QString &pdf) const
+{
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {m_cups.outputDir() + '/' + pdf, "-"});
+    if (!pdftotext.waitForFinished(kAnswerMs))
+        return QStringLiteral("<pdftotext did not finish>");
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
 }
 
 void TestQueryWindows::listRefundAndRefresh()
@@ -427,10 +450,7 @@ void TestQueryWindows::dayFiguresEqualTheSumsAndPrint()
     QVERIFY2(m_cups.waitForPdfs(2), m_cups.errorLog().constData());
     for (const QString &pdf : m_cups.pdfFiles()) {
         QCOMPARE(m_cups.jobName(CupsQueue::jobId(pdf)), QStringLiteral("printer"));
-        QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), {m_cups.outputDir() + '/' + pdf, "-"});
-        QVERIFY(pdftotext.waitForFinished(kAnswerMs));
-        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        const QString text = pdfText(pdf);
         const QStringList lines {QStringLiteral("当班结算"),
             QStringLiteral("开始时间：")
                 + QDate::currentDate().toString(QStringLiteral("yyyy-M-d")),
@@ -440,6 +460,149 @@ void TestQueryWindows::dayFiguresEqualTheSumsAndPrint()
         for (const QString &line : lines) {
             QVERIFY2(text.contains(line), qPrintable(line + QLatin1String(" in:\n") + text));
         }
+    }
+}
+
+void TestQueryWindows::scanDuringARefundStaysForTheNext()
+{
+    QVERIFY(m_sandbox.writeClientConfig(
+        m_home->path(), {QStringLiteral("[AUTOMICSHOW]"), QStringLiteral("automicShow=1")}));
+    const QString first = pay(WeChat, QStringLiteral("6"), 0);
+    const QString next = pay(WeChat, QStringLiteral("8"), 1);
+    QVERIFY(!first.isEmpty() && !next.isEmpty());
+    QWidget main;
+    const std::unique_ptr<ReFundWin> page = refundPage(&main, first);
+    field(page.get(), "lineEdit_money")->setText(QStringLiteral("1"));
+    const int before = bodies(QStringLiteral("auto_orderRefund")).size();
+
+    QVERIFY(m_sandbox.injectFault(kSlowAnswer));
+    page->OnInputYes();
+    QVERIFY(page->busy());
+    // The next order is scanned while the first refund runs: auto-confirm cannot send it now,
+    // and says so.
+    page->receiveRefundOrder(next.toStdString());
+    QVERIFY(page->busyNotice()->isVisible());
+    const collectionWin *card = page->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kAnswerMs);
+    m_refunded[WeChat] += 100;
+    QVERIFY(card->successShown());
+    QCOMPARE(bodies(QStringLiteral("auto_orderRefund")).size(), before + 1);
+    QVERIFY(lastBody(QStringLiteral("auto_orderRefund"))
+                .contains(QStringLiteral("\"out_trade_no\":\"%1\"").arg(first)));
+    // The scanned number stays; the amount sent with the first refund is gone.
+    QCOMPARE(field(page.get(), "lineEdit_orderno")->text(), next);
+    QCOMPARE(field(page.get(), "lineEdit_money")->text(), QString());
+
+    // The cashier gives the amount and refunds it.
+    field(page.get(), "lineEdit_money")->setText(QStringLiteral("2"));
+    page->OnInputYes();
+    QTRY_VERIFY_WITH_TIMEOUT(!page->busy(), kAnswerMs);
+    m_refunded[WeChat] += 200;
+    const QString body = lastBody(QStringLiteral("auto_orderRefund"));
+    QCOMPARE(body, refundBody(body, next, QString(), QStringLiteral("200")));
+}
+
+void TestQueryWindows::filterPickedDuringTheFirstQuery()
+{
+    QVERIFY(!pay(WeChat, QStringLiteral("1"), 2).isEmpty());
+    QVERIFY(!pay(Alipay, QStringLiteral("2"), 3).isEmpty());
+    const int before = bodies(QStringLiteral("mch_orderList")).size();
+    OrderQueryWin orders;
+    orders.show();
+
+    QVERIFY(m_sandbox.injectFault(kSlowAnswer));
+    orders.QueryTimeout();
+    QVERIFY(orders.busy());
+    auto *type = orders.findChild<QComboBox *>(QStringLiteral("comboBox"));
+    type->setCurrentIndex(type->findText(QStringLiteral("  微信")));
+    QTest::mouseClick(
+        orders.findChild<QPushButton *>(QStringLiteral("pushButton_query")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+
+    QCOMPARE(bodies(QStringLiteral("mch_orderList")).size(), before + 2);
+    QVERIFY(orders.pages().recordCount() > 0);
+    for (const OrderRecord &record : orders.pages().records())
+        QCOMPARE(QString::fromStdString(record.service), QStringLiteral("wx"));
+}
+
+void TestQueryWindows::refreshAndRefundAskedDuringAQuery()
+{
+    QVERIFY(!pay(Alipay, QStringLiteral("5"), 5).isEmpty());
+    OrderQueryWin orders;
+    orders.show();
+    orders.QueryTimeout();
+    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+    auto *table = orders.findChild<QTableWidget *>(QStringLiteral("tableWidget_message"));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+        table->visualRect(table->model()->index(0, 1)).center());
+    const QString orderNumber = table->item(0, 1)->text();
+    const int refreshes = bodies(QStringLiteral("auto_orderQuery")).size();
+    const int refunds = bodies(QStringLiteral("auto_orderRefund")).size();
+
+    QVERIFY(m_sandbox.injectFault(kSlowAnswer));
+    orders.OnQuery();
+    // The refresh waits its turn; the refund is refused, and the cashier is told.
+    orders.OnFlush();
+    orders.OnRefund();
+    QVERIFY(orders.busyNotice()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+
+    const QStringList sent = bodies(QStringLiteral("auto_orderQuery")).mid(refreshes);
+    QCOMPARE(sent.size(), 1);
+    QVERIFY(sent.first().contains(QStringLiteral("\"out_trade_no\":\"%1\"").arg(orderNumber)));
+    QCOMPARE(bodies(QStringLiteral("auto_orderRefund")).size(), refunds);
+}
+
+void TestQueryWindows::reportPrintsTheDatesOfItsFigures_data()
+{
+    QTest::addColumn<bool>("queryAgain"); // 查询 pressed during the first query
+
+    QTest::newRow("new dates asked for during the first query") << true;
+    QTest::newRow("new dates picked, printed before asking") << false;
+}
+
+void TestQueryWindows::reportPrintsTheDatesOfItsFigures()
+{
+    QFETCH(bool, queryAgain);
+    // Today has a payment; the day a year ago has none.
+    QVERIFY(!pay(Alipay, QStringLiteral("4"), 4).isEmpty());
+    const QDate today = QDate::currentDate();
+    const QDate yearAgo = today.addYears(-1);
+    const int before = bodies(QStringLiteral("mch_orderCount")).size();
+    DailyQueryWin daily;
+    daily.show();
+
+    QVERIFY(m_sandbox.injectFault(kSlowAnswer));
+    daily.QueryTimeout();
+    QVERIFY(daily.busy());
+    for (const char *name : {"calendarWidget_starttime", "calendarWidget_endtime"})
+        daily.findChild<QCalendarWidget *>(QLatin1String(name))->setSelectedDate(yearAgo);
+    if (queryAgain)
+        daily.OnQuery();
+    QTRY_VERIFY_WITH_TIMEOUT(!daily.busy(), kAnswerMs);
+
+    // The grid holds the figures of the dates last asked for.
+    const QStringList sent = bodies(QStringLiteral("mch_orderCount")).mid(before);
+    QCOMPARE(sent.size(), queryAgain ? 2 : 1);
+    const QDate asked = queryAgain ? yearAgo : today;
+    const QString day = asked.toString(QStringLiteral("yyyyMMdd"));
+    QVERIFY(sent.last().contains(QStringLiteral("\"sdate\":\"%1\",\"edate\":\"%1\"").arg(day)));
+    const QString count = daily.figures().values[SettlementFigures::Count];
+    QVERIFY2(queryAgain ? count == QLatin1String("0") : count.toInt() > 0, qPrintable(count));
+
+    // The report prints the dates of those figures, whatever the date fields show.
+    const QString reason = CupsQueue::unavailableReason();
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    QVERIFY2(m_cups.start(), m_cups.errorLog().constData());
+    const int printed = m_cups.pdfFiles().size();
+    daily.OnPrint();
+    QVERIFY2(m_cups.waitForPdfs(printed + 1), m_cups.errorLog().constData());
+    const QString text = pdfText(m_cups.pdfFiles().last());
+    const QString date = asked.toString(QStringLiteral("yyyy-M-d"));
+    for (const QString &line : {QStringLiteral("开始时间：") + date,
+             QStringLiteral("结束时间：") + date, QStringLiteral("交易笔数：") + count}) {
+        QVERIFY2(text.contains(line), qPrintable(line + QLatin1String(" in:\n") + text));
     }
 }
 

@@ -2,6 +2,7 @@
 // actions on an order of page 2, orders that cannot be acted on, a failed query; the refund
 // keypad, the Return key, refunds refused before any request. The gateway is a closed local
 // port; what reaches a gateway is in tests/integration/TestQueryWindows.
+#include "DateText.h"
 #include "MetaTypes.h"
 #include "OrderQueryWin.h"
 #include "ReFundWin.h"
@@ -10,6 +11,7 @@
 #include "WindowScaling.h"
 #include "collectionWin.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -57,6 +60,8 @@ private slots:
     void init();
     void cleanup();
 
+    void calendarOpensOnTheDayItsFieldShows_data();
+    void calendarOpensOnTheDayItsFieldShows();
     void checkBoxesAreOneRadioGroup();
     void pagingAndActingOnRecordThirteen();
     void onlyPaidNormalOrdersCanBeActedOn_data();
@@ -157,6 +162,42 @@ bool TestOrderQueryWin::openRefundPage()
     m_main->show();
     QApplication::setActiveWindow(m_main.get());
     return QTest::qWaitForWindowActive(m_main.get());
+}
+
+void TestOrderQueryWin::calendarOpensOnTheDayItsFieldShows_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("calendar");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("start") << "pushButton_starttime"
+                           << "calendarWidget_starttime"
+                           << "lineEdit_starttime";
+    QTest::newRow("end") << "pushButton_endtime"
+                         << "calendarWidget_endtime"
+                         << "lineEdit_endtime";
+}
+
+void TestOrderQueryWin::calendarOpensOnTheDayItsFieldShows()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, calendar);
+    QFETCH(QString, field);
+    // A till whose system weeks begin on Monday; the calendars' Chinese weeks begin on Sunday.
+    const QLocale systemLocale;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    m_win = std::make_unique<OrderQueryWin>();
+    QLocale::setDefault(systemLocale);
+    m_win->show();
+
+    QTest::mouseClick(child<QPushButton>(m_win.get(), button), Qt::LeftButton);
+    const auto *shown = child<QCalendarWidget>(m_win.get(), calendar);
+    QVERIFY(shown->isVisible());
+    const QModelIndexList highlighted
+        = shown->findChild<QTableView *>()->selectionModel()->selectedIndexes();
+    QCOMPARE(highlighted.size(), 1);
+    const QDate date = shown->selectedDate();
+    QCOMPARE(child<QLineEdit>(m_win.get(), field)->text(),
+        DateText::display(1, date.year(), date.month(), highlighted.first().data().toInt()));
 }
 
 void TestOrderQueryWin::checkBoxesAreOneRadioGroup()
