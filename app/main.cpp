@@ -6,8 +6,20 @@
 
 #include <QApplication>
 
+#include <cstring>
+
 int main(int argc, char *argv[])
 {
+    // "tallyport --first-configuration FILE HOST CA_BUNDLE" writes the configuration a till
+    // starts from (hosts, CA bundle, built-in settings) unless FILE exists, and ends. The
+    // training launcher and the demo script make their homes with it.
+    if (argc == 5 && std::strcmp(argv[1], "--first-configuration") == 0) {
+        return InstalledData::writeFirstConfiguration(QString::fromLocal8Bit(argv[2]),
+                   QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]))
+            ? 0
+            : 1;
+    }
+
     // One client per session: a second start ends at once, silently.
     SingleInstance instance;
     if (!instance.acquire())
