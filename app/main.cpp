@@ -1,10 +1,13 @@
 #include "InstalledData.h"
 #include "MetaTypes.h"
+#include "ProcessControl.h"
 #include "Resources.h"
+#include "RunLog.h"
 #include "SingleInstance.h"
 #include "Tallyport.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <cstring>
 
@@ -24,6 +27,11 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (!instance.acquire())
         return 0;
+    // What a restart starts again: the arguments as they came, before Qt takes its options.
+    const QString startDirectory = QDir::currentPath();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
 
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
@@ -34,7 +42,20 @@ int main(int argc, char *argv[])
     if (!notReady.isEmpty())
         qWarning("tallyport: %s", qPrintable(notReady));
 
-    Tallyport login;
-    login.show();
-    return app.exec();
+    int status = 0;
+    bool restart = false;
+    {
+        Tallyport login;
+        login.show();
+        status = app.exec();
+        restart = login.restartRequested();
+    }
+    if (restart) {
+        // The windows are gone; the lock goes before the new till looks for it.
+        instance.release();
+        if (!ProcessControl::startDetached(
+                QCoreApplication::applicationFilePath(), arguments, startDirectory))
+            RunLog::write("%s", "重启失败: 无法再次启动程序");
+    }
+    return status;
 }

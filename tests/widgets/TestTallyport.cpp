@@ -11,8 +11,12 @@
 #include "Tallyport.h"
 #include "TempHome.h"
 #include "WindowScaling.h"
+#include "collectionWin.h"
 
+#include <QAction>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -31,6 +35,12 @@ int loginRequests(const SandboxProcess &sandbox)
             ++count;
     }
     return count;
+}
+
+QByteArray logText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -59,6 +69,10 @@ private slots:
     void replyWithoutKeyStillLogsIn();
     void loginFillsTheSessionAndTheWindows();
     void logoutThenLoginGivesNewWindows();
+    void leavingWaitsForAFollowedPayment_data();
+    void leavingWaitsForAFollowedPayment();
+    void restartIsAskedOfTheProcess();
+    void startAtLogonShowsWhetherTheEntryExists();
 
 private:
     void writeConfig(const QStringList &extraLines = {}, const QString &password = "123456");
@@ -390,6 +404,71 @@ void TestTallyport::logoutThenLoginGivesNewWindows()
     QVERIFY(newPayWin != nullptr);
     QCOMPARE(CheckStandWin::instance(), newPayWin->checkStandWin());
     QVERIFY(newPayWin->isVisible());
+}
+
+void TestTallyport::leavingWaitsForAFollowedPayment_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("leaveNow");
+    // Pending for ever: the cashier leaves it, and the run log keeps its order as unknown.
+    QTest::newRow("left at once") << "134567890123456788" << true;
+    // Paid at the third status query: the card shows, then the till logs out.
+    QTest::newRow("waited for") << "134567890123456786" << false;
+}
+
+void TestTallyport::leavingWaitsForAFollowedPayment()
+{
+    QFETCH(QString, code);
+    QFETCH(bool, leaveNow);
+    auto window = makeWindow();
+    login(*window);
+    CheckStandWin *checkout = window->floatingIcon()->payWin()->checkStandWin();
+    checkout->setPollCadence({15, 1, 100, 100});
+    checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_money"))->setText("5");
+    checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"))->setText(code);
+    checkout->OnInputYes();
+    QVERIFY(checkout->polling());
+    const QString order = QString::fromStdWString(checkout->pendingOrderNumber());
+
+    window->OnShowThis(); // the settings' logout
+    QVERIFY(window->leavePrompt()->isVisible());
+    QVERIFY(window->floatingIcon() != nullptr);
+    const QString log = m_home->filePath(QStringLiteral("tallyport.log"));
+    if (leaveNow) {
+        window->leavePrompt()->OnBtnYes();
+        QVERIFY(window->floatingIcon() == nullptr);
+        QVERIFY(logText(log).contains((order + " 结果未知").toUtf8()));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(!window->leavePrompt()->isVisible(), 15000);
+        QVERIFY(checkout->resultCard()->isVisible());
+        QVERIFY(window->floatingIcon() != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(window->floatingIcon() == nullptr, 10000);
+        QVERIFY(!logText(log).contains("结果未知"));
+    }
+    QTRY_VERIFY(window->isVisible());
+}
+
+void TestTallyport::restartIsAskedOfTheProcess()
+{
+    auto window = makeWindow();
+    login(*window);
+    ParamSettingWin *settings = window->floatingIcon()->payWin()->paramSettingWin();
+    settings->OnYes();
+    settings->noteWin()->OnBtnYes();
+    QVERIFY(window->restartRequested());
+}
+
+void TestTallyport::startAtLogonShowsWhetherTheEntryExists()
+{
+    // The file says power_boot=1, but someone removed the entry.
+    QTemporaryDir xdg;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg.path()));
+    writeConfig({QStringLiteral("[POWER_BOOT]"), QStringLiteral("power_boot=1")});
+    auto window = makeWindow();
+    QAction *startAtLogon = window->trayMenu()->actions().value(0);
+    QCOMPARE(startAtLogon->text(), QStringLiteral("开机自动运行"));
+    QVERIFY(!startAtLogon->isChecked());
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 QTEST_MAIN(TestTallyport)
