@@ -2,12 +2,14 @@
 // the session, logout and a new login.
 #include "CheckStandWin.h"
 #include "ConfigStore.h"
+#include "MessageBoxWin.h"
 #include "NoteWin.h"
 #include "ParamSettingWin.h"
 #include "PayWin.h"
 #include "Resources.h"
 #include "SandboxProcess.h"
 #include "ShowWin.h"
+#include "SingleWin.h"
 #include "Tallyport.h"
 #include "TempHome.h"
 #include "WindowScaling.h"
@@ -15,12 +17,12 @@
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QMenu>
-#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -408,27 +410,42 @@ void TestTallyport::logoutThenLoginGivesNewWindows()
 
 void TestTallyport::leavingWaitsForAFollowedPayment_data()
 {
+    QTest::addColumn<bool>("singleWindow");
     QTest::addColumn<QString>("code");
     QTest::addColumn<bool>("leaveNow");
     // Pending for ever: the cashier leaves it, and the run log keeps its order as unknown.
-    QTest::newRow("left at once") << "134567890123456788" << true;
+    QTest::newRow("checkout, left at once") << false << "134567890123456788" << true;
     // Paid at the third status query: the card shows, then the till logs out.
-    QTest::newRow("waited for") << "134567890123456786" << false;
+    QTest::newRow("checkout, waited for") << false << "134567890123456786" << false;
+    // The single-window request, held back by the sandbox.
+    QTest::newRow("single window, left at once") << true << "134567890123456780" << true;
+    QTest::newRow("single window, waited for") << true << "134567890123456780" << false;
 }
 
 void TestTallyport::leavingWaitsForAFollowedPayment()
 {
+    QFETCH(bool, singleWindow);
     QFETCH(QString, code);
     QFETCH(bool, leaveNow);
     auto window = makeWindow();
     login(*window);
-    CheckStandWin *checkout = window->floatingIcon()->payWin()->checkStandWin();
-    checkout->setPollCadence({15, 1, 100, 100});
-    checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_money"))->setText("5");
-    checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"))->setText(code);
-    checkout->OnInputYes();
-    QVERIFY(checkout->polling());
-    const QString order = QString::fromStdWString(checkout->pendingOrderNumber());
+    PayWin *payWin = window->floatingIcon()->payWin();
+    CheckStandWin *checkout = payWin->checkStandWin();
+    SingleWin *single = payWin->singleWin();
+    QWidget *form = singleWindow ? static_cast<QWidget *>(single) : checkout;
+    form->findChild<QLineEdit *>(QStringLiteral("lineEdit_money"))->setText("5");
+    form->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"))->setText(code);
+    QString unknown = QStringLiteral("单窗口支付请求仍在进行, 结果未知");
+    if (singleWindow) {
+        QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500,"count":1})"));
+        single->OnInputYes();
+        QVERIFY(single->paying());
+    } else {
+        checkout->setPollCadence({15, 1, 100, 100});
+        checkout->OnInputYes();
+        QVERIFY(checkout->polling());
+        unknown = QString::fromStdWString(checkout->pendingOrderNumber()) + " 结果未知";
+    }
 
     window->OnShowThis(); // the settings' logout
     QVERIFY(window->leavePrompt()->isVisible());
@@ -437,10 +454,10 @@ void TestTallyport::leavingWaitsForAFollowedPayment()
     if (leaveNow) {
         window->leavePrompt()->OnBtnYes();
         QVERIFY(window->floatingIcon() == nullptr);
-        QVERIFY(logText(log).contains((order + " 结果未知").toUtf8()));
+        QVERIFY(logText(log).contains(unknown.toUtf8()));
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(!window->leavePrompt()->isVisible(), 15000);
-        QVERIFY(checkout->resultCard()->isVisible());
+        QVERIFY(singleWindow ? single->notice()->isVisible() : checkout->resultCard()->isVisible());
         QVERIFY(window->floatingIcon() != nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(window->floatingIcon() == nullptr, 10000);
         QVERIFY(!logText(log).contains("结果未知"));
