@@ -1,6 +1,5 @@
 #include "InstalledData.h"
 #include "MetaTypes.h"
-#include "ProcessControl.h"
 #include "Resources.h"
 #include "RunLog.h"
 #include "SingleInstance.h"
@@ -8,8 +7,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 
+#include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -27,35 +32,42 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (!instance.acquire())
         return 0;
-    // What a restart starts again: the arguments as they came, before Qt takes its options.
-    const QString startDirectory = QDir::currentPath();
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    Resources::initialise();
-    MetaTypes::registerAll();
-    // An installed program keeps its configuration and logs in the user's data directory.
-    const QString notReady = InstalledData::prepare();
-    if (!notReady.isEmpty())
-        qWarning("tallyport: %s", qPrintable(notReady));
+    // What a restart runs again: the arguments as they came (Qt takes its options out of argv)
+    // in the directory the till started in.
+    const std::vector<std::string> arguments(argv, argv + argc);
+    const QByteArray startDirectory = QFile::encodeName(QDir::currentPath());
 
     int status = 0;
     bool restart = false;
     {
+        QApplication app(argc, argv);
+        app.setQuitOnLastWindowClosed(false);
+        Resources::initialise();
+        MetaTypes::registerAll();
+        // An installed program keeps its configuration and logs in the user's data directory.
+        const QString notReady = InstalledData::prepare();
+        if (!notReady.isEmpty())
+            qWarning("tallyport: %s", qPrintable(notReady));
+
         Tallyport login;
         login.show();
         status = app.exec();
         restart = login.restartRequested();
     }
     if (restart) {
-        // The windows are gone; the lock goes before the new till looks for it.
+        // The program runs again in this process, so whoever waits for the till (the training
+        // launcher, the demo script) keeps waiting for the new one. The windows and the
+        // application are gone; the lock goes before the new image looks for it.
         instance.release();
-        if (!ProcessControl::startDetached(
-                QCoreApplication::applicationFilePath(), arguments, startDirectory))
-            RunLog::write("%s", "重启失败: 无法再次启动程序");
+        std::vector<std::string> words = arguments;
+        std::vector<char *> argvAgain;
+        for (std::string &word : words)
+            argvAgain.push_back(word.data());
+        argvAgain.push_back(nullptr);
+        if (::chdir(startDirectory.constData()) == 0)
+            ::execv("/proc/self/exe", argvAgain.data());
+        RunLog::write("重启失败: %s", std::strerror(errno));
+        return 1;
     }
     return status;
 }
