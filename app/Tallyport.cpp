@@ -76,8 +76,7 @@ Tallyport::Tallyport(QWidget *parent)
     m_noteWin->hide();
     m_payingWin = new PayingWin;
     m_payingWin->hide();
-    // The exit prompt's Yes comes back here, so that a payment under way is not cut short.
-    m_noteWin->setMode(2);
+    // The exit prompt's Yes comes back here (see OnEixtApp).
     connect(m_noteWin, &NoteWin::SendToParamSetting, this, &Tallyport::OnExitConfirmed);
     m_leaveNote = new NoteWin;
     m_leaveNote->hide();
@@ -696,7 +695,9 @@ void Tallyport::OnUpgrade()
 void Tallyport::OnEixtApp()
 {
     const int l = m_language;
-    m_noteWin->setMode(1);
+    // Yes comes back to OnExitConfirmed rather than quitting at once, so that a payment or
+    // refund under way is not cut short without a word.
+    m_noteWin->setMode(2);
     m_noteWin->setTexts(Language::pick(l, "退出提示", "Exit prompt", "Thông báo đăng xuất"),
         Language::pick(l, "是否退出Kovani-收银系统?",
             "Do you want to exit\nthe Kovani-cashier system?",

@@ -413,13 +413,15 @@ void TestTallyport::leavingWaitsForAFollowedPayment_data()
     QTest::addColumn<bool>("singleWindow");
     QTest::addColumn<QString>("code");
     QTest::addColumn<bool>("leaveNow");
+    QTest::addColumn<bool>("exit"); // through the tray's exit prompt, else the settings' logout
     // Pending for ever: the cashier leaves it, and the run log keeps its order as unknown.
-    QTest::newRow("checkout, left at once") << false << "134567890123456788" << true;
+    QTest::newRow("checkout, left at once") << false << "134567890123456788" << true << false;
+    QTest::newRow("checkout, exit") << false << "134567890123456788" << true << true;
     // Paid at the third status query: the card shows, then the till logs out.
-    QTest::newRow("checkout, waited for") << false << "134567890123456786" << false;
+    QTest::newRow("checkout, waited for") << false << "134567890123456786" << false << false;
     // The single-window request, held back by the sandbox.
-    QTest::newRow("single window, left at once") << true << "134567890123456780" << true;
-    QTest::newRow("single window, waited for") << true << "134567890123456780" << false;
+    QTest::newRow("single window, left at once") << true << "134567890123456780" << true << false;
+    QTest::newRow("single window, waited for") << true << "134567890123456780" << false << false;
 }
 
 void TestTallyport::leavingWaitsForAFollowedPayment()
@@ -427,6 +429,7 @@ void TestTallyport::leavingWaitsForAFollowedPayment()
     QFETCH(bool, singleWindow);
     QFETCH(QString, code);
     QFETCH(bool, leaveNow);
+    QFETCH(bool, exit);
     auto window = makeWindow();
     login(*window);
     PayWin *payWin = window->floatingIcon()->payWin();
@@ -447,13 +450,20 @@ void TestTallyport::leavingWaitsForAFollowedPayment()
         unknown = QString::fromStdWString(checkout->pendingOrderNumber()) + " 结果未知";
     }
 
-    window->OnShowThis(); // the settings' logout
+    if (exit) {
+        window->OnEixtApp();
+        window->noteWin()->OnBtnYes();
+        QVERIFY(!window->noteWin()->isVisible());
+    } else {
+        window->OnShowThis(); // the settings' logout
+    }
     QVERIFY(window->leavePrompt()->isVisible());
     QVERIFY(window->floatingIcon() != nullptr);
     const QString log = m_home->filePath(QStringLiteral("tallyport.log"));
     if (leaveNow) {
         window->leavePrompt()->OnBtnYes();
-        QVERIFY(window->floatingIcon() == nullptr);
+        QVERIFY(!window->leavePrompt()->isVisible());
+        QCOMPARE(window->floatingIcon() == nullptr, !exit); // an exit ends the event loop
         QVERIFY(logText(log).contains(unknown.toUtf8()));
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(!window->leavePrompt()->isVisible(), 15000);
@@ -462,7 +472,7 @@ void TestTallyport::leavingWaitsForAFollowedPayment()
         QTRY_VERIFY_WITH_TIMEOUT(window->floatingIcon() == nullptr, 10000);
         QVERIFY(!logText(log).contains("结果未知"));
     }
-    QTRY_VERIFY(window->isVisible());
+    QTRY_VERIFY(window->isVisible() != exit);
 }
 
 void TestTallyport::restartIsAskedOfTheProcess()
