@@ -111,8 +111,16 @@ bool openWithParameters(const QString &program, const QString &parameters)
     for (QByteArray &word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
+    // In a session of its own, as a detached program would be: a signal to the till's terminal
+    // or process group does not reach it.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, words.front().constData(), nullptr, nullptr, argv.data(), environ) != 0)
+    const int failed = ::posix_spawn(
+        &pid, words.front().constData(), nullptr, &attributes, argv.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    if (failed != 0)
         return false;
     std::lock_guard<std::mutex> lock(s_childrenMutex);
     s_children.push_back(pid);
