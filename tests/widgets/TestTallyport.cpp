@@ -6,6 +6,7 @@
 #include "NoteWin.h"
 #include "ParamSettingWin.h"
 #include "PayWin.h"
+#include "ReFundWin.h"
 #include "Resources.h"
 #include "SandboxProcess.h"
 #include "ShowWin.h"
@@ -410,23 +411,30 @@ void TestTallyport::logoutThenLoginGivesNewWindows()
 
 void TestTallyport::leavingWaitsForAFollowedPayment_data()
 {
-    QTest::addColumn<bool>("singleWindow");
+    QTest::addColumn<QString>("work"); // checkout, single window or refund
     QTest::addColumn<QString>("code");
     QTest::addColumn<bool>("leaveNow");
     QTest::addColumn<bool>("exit"); // through the tray's exit prompt, else the settings' logout
     // Pending for ever: the cashier leaves it, and the run log keeps its order as unknown.
-    QTest::newRow("checkout, left at once") << false << "134567890123456788" << true << false;
-    QTest::newRow("checkout, exit") << false << "134567890123456788" << true << true;
+    QTest::newRow("checkout, left at once") << "checkout"
+                                            << "134567890123456788" << true << false;
+    QTest::newRow("checkout, exit") << "checkout"
+                                    << "134567890123456788" << true << true;
     // Paid at the third status query: the card shows, then the till logs out.
-    QTest::newRow("checkout, waited for") << false << "134567890123456786" << false << false;
-    // The single-window request, held back by the sandbox.
-    QTest::newRow("single window, left at once") << true << "134567890123456780" << true << false;
-    QTest::newRow("single window, waited for") << true << "134567890123456780" << false << false;
+    QTest::newRow("checkout, waited for") << "checkout"
+                                          << "134567890123456786" << false << false;
+    // The single-window request and the refund, held back by the sandbox.
+    QTest::newRow("single window, left at once") << "single"
+                                                 << "134567890123456780" << true << false;
+    QTest::newRow("single window, waited for") << "single"
+                                               << "134567890123456780" << false << false;
+    QTest::newRow("refund, left at once") << "refund"
+                                          << "" << true << false;
 }
 
 void TestTallyport::leavingWaitsForAFollowedPayment()
 {
-    QFETCH(bool, singleWindow);
+    QFETCH(QString, work);
     QFETCH(QString, code);
     QFETCH(bool, leaveNow);
     QFETCH(bool, exit);
@@ -435,15 +443,26 @@ void TestTallyport::leavingWaitsForAFollowedPayment()
     PayWin *payWin = window->floatingIcon()->payWin();
     CheckStandWin *checkout = payWin->checkStandWin();
     SingleWin *single = payWin->singleWin();
-    QWidget *form = singleWindow ? static_cast<QWidget *>(single) : checkout;
-    form->findChild<QLineEdit *>(QStringLiteral("lineEdit_money"))->setText("5");
-    form->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"))->setText(code);
-    QString unknown = QStringLiteral("单窗口支付请求仍在进行, 结果未知");
-    if (singleWindow) {
+    const auto setField = [](QWidget *form, const char *name, const QString &text) {
+        form->findChild<QLineEdit *>(QString::fromLatin1(name))->setText(text);
+    };
+    QString unknown;
+    if (work == "refund") {
+        QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500,"count":1})"));
+        setField(payWin->reFundWin(), "lineEdit_orderno", "202612071015000000001");
+        payWin->reFundWin()->OnInputYes();
+        QVERIFY(payWin->reFundWin()->busy());
+        unknown = QStringLiteral("退出时退款请求仍在进行, 结果未知");
+    } else if (work == "single") {
+        setField(single, "lineEdit_money", "5");
+        setField(single, "lineEdit_paycode", code);
         QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500,"count":1})"));
         single->OnInputYes();
         QVERIFY(single->paying());
+        unknown = QStringLiteral("单窗口支付请求仍在进行, 结果未知");
     } else {
+        setField(checkout, "lineEdit_money", "5");
+        setField(checkout, "lineEdit_paycode", code);
         checkout->setPollCadence({15, 1, 100, 100});
         checkout->OnInputYes();
         QVERIFY(checkout->polling());
@@ -467,7 +486,8 @@ void TestTallyport::leavingWaitsForAFollowedPayment()
         QVERIFY(logText(log).contains(unknown.toUtf8()));
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(!window->leavePrompt()->isVisible(), 15000);
-        QVERIFY(singleWindow ? single->notice()->isVisible() : checkout->resultCard()->isVisible());
+        QVERIFY(
+            work == "single" ? single->notice()->isVisible() : checkout->resultCard()->isVisible());
         QVERIFY(window->floatingIcon() != nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(window->floatingIcon() == nullptr, 10000);
         QVERIFY(!logText(log).contains("结果未知"));
