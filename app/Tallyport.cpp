@@ -40,6 +40,11 @@ const QString kKeyHook = QStringLiteral("KeyHook");
 
 constexpr int kNoticeMs = 4000;
 constexpr int kAutoLoginDelayMs = 1000;
+// While a leave waits: how often the work is looked at, and how long the outcome's card (with
+// its three-second countdown) stays readable before the till leaves.
+constexpr int kLeaveCheckMs = 200;
+constexpr int kOutcomeReadMs = 3500;
+constexpr int kReapMs = 500;
 
 QString loginButtonStyle(bool busy)
 {
@@ -71,6 +76,17 @@ Tallyport::Tallyport(QWidget *parent)
     m_noteWin->hide();
     m_payingWin = new PayingWin;
     m_payingWin->hide();
+    // The exit prompt's Yes comes back here (see OnEixtApp).
+    connect(m_noteWin, &NoteWin::SendToParamSetting, this, &Tallyport::OnExitConfirmed);
+    m_leaveNote = new NoteWin;
+    m_leaveNote->hide();
+    m_leaveNote->setMode(2);
+    connect(m_leaveNote, &NoteWin::SendToParamSetting, this, &Tallyport::OnLeaveAnyway);
+    connect(&m_leaveTimer, &QTimer::timeout, this, &Tallyport::checkPendingLeave);
+    connect(&m_reapTimer, &QTimer::timeout, this, [this] {
+        if (ProcessControl::reapChildren() == 0)
+            m_reapTimer.stop();
+    });
 
     // 4. The tray icon (invisible until login) with its menu.
     buildTray();
@@ -155,6 +171,7 @@ Tallyport::~Tallyport()
     }
     delete m_showWin;
     delete m_noteWin;
+    delete m_leaveNote;
     delete m_payingWin;
 }
 
@@ -174,7 +191,8 @@ void Tallyport::buildTray()
     m_powerBootAction = m_trayMenu->addAction(Language::pick(
         l, "开机自动运行", "Start up automatic operation", "Tự động chạy khi mở máy"));
     m_powerBootAction->setCheckable(true);
-    m_powerBootAction->setChecked(m_settings.powerBoot);
+    // The entry itself tells whether the till starts at logon: someone may have removed it.
+    m_powerBootAction->setChecked(AutoStart::isEnabled());
     connect(m_powerBootAction, &QAction::triggered, this, &Tallyport::OnPowerBoot);
 
     connect(m_trayMenu->addAction(Language::pick(l, "打开", "Open", "Mở")), &QAction::triggered,
@@ -387,6 +405,8 @@ void Tallyport::OnLogin()
     m_showWin->hide();
     connect(m_showWin->payWin()->paramSettingWin(), &ParamSettingWin::SendToLogin, this,
         &Tallyport::OnShowThis);
+    connect(m_showWin->payWin()->paramSettingWin()->noteWin(), &NoteWin::SendRestart, this,
+        &Tallyport::OnRestartConfirmed);
 
     m_session.tel = Text::toLocal(m_ui->lineEdit_username->text());
     m_session.password = Text::toLocal(m_ui->lineEdit_password->text());
@@ -448,6 +468,129 @@ void Tallyport::handleTimeout()
 }
 
 void Tallyport::OnShowThis()
+{
+    requestLeave(WorkInFlight::Leave::Logout);
+}
+
+void Tallyport::OnExitConfirmed()
+{
+    m_noteWin->hide();
+    requestLeave(WorkInFlight::Leave::Exit);
+}
+
+void Tallyport::OnRestartConfirmed()
+{
+    if (m_showWin)
+        m_showWin->payWin()->paramSettingWin()->noteWin()->hide();
+    requestLeave(WorkInFlight::Leave::Restart);
+}
+
+WorkInFlight Tallyport::workInFlight() const
+{
+    WorkInFlight work;
+    if (!m_showWin)
+        return work;
+    const PayWin *payWin = m_showWin->payWin();
+    work.checkoutPolling = payWin->checkStandWin()->polling();
+    if (work.checkoutPolling)
+        work.checkoutOrder = QString::fromStdWString(payWin->checkStandWin()->pendingOrderNumber());
+    work.singlePayment = payWin->singleWin()->paying();
+    work.refund = payWin->reFundWin()->busy();
+    return work;
+}
+
+void Tallyport::requestLeave(WorkInFlight::Leave leave)
+{
+    const WorkInFlight work = workInFlight();
+    if (!work.any()) {
+        m_leaveNote->hide();
+        m_leaveTimer.stop();
+        m_pendingLeave.reset();
+        leaveNow(leave);
+        return;
+    }
+    const int l = m_language;
+    m_pendingLeave = leave;
+    m_idleSince.invalidate();
+    m_leaveNote->setIcon(false);
+    m_leaveNote->setTexts(Language::pick(l, "请稍候", "Please wait", "Vui lòng đợi"),
+        work.notice(leave, l), QString(), false);
+    m_leaveNote->setYesNoMode(
+        WorkInFlight::leaveNowText(leave, l), Language::pick(l, "取消", "no", "Hủy"));
+    const QSize screen = WindowScaling::screenSize();
+    m_leaveNote->move(
+        (screen.width() - m_leaveNote->width()) / 2, (screen.height() - m_leaveNote->height()) / 2);
+    m_leaveNote->show();
+    m_leaveNote->raise();
+    m_leaveTimer.start(kLeaveCheckMs);
+}
+
+void Tallyport::checkPendingLeave()
+{
+    if (!m_pendingLeave) {
+        m_leaveTimer.stop();
+        return;
+    }
+    const bool waitingForWork = !m_idleSince.isValid();
+    if (waitingForWork && !m_leaveNote->isVisible()) {
+        // The cashier chose to stay.
+        m_pendingLeave.reset();
+        m_leaveTimer.stop();
+        return;
+    }
+    if (workInFlight().any()) {
+        // Work began again while its predecessor's card was read: ask once more.
+        if (!waitingForWork)
+            requestLeave(*m_pendingLeave);
+        return;
+    }
+    if (waitingForWork) {
+        // The outcome is in: its card shows before the till leaves.
+        m_leaveNote->hide();
+        m_idleSince.start();
+        return;
+    }
+    if (m_idleSince.elapsed() < kOutcomeReadMs)
+        return;
+    const WorkInFlight::Leave leave = *m_pendingLeave;
+    m_pendingLeave.reset();
+    m_leaveTimer.stop();
+    leaveNow(leave);
+}
+
+void Tallyport::OnLeaveAnyway()
+{
+    m_leaveNote->hide();
+    if (!m_pendingLeave)
+        return;
+    for (const QString &line : workInFlight().unknownOutcomeLines())
+        RunLog::write("%s", Text::toLocal(line).c_str());
+    const WorkInFlight::Leave leave = *m_pendingLeave;
+    m_pendingLeave.reset();
+    m_leaveTimer.stop();
+    leaveNow(leave);
+}
+
+void Tallyport::leaveNow(WorkInFlight::Leave leave)
+{
+    switch (leave) {
+    case WorkInFlight::Leave::Logout:
+        logout();
+        return;
+    case WorkInFlight::Leave::Restart:
+        RunLog::write("%s", "重启软件");
+        m_restart = true;
+        break;
+    case WorkInFlight::Leave::Exit:
+        break;
+    }
+    // The keyboard-hook program is ours to stop; killAll returns once it is gone.
+    if (m_settings.connMode == 0)
+        ProcessControl::killAll(kKeyHook);
+    QCoreApplication::quit();
+}
+
+void Tallyport::logout()
 {
     if (m_settings.connMode == 0)
         ProcessControl::killAll(kKeyHook);
@@ -516,7 +659,8 @@ void Tallyport::OnPowerBoot()
 {
     // The check mark and power_boot follow the click even when the entry cannot be written.
     const bool enabled = m_powerBootAction->isChecked();
-    AutoStart::setEnabled(enabled, QCoreApplication::applicationFilePath());
+    AutoStart::setEnabled(
+        enabled, AutoStart::startCommand(QCoreApplication::applicationFilePath()));
     saveSettings();
 }
 
@@ -544,13 +688,16 @@ void Tallyport::OnUpgrade()
             &ParamSettingWin::receiveUpdateMsg, Qt::UniqueConnection);
     }
     emit sendMsgToUpdate();
-    ProcessControl::openWithParameters(updater, UpgradeCheck::updaterParameters(*offer));
+    if (ProcessControl::openWithParameters(updater, UpgradeCheck::updaterParameters(*offer)))
+        m_reapTimer.start(kReapMs);
 }
 
 void Tallyport::OnEixtApp()
 {
     const int l = m_language;
-    m_noteWin->setMode(1);
+    // Yes comes back to OnExitConfirmed rather than quitting at once, so that a payment or
+    // refund under way is not cut short without a word.
+    m_noteWin->setMode(2);
     m_noteWin->setTexts(Language::pick(l, "退出提示", "Exit prompt", "Thông báo đăng xuất"),
         Language::pick(l, "是否退出Kovani-收银系统?",
             "Do you want to exit\nthe Kovani-cashier system?",

@@ -2,7 +2,9 @@
 
 #include "LoginSession.h"
 #include "Settings.h"
+#include "WorkInFlight.h"
 
+#include <QElapsedTimer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -10,6 +12,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -45,6 +48,14 @@ public:
     // Process-wide: a login request is under way.
     static bool busy();
     bool autoLoginPending() const { return m_autoLogin != 0; }
+    // The prompt shown while a logout, exit or restart waits for a payment or refund.
+    NoteWin *leavePrompt() const { return m_leaveNote; }
+    // A restart was confirmed: the process starts the program again once it has quit.
+    bool restartRequested() const { return m_restart; }
+
+    // Logs out, exits or restarts; while a payment or refund runs, says so and waits for it
+    // to end (then for its card to be read) or for the cashier to leave at once.
+    void requestLeave(WorkInFlight::Leave leave);
 
 signals:
     void finishPost();
@@ -79,6 +90,9 @@ public slots:
     void resizeWinodw();
     void OnPowerBoot();
     void OnUpgrade();
+    void OnExitConfirmed();
+    void OnRestartConfirmed();
+    void OnLeaveAnyway();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -92,6 +106,10 @@ private:
     void appendKey(const QString &text);
     void saveSettings();
     void copySessionToWindows();
+    WorkInFlight workInFlight() const;
+    void checkPendingLeave();
+    void leaveNow(WorkInFlight::Leave leave);
+    void logout();
 
     std::unique_ptr<Ui::TallyportClass> m_ui;
     LoginSettings m_settings;
@@ -107,6 +125,12 @@ private:
     QAction *m_voiceAction = nullptr;
     QAction *m_noteAction = nullptr;
     QTimer m_noteTimer;
+    NoteWin *m_leaveNote;
+    std::optional<WorkInFlight::Leave> m_pendingLeave;
+    QTimer m_leaveTimer;
+    QElapsedTimer m_idleSince; // valid while the awaited work has ended and its card reads
+    bool m_restart = false;
+    QTimer m_reapTimer; // collects the updater once it ends
     ShowWin *m_showWin = nullptr;
     std::unique_ptr<HttpClient> m_http;
 

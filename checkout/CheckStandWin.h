@@ -54,6 +54,7 @@ public:
     void setPollCadence(const OrderPoller::Cadence &cadence);
     const OrderPoller::Cadence &pollCadence() const { return m_cadence; }
     bool polling() const { return m_stopPay.load() != 0; }
+    const std::wstring &pendingOrderNumber() const { return m_order.orderNumber; }
     collectionWin *resultCard() const { return m_noteDlg; }
     PayingWin *progressWindow() const { return m_payingWin; }
 

@@ -5,6 +5,7 @@
 
 #include <curl/curl.h>
 
+#include <arpa/inet.h>
 #include <cctype>
 #include <cstdlib>
 #include <mutex>
@@ -57,6 +58,56 @@ bool usableBundle(const std::string &path)
     std::lock_guard<std::mutex> lock(mutex);
     if (reported.insert(path).second)
         RunLog::write("ca_bundle 无法读取, 只信任系统证书: %s", path.c_str());
+    return false;
+}
+
+// The host of a URL, lower case ("[::1]" for an IPv6 address); empty when it has none.
+std::string hostOf(const std::string &url)
+{
+    CURLU *parsed = curl_url();
+    if (!parsed)
+        return std::string();
+    std::string host;
+    char *part = nullptr;
+    if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK
+        && curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK && part) {
+        host = part;
+    }
+    curl_free(part);
+    curl_url_cleanup(parsed);
+    for (char &c : host)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return host;
+}
+
+bool isLoopback(const std::string &host)
+{
+    if (host == "localhost" || host == "[::1]")
+        return true;
+    in_addr address {};
+    return ::inet_pton(AF_INET, host.c_str(), &address) == 1
+        && (ntohl(address.s_addr) >> 24) == 127;
+}
+
+// The sandbox keeps its CA's private key beside the CA (ca-key.pem), in the user's own data
+// directory: such a CA proves nothing about a host elsewhere, so it is trusted for loopback
+// hosts only. A real gateway is verified against the system's CAs alone; that is logged once
+// per host.
+bool bundleCountsFor(const std::string &bundle, const std::string &url)
+{
+    const std::size_t slash = bundle.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : bundle.substr(0, slash);
+    if (::access((directory + "/ca-key.pem").c_str(), F_OK) != 0)
+        return true;
+    const std::string host = hostOf(url);
+    if (isLoopback(host))
+        return true;
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (reported.insert(host).second)
+        RunLog::write("ca_bundle 是沙箱的 CA, 只信任于本机地址; %s 只信任系统证书: %s",
+            host.c_str(), bundle.c_str());
     return false;
 }
 
@@ -115,7 +166,7 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
     curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (usableBundle(m_caBundle))
+    if (usableBundle(m_caBundle) && bundleCountsFor(m_caBundle, url))
         curl_easy_setopt(handle, CURLOPT_CAINFO, m_caBundle.c_str());
     curl_easy_setopt(handle, CURLOPT_CAPATH, systemCaPath());
 

@@ -6,7 +6,8 @@
 
 // One blocking HTTPS POST through libcurl per call. Only https URLs are posted, and redirects
 // are followed to https only. TLS peer and host names are verified against the system's CAs
-// plus an optional extra bundle (when it can be read); every request has a connect time-out
+// plus an optional extra bundle (when it can be read; a bundle that lies in the sandbox's own
+// directory, beside its CA key, only for loopback hosts); every request has a connect time-out
 // and a total time-out, so no caller can wait for ever, and a reply larger than
 // kMaxReplyBytes fails the transfer.
 // One object must not serve two requests at the same time.

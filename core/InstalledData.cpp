@@ -14,27 +14,23 @@ namespace {
 constexpr QFileDevice::Permissions kOwnerOnly
     = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 
-bool writeFirstConfiguration(const QString &dataDirectory)
+} // namespace
+
+namespace InstalledData {
+
+bool writeFirstConfiguration(const QString &file, const QString &host, const QString &caBundle)
 {
-    const ConfigStore store(dataDirectory + QStringLiteral("/TallyportConfig.ini"));
+    const ConfigStore store(file);
     if (store.exists())
         return true;
-    const QString sandbox = QLatin1String(HostSettings::kDefaultHost);
-    const QString caBundle = InstalledData::sandboxPath(dataDirectory) + QStringLiteral("/ca.pem");
-    return store.writeString(
-               QStringLiteral("GATEWAY_HOST"), QStringLiteral("gateway_host"), sandbox)
-        && store.writeString(QStringLiteral("TRADE_HOST"), QStringLiteral("trade_host"), sandbox)
-        && store.writeString(
-            QStringLiteral("UPGRADE_HOST"), QStringLiteral("upgrade_host"), sandbox)
+    return store.writeString(QStringLiteral("GATEWAY_HOST"), QStringLiteral("gateway_host"), host)
+        && store.writeString(QStringLiteral("TRADE_HOST"), QStringLiteral("trade_host"), host)
+        && store.writeString(QStringLiteral("UPGRADE_HOST"), QStringLiteral("upgrade_host"), host)
         && store.writeString(QStringLiteral("CA_BUNDLE"), QStringLiteral("ca_bundle"), caBundle)
         // The settings page's built-in choices: once a file exists, a missing key reads as 0,
         // which would put all three hot keys on Alt+F1.
         && ParamSettings().save(store);
 }
-
-} // namespace
-
-namespace InstalledData {
 
 QString sandboxPath(const QString &dataDirectory)
 {
@@ -57,7 +53,9 @@ QString prepareIn(const QString &dataDirectory, const QString &programDirectory)
     RunLog::setDirectory(QFile::encodeName(dataDirectory).toStdString());
     if (!QDir::setCurrent(programDirectory))
         return QStringLiteral("cannot change to %1").arg(programDirectory);
-    if (!writeFirstConfiguration(dataDirectory))
+    if (!writeFirstConfiguration(dataDirectory + QStringLiteral("/TallyportConfig.ini"),
+            QLatin1String(HostSettings::kDefaultHost),
+            sandboxPath(dataDirectory) + QStringLiteral("/ca.pem")))
         return QStringLiteral("cannot write the configuration in %1").arg(dataDirectory);
     return QString();
 }

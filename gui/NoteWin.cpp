@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kExitPrompt = 1;
 constexpr int kLogoutPrompt = 2;
+constexpr int kRestartPrompt = 3;
 constexpr int kAutoCloseMs = 1000;
 
 const char kSuccessIcon[] = "border-image: url(:/Tallyport/skin/success.png);";
@@ -128,6 +129,9 @@ void NoteWin::OnBtnYes()
     case kLogoutPrompt:
         // The owner's reaction changes the screen; the note stays as it is.
         emit SendToParamSetting();
+        break;
+    case kRestartPrompt:
+        emit SendRestart();
         break;
     default:
         break;

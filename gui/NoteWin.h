@@ -24,7 +24,8 @@ public:
     ~NoteWin() override;
 
     // 1: exit prompt (Yes ends the keyboard-hook program and the application),
-    // 2: logout prompt (Yes emits SendToParamSetting()), anything else: Yes does nothing.
+    // 2: logout prompt (Yes emits SendToParamSetting()), 3: restart prompt (Yes emits
+    // SendRestart()), anything else: Yes does nothing.
     void setMode(int mode);
     int mode() const;
 
@@ -40,6 +41,7 @@ public:
 
 signals:
     void SendToParamSetting();
+    void SendRestart();
 
 public slots:
     void OnBtnYes();

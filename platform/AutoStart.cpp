@@ -26,10 +26,23 @@ QString escapedString(QString text)
 
 namespace AutoStart {
 
+bool isTraining()
+{
+    return !qEnvironmentVariableIsEmpty("TALLYPORT_TRAINING");
+}
+
+QString startCommand(const QString &tillExecutable)
+{
+    if (!isTraining())
+        return tillExecutable;
+    return QFileInfo(tillExecutable).absolutePath() + QStringLiteral("/tallyport-training");
+}
+
 QString entryPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/autostart/Tallyport.desktop");
+        + (isTraining() ? QStringLiteral("/autostart/Tallyport-training.desktop")
+                        : QStringLiteral("/autostart/Tallyport.desktop"));
 }
 
 QString execValue(const QString &executable)
@@ -63,12 +76,14 @@ bool setEnabled(bool enabled, const QString &executable)
     const QString entry
         = QStringLiteral("[Desktop Entry]\n"
                          "Type=Application\n"
-                         "Name=Tallyport\n"
+                         "Name=%3\n"
                          "Exec=%1\n"
                          "Path=%2\n"
                          "Terminal=false\n"
                          "X-GNOME-Autostart-enabled=true\n")
-              .arg(execValue(executable), escapedString(QFileInfo(executable).absolutePath()));
+              .arg(execValue(executable), escapedString(QFileInfo(executable).absolutePath()),
+                  isTraining() ? QStringLiteral("Tallyport Training")
+                               : QStringLiteral("Tallyport"));
     file.write(entry.toUtf8());
     return file.commit();
 }

@@ -7,8 +7,14 @@
 #include <QThread>
 
 #include <csignal>
+#include <mutex>
+#include <spawn.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
+
+extern char **environ;
 
 namespace {
 
@@ -41,6 +47,10 @@ QList<pid_t> processesNamed(const QString &name)
     }
     return found;
 }
+
+// The programs this process started as its own children and has not collected yet.
+std::mutex s_childrenMutex;
+std::vector<pid_t> s_children;
 
 } // namespace
 
@@ -92,7 +102,41 @@ QStringList splitParameters(const QString &parameters)
 
 bool openWithParameters(const QString &program, const QString &parameters)
 {
-    return QProcess::startDetached(program, splitParameters(parameters), QString());
+    // A child of ours, not a detached grandchild: where nobody above collects orphans, a
+    // detached program that ends stays behind as a defunct process. reapChildren collects it.
+    std::vector<QByteArray> words {QFile::encodeName(program)};
+    for (const QString &word : splitParameters(parameters))
+        words.push_back(word.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    // In a session of its own, as a detached program would be: a signal to the till's terminal
+    // or process group does not reach it.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    pid_t pid = 0;
+    const int failed = ::posix_spawn(
+        &pid, words.front().constData(), nullptr, &attributes, argv.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    if (failed != 0)
+        return false;
+    std::lock_guard<std::mutex> lock(s_childrenMutex);
+    s_children.push_back(pid);
+    return true;
+}
+
+int reapChildren()
+{
+    std::lock_guard<std::mutex> lock(s_childrenMutex);
+    std::vector<pid_t> running;
+    for (const pid_t pid : s_children) {
+        if (::waitpid(pid, nullptr, WNOHANG) == 0)
+            running.push_back(pid);
+    }
+    s_children.swap(running);
+    return static_cast<int>(s_children.size());
 }
 
 } // namespace ProcessControl

@@ -21,9 +21,13 @@ bool startDetached(
 // line breaks, empty words dropped. Nothing else is interpreted: quotes, "$", "`", ";" and
 // wildcards stay part of their word.
 QStringList splitParameters(const QString &parameters);
-// Starts `program` detached with the words of `parameters`, in the caller's working directory.
-// No shell ever sees the line, so text from outside cannot run a command. False when the
-// program could not be started (missing, not executable); nothing is reported.
+// Starts `program` with the words of `parameters`, in the caller's working directory, as a
+// child that outlives this process if need be. No shell ever sees the line, so text from
+// outside cannot run a command. False when the program could not be started (missing, not
+// executable); nothing is reported. Call reapChildren until it returns 0.
 bool openWithParameters(const QString &program, const QString &parameters);
+// Collects the programs started by openWithParameters that have ended, so none stays behind
+// as a defunct process; returns how many still run.
+int reapChildren();
 
 } // namespace ProcessControl

@@ -29,3 +29,8 @@ bool SingleInstance::acquire()
     m_lock->setStaleLockTime(0);
     return m_lock->tryLock(0);
 }
+
+void SingleInstance::release()
+{
+    m_lock.reset();
+}

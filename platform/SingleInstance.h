@@ -15,6 +15,8 @@ public:
 
     // True when this process now holds the lock; false when another live process holds it.
     bool acquire();
+    // Lets another process take the lock (a restart starts the new process after this).
+    void release();
 
     QString lockPath() const { return m_path; }
 

@@ -39,15 +39,13 @@ fi
 
 config="$TALLYPORT_HOME/TallyportConfig.ini"
 host="https://127.0.0.1:$port"
+client="$root/build/bin/tallyport"
 if [ ! -f "$config" ]; then
   umask 077
-  printf '%s\r\n' \
-    "[GATEWAY_HOST]" "gateway_host=$host" \
-    "[TRADE_HOST]" "trade_host=$host" \
-    "[UPGRADE_HOST]" "upgrade_host=$host" \
-    "[CA_BUNDLE]" "ca_bundle=$data/ca.pem" \
-    "[USERNAME]" "username=13800000000" \
-    "[PASSWORD]" "password=123456" >"$config"
+  # The till's own first-run writer: the hosts, the CA and the built-in settings (hot keys
+  # Ctrl+F9, Ctrl+F1, Ctrl+F6); then the demo cashier.
+  "$client" --first-configuration "$config" "$host" "$data/ca.pem"
+  printf '%s\r\n' "[USERNAME]" "username=13800000000" "[PASSWORD]" "password=123456" >>"$config"
 else
   sed -i -e "s#^gateway_host=.*#gateway_host=$host\r#" -e "s#^trade_host=.*#trade_host=$host\r#" \
     -e "s#^upgrade_host=.*#upgrade_host=$host\r#" -e "s#^ca_bundle=.*#ca_bundle=$data/ca.pem\r#" \
@@ -56,7 +54,6 @@ fi
 echo "configuration: $config"
 echo "demo merchant: phone 13800000000, password 123456 (payment codes: sandbox/README.md)"
 
-client="$root/build/bin/tallyport"
 # The application directory holds the voice and the updater; the keyboard-hook helper starts
 # from the working directory.
 cp -f "$root/build/bin/pay.wav" "$TALLYPORT_HOME/" 2>/dev/null || true
@@ -64,20 +61,52 @@ ln -sf "$root/build/bin/KeyHook" "$TALLYPORT_HOME/KeyHook"
 ln -sf "$root/build/bin/Download" "$TALLYPORT_HOME/Download"
 cd "$TALLYPORT_HOME"
 
+# The client starts the keyboard-hook helper, which listens on 127.0.0.1:1234. However this
+# script ends (the client quits, Ctrl-C, kill), the client and a helper of this build that
+# was not running before end with it, so the next demo does not meet a stale one.
+keyhook="$(readlink -f "$root/build/bin/KeyHook")"
+keyhooks_of_build() {
+  local p
+  for p in /proc/[0-9]*; do
+    if [ "$(readlink "$p/exe" 2>/dev/null)" = "$keyhook" ]; then echo "${p#/proc/}"; fi
+  done
+}
+keyhooks_before=" $(keyhooks_of_build | tr '\n' ' ') "
+pid=""
+started=()
+finish() {
+  trap - EXIT INT TERM HUP
+  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  local k
+  for k in $(keyhooks_of_build); do
+    case "$keyhooks_before" in *" $k "*) ;; *) kill "$k" 2>/dev/null || true ;; esac
+  done
+  if [ "${#started[@]}" -gt 0 ]; then kill "${started[@]}" 2>/dev/null || true; fi
+}
+trap finish EXIT
+trap 'finish; exit 130' INT
+trap 'finish; exit 143' TERM
+trap 'finish; exit 129' HUP
+
 if [ -n "${DISPLAY:-}" ]; then
-  exec "$client"
+  "$client" &
+  pid=$!
+  wait "$pid"
+  exit
 fi
 
 # No display: run under Xvfb and keep a screenshot of what the cashier would see.
 display=":${XVFB_DISPLAY:-99}"
 if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
   Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+  started+=($!)
   for _ in $(seq 1 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
 fi
 export DISPLAY="$display" QT_QPA_PLATFORM=xcb
 # A tray host, so the tray icon and its menu exist after the login.
 if command -v trayer >/dev/null 2>&1 && ! xdotool search --class '^trayer$' >/dev/null 2>&1; then
   trayer --edge top --align right --widthtype pixel --width 200 --height 32 >/dev/null 2>&1 &
+  started+=($!)
 fi
 "$client" &
 pid=$!

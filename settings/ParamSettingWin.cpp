@@ -386,8 +386,8 @@ void ParamSettingWin::showNote(
 void ParamSettingWin::OnYes()
 {
     const int l = m_language;
-    // Mode 1: Yes ends the program (the new settings apply at the next start).
-    showNote(1, Language::pick(l, "退出提示", "Exit the prompt", "Thông báo đăng xuất"),
+    // Mode 3: Yes restarts the program (the new settings apply at the next start).
+    showNote(3, Language::pick(l, "退出提示", "Exit the prompt", "Thông báo đăng xuất"),
         Language::pick(l, "修改参数后需要重启软件才能生效,\n是否重启软件?",
             "You need to restart the software\nto take effect after modifying\nparameters.Do "
             "you want to\nrestart the software?",

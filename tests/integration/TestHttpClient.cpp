@@ -66,6 +66,8 @@ private slots:
     void onlyHttpsLeaves();
     void redirectToAnotherSchemeFails();
     void missingCaBundleStillTrustsTheSystem();
+    void sandboxCaCountsForLoopbackHostsOnly_data();
+    void sandboxCaCountsForLoopbackHostsOnly();
     void replyLargerThanTheBoundFails();
     void signedLoginThenPay();
 
@@ -332,6 +334,44 @@ void TestHttpClient::missingCaBundleStillTrustsTheSystem()
     QCOMPARE(
         log.readAll().count("ca_bundle 无法读取, 只信任系统证书: /nonexistent/tallyport-ca.pem"),
         1);
+}
+
+void TestHttpClient::sandboxCaCountsForLoopbackHostsOnly_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("127.0.0.1") << "127.0.0.1" << true;
+    QTest::newRow("localhost") << "LocalHost" << true;
+    // TEST-NET-1: never answers, so only the run log tells whether the CA was offered.
+    QTest::newRow("a gateway elsewhere") << "192.0.2.1" << false;
+    QTest::newRow("a name that starts like loopback") << "127.0.0.1.gateway.test" << false;
+}
+
+void TestHttpClient::sandboxCaCountsForLoopbackHostsOnly()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, trusted);
+    // The sandbox's CA key lies beside the CA the client trusts.
+    QVERIFY(QFile::exists(QFileInfo(m_sandbox.caPath()).absolutePath() + "/ca-key.pem"));
+    const QByteArray line
+        = "ca_bundle 是沙箱的 CA, 只信任于本机地址; " + host.toLower().toUtf8() + " 只信任系统证书";
+    QFile log(QStringLiteral("tallyport.log"));
+    const auto logged = [&log, &line] {
+        log.open(QIODevice::ReadOnly);
+        const int count = log.readAll().count(line);
+        log.close();
+        return count;
+    };
+    const int before = logged();
+    std::string url = m_sandbox.url(LoginRequest::kPath);
+    url.replace(url.find("127.0.0.1"), 9, host.toStdString());
+    HttpClient client(m_sandbox.caPath().toStdString());
+    client.setTimeouts(500, 500);
+    std::string reply;
+    QCOMPARE(client.Post(url, loginBody(), reply, "json"), trusted ? 200 : -1);
+    client.Post(url, loginBody(), reply, "json");
+    // Said once, for the host that the CA does not count for.
+    QCOMPARE(logged() - before, trusted ? 0 : 1);
 }
 
 void TestHttpClient::replyLargerThanTheBoundFails()

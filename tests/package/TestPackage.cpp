@@ -90,6 +90,7 @@ private slots:
     void installedClientKeepsItsDataInTheUserDataDirectory_data();
     void installedClientKeepsItsDataInTheUserDataDirectory();
     void trainingLauncherStartsTheSandboxAndTheClient();
+    void updaterKeepsParametersThatLookLikeToolkitOptions();
 
 private:
     QString installed(const QString &path) const { return m_root + QLatin1Char('/') + path; }
@@ -287,6 +288,10 @@ void TestPackage::trainingLauncherStartsTheSandboxAndTheClient()
     QVERIFY2(config.contains("gateway_host=https://127.0.0.1:" + port.toUtf8() + "\r\n"), config);
     QCOMPARE(readFileBytes(data + "/sandbox/journal.jsonl").count("\"path\":\"/api/login\""), 1);
     QCOMPARE(permissionBits(data), 0700);
+    // The installed till's first configuration: the built-in hot keys, not three on Alt+F1.
+    QVERIFY2(
+        config.contains("[CASH_HOTKEY]\r\ncash_hotkey=8\r\n[CASH_HOTKEY_ALT]\r\ncash_hotkey_alt=1"),
+        config);
 
     // Ending the launcher ends the client and the sandbox it started.
     launcher.terminate();
@@ -295,6 +300,26 @@ void TestPackage::trainingLauncherStartsTheSandboxAndTheClient()
     QTRY_VERIFY_WITH_TIMEOUT(
         processesOf(installed(kAppDir + "/tallyport-sandbox")).isEmpty(), 10000);
     endProcessesOf(installed(kAppDir + "/KeyHook"));
+}
+
+void TestPackage::updaterKeepsParametersThatLookLikeToolkitOptions()
+{
+    // On a display the updater shows what it was given; words of the memo that Qt would take
+    // as its own options stay parameters.
+    const QString home = m_work.filePath(QStringLiteral("updater"));
+    const QString record = home + QStringLiteral("/.local/share/tallyport/Download.jsonl");
+    ChildProcess updater;
+    updater.setProcessEnvironment(userEnvironment(home));
+    updater.setProcessChannelMode(QProcess::ForwardedChannels);
+    updater.start(installed(kAppDir + "/Download"),
+        {"修复", "-reverse", "-style", "fusion", "-display", "H:0", "2.0", "https://x"});
+    QTRY_VERIFY_WITH_TIMEOUT(readFileBytes(record).contains('\n'), kWindowMs);
+    const QByteArray kept
+        = "\"arguments\":[\"修复\",\"-reverse\",\"-style\",\"fusion\",\"-display\",\"H:0\","
+          "\"2.0\",\"https://x\"]";
+    QVERIFY2(readFileBytes(record).contains(kept), readFileBytes(record));
+    updater.terminate();
+    QVERIFY(updater.waitForFinished(10000));
 }
 
 QTEST_GUILESS_MAIN(TestPackage)

@@ -42,6 +42,12 @@ bool writeSilence(const QString &path, int milliseconds)
         && file.write(QByteArray(static_cast<int>(dataBytes), '\0')) == dataBytes;
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteArray &body)
 {
     const QString path = dir.filePath(name);
@@ -79,7 +85,7 @@ void TestPlatform::secondInstanceFindsTheLockTaken()
     QVERIFY(first->acquire());
     SingleInstance second;
     QVERIFY(!second.acquire());
-    first.reset();
+    first->release(); // a restart lets the new process in while the old one still runs
     SingleInstance third;
     QVERIFY(third.acquire());
     qunsetenv("TALLYPORT_LOCK_DIR");
@@ -174,6 +180,22 @@ void TestPlatform::autostartEntryIsWrittenAndRemoved()
     QVERIFY(text.startsWith("[Desktop Entry]\n"));
     QVERIFY(text.contains("Exec=\"/opt/Shop/tallyport\"\n"));
     entry.close();
+
+    // The training till keeps its own entry, which starts its launcher, and leaves the shop
+    // till's alone.
+    QVERIFY(AutoStart::setEnabled(true, QStringLiteral("/opt/Shop/tallyport")));
+    const QString shopEntry = AutoStart::entryPath();
+    qputenv("TALLYPORT_TRAINING", "1");
+    QVERIFY(!AutoStart::isEnabled());
+    QVERIFY(AutoStart::setEnabled(
+        true, AutoStart::startCommand(QStringLiteral("/opt/Shop/tallyport"))));
+    QVERIFY(AutoStart::entryPath() != shopEntry);
+    QVERIFY(readFile(AutoStart::entryPath()).contains("Exec=\"/opt/Shop/tallyport-training\"\n"));
+    QVERIFY(AutoStart::setEnabled(false, QString()));
+    QVERIFY(!AutoStart::isEnabled());
+    qunsetenv("TALLYPORT_TRAINING");
+    QVERIFY(AutoStart::isEnabled());
+    QVERIFY(readFile(shopEntry).contains("Exec=\"/opt/Shop/tallyport\"\n"));
 
     QVERIFY(AutoStart::setEnabled(false, QStringLiteral("/opt/Shop/tallyport")));
     QVERIFY(!AutoStart::isEnabled());

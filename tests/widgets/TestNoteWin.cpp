@@ -155,7 +155,8 @@ void TestNoteWin::yesByMode_data()
 
     QTest::newRow("logout prompt") << 2 << 1;
     QTest::newRow("no mode set") << 0 << 0;
-    QTest::newRow("unknown mode") << 3 << 0;
+    QTest::newRow("restart prompt") << 3 << 0; // SendRestart, see TestTallyport
+    QTest::newRow("unknown mode") << 4 << 0;
     QTest::newRow("negative mode") << -1 << 0;
 }
 

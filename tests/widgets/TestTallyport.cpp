@@ -2,21 +2,28 @@
 // the session, logout and a new login.
 #include "CheckStandWin.h"
 #include "ConfigStore.h"
+#include "MessageBoxWin.h"
 #include "NoteWin.h"
 #include "ParamSettingWin.h"
 #include "PayWin.h"
+#include "ReFundWin.h"
 #include "Resources.h"
 #include "SandboxProcess.h"
 #include "ShowWin.h"
+#include "SingleWin.h"
 #include "Tallyport.h"
 #include "TempHome.h"
 #include "WindowScaling.h"
+#include "collectionWin.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -31,6 +38,12 @@ int loginRequests(const SandboxProcess &sandbox)
             ++count;
     }
     return count;
+}
+
+QByteArray logText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -59,6 +72,10 @@ private slots:
     void replyWithoutKeyStillLogsIn();
     void loginFillsTheSessionAndTheWindows();
     void logoutThenLoginGivesNewWindows();
+    void leavingWaitsForAFollowedPayment_data();
+    void leavingWaitsForAFollowedPayment();
+    void restartIsAskedOfTheProcess();
+    void startAtLogonShowsWhetherTheEntryExists();
 
 private:
     void writeConfig(const QStringList &extraLines = {}, const QString &password = "123456");
@@ -390,6 +407,115 @@ void TestTallyport::logoutThenLoginGivesNewWindows()
     QVERIFY(newPayWin != nullptr);
     QCOMPARE(CheckStandWin::instance(), newPayWin->checkStandWin());
     QVERIFY(newPayWin->isVisible());
+}
+
+void TestTallyport::leavingWaitsForAFollowedPayment_data()
+{
+    QTest::addColumn<QString>("work"); // checkout, single window or refund
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("leaveNow");
+    QTest::addColumn<bool>("exit"); // through the tray's exit prompt, else the settings' logout
+    // Pending for ever: the cashier leaves it, and the run log keeps its order as unknown.
+    QTest::newRow("checkout, left at once") << "checkout"
+                                            << "134567890123456788" << true << false;
+    QTest::newRow("checkout, exit") << "checkout"
+                                    << "134567890123456788" << true << true;
+    // Paid at the third status query: the card shows, then the till logs out.
+    QTest::newRow("checkout, waited for") << "checkout"
+                                          << "134567890123456786" << false << false;
+    // The single-window request and the refund, held back by the sandbox.
+    QTest::newRow("single window, left at once") << "single"
+                                                 << "134567890123456780" << true << false;
+    QTest::newRow("single window, waited for") << "single"
+                                               << "134567890123456780" << false << false;
+    QTest::newRow("refund, left at once") << "refund"
+                                          << "" << true << false;
+}
+
+void TestTallyport::leavingWaitsForAFollowedPayment()
+{
+    QFETCH(QString, work);
+    QFETCH(QString, code);
+    QFETCH(bool, leaveNow);
+    QFETCH(bool, exit);
+    auto window = makeWindow();
+    login(*window);
+    PayWin *payWin = window->floatingIcon()->payWin();
+    CheckStandWin *checkout = payWin->checkStandWin();
+    SingleWin *single = payWin->singleWin();
+    const auto setField = [](QWidget *form, const char *name, const QString &text) {
+        form->findChild<QLineEdit *>(QString::fromLatin1(name))->setText(text);
+    };
+    QString unknown;
+    if (work == "refund") {
+        QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500,"count":1})"));
+        setField(payWin->reFundWin(), "lineEdit_orderno", "202612071015000000001");
+        payWin->reFundWin()->OnInputYes();
+        QVERIFY(payWin->reFundWin()->busy());
+        unknown = QStringLiteral("退出时退款请求仍在进行, 结果未知");
+    } else if (work == "single") {
+        setField(single, "lineEdit_money", "5");
+        setField(single, "lineEdit_paycode", code);
+        QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500,"count":1})"));
+        single->OnInputYes();
+        QVERIFY(single->paying());
+        unknown = QStringLiteral("单窗口支付请求仍在进行, 结果未知");
+    } else {
+        setField(checkout, "lineEdit_money", "5");
+        setField(checkout, "lineEdit_paycode", code);
+        checkout->setPollCadence({15, 1, 100, 100});
+        checkout->OnInputYes();
+        QVERIFY(checkout->polling());
+        unknown = QString::fromStdWString(checkout->pendingOrderNumber()) + " 结果未知";
+    }
+
+    if (exit) {
+        window->OnEixtApp();
+        window->noteWin()->OnBtnYes();
+        QVERIFY(!window->noteWin()->isVisible());
+    } else {
+        window->OnShowThis(); // the settings' logout
+    }
+    QVERIFY(window->leavePrompt()->isVisible());
+    QVERIFY(window->floatingIcon() != nullptr);
+    const QString log = m_home->filePath(QStringLiteral("tallyport.log"));
+    if (leaveNow) {
+        window->leavePrompt()->OnBtnYes();
+        QVERIFY(!window->leavePrompt()->isVisible());
+        QCOMPARE(window->floatingIcon() == nullptr, !exit); // an exit ends the event loop
+        QVERIFY(logText(log).contains(unknown.toUtf8()));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(!window->leavePrompt()->isVisible(), 15000);
+        QVERIFY(
+            work == "single" ? single->notice()->isVisible() : checkout->resultCard()->isVisible());
+        QVERIFY(window->floatingIcon() != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(window->floatingIcon() == nullptr, 10000);
+        QVERIFY(!logText(log).contains("结果未知"));
+    }
+    QTRY_VERIFY(window->isVisible() != exit);
+}
+
+void TestTallyport::restartIsAskedOfTheProcess()
+{
+    auto window = makeWindow();
+    login(*window);
+    ParamSettingWin *settings = window->floatingIcon()->payWin()->paramSettingWin();
+    settings->OnYes();
+    settings->noteWin()->OnBtnYes();
+    QVERIFY(window->restartRequested());
+}
+
+void TestTallyport::startAtLogonShowsWhetherTheEntryExists()
+{
+    // The file says power_boot=1, but someone removed the entry.
+    QTemporaryDir xdg;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdg.path()));
+    writeConfig({QStringLiteral("[POWER_BOOT]"), QStringLiteral("power_boot=1")});
+    auto window = makeWindow();
+    QAction *startAtLogon = window->trayMenu()->actions().value(0);
+    QCOMPARE(startAtLogon->text(), QStringLiteral("开机自动运行"));
+    QVERIFY(!startAtLogon->isChecked());
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 QTEST_MAIN(TestTallyport)

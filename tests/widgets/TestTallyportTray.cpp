@@ -1,8 +1,8 @@
 // The tray's upgrade check ("升级版本") against the sandbox offering 2.0, with the real Download
 // stand-in beside the program (offscreen, it records and ends): an offer whose status is not
 // "1" writes nothing and starts nothing, the first offer without a file only creates it, and
-// only then is the updater started. (What an accepted offer writes and starts, through the
-// real tray: TestE2eTrayAndInputs.)
+// only then is the updater started, and collected when it ends. (What an accepted offer writes and
+// starts, through the real tray: TestE2eTrayAndInputs.)
 #include "IniFileLines.h"
 #include "MetaTypes.h"
 #include "Resources.h"
@@ -18,6 +18,8 @@
 
 #include <memory>
 #include <thread>
+
+#include <sys/prctl.h>
 
 class TestTallyportTray : public QObject
 {
@@ -36,6 +38,10 @@ void TestTallyportTray::initTestCase()
     Resources::initialise();
     MetaTypes::registerAll();
     WindowScaling::setScreenOverride(QSize(1366, 768));
+    // Orphans of this process come back to it and are never collected here, as under a
+    // session manager that does not reap: only a till that collects its own children leaves
+    // no defunct process behind.
+    QCOMPARE(::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0), 0);
     QVERIFY(m_sandbox.start());
 }
 
@@ -85,6 +91,12 @@ void TestTallyportTray::onlyAnAcceptedOfferWithAFileStartsTheUpdater()
     window.OnUpgrade();
     QCOMPARE(told.count(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(readFileBytes(home.filePath("Download.jsonl")).count('\n'), 1, 15000);
+    // The updater ends at once here; the till collects it, so it leaves no defunct process.
+    const QJsonObject started
+        = QJsonDocument::fromJson(readFileBytes(home.filePath("Download.jsonl"))).object();
+    const QString proc = QStringLiteral("/proc/%1").arg(started.value("pid").toInt());
+    QVERIFY(proc != QLatin1String("/proc/0"));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(proc), 15000);
 }
 
 QTEST_MAIN(TestTallyportTray)

@@ -29,12 +29,21 @@ bool canShowWindows()
 
 int main(int argc, char *argv[])
 {
+    // The parameters come from the network: they are taken as they came, before Qt sees any of
+    // them, and Qt is given the program name alone, so that words such as "-reverse",
+    // "-style X" or "-display H:0" stay parameters and never become options of the toolkit.
+    QStringList parameters;
+    for (int i = 1; i < argc; ++i)
+        parameters.append(QString::fromLocal8Bit(argv[i]));
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+
     const bool windows = canShowWindows();
     std::unique_ptr<QCoreApplication> app = windows
-        ? std::make_unique<QApplication>(argc, argv)
-        : std::make_unique<QCoreApplication>(argc, argv);
+        ? std::make_unique<QApplication>(qtArgc, qtArgv)
+        : std::make_unique<QCoreApplication>(qtArgc, qtArgv);
 
-    const DownloadRecord record(QCoreApplication::arguments().mid(1));
+    const DownloadRecord record(parameters);
     const QString directory = AppDir::dataPath();
     if (!QDir(directory).exists() && QDir().mkpath(directory))
         QFile::setPermissions(
