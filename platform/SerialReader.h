@@ -5,13 +5,15 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
+#include <memory>
 
-// A serial line read on its own thread at 9600 baud, 8 data bits, no parity: one read is what
-// arrives until the line has been quiet for `quietMs`, at most kReadBytes. Nothing is written
-// to the port. A port that fails while reading (unplugged) is closed and opened again after
-// a back-off of one second growing to thirty; the reader never spins. Callbacks run on the
-// reader thread.
+class QThread;
+
+// A serial line read on its own QThread (QSerialPort needs one) at 9600 baud, 8 data bits, no
+// parity: one read is what arrives until the line has been quiet for `quietMs`, at most kReadBytes.
+// Nothing is written to the port. A port that fails while reading (unplugged) is closed and opened
+// again after a back-off of one second growing to thirty; the reader never spins. Callbacks run on
+// the reader thread.
 class SerialReader final
 {
 public:
@@ -60,5 +62,5 @@ private:
     Options m_options;
     Callbacks m_callbacks;
     std::atomic<bool> m_stop {false};
-    std::thread m_thread;
+    std::unique_ptr<QThread> m_thread;
 };
