@@ -40,9 +40,6 @@ QString s_lastAmount;
 // The progress dots' phase survives from one poll to the next.
 int s_progressPhase = 0;
 
-// Shown under the keypad when a confirm arrives while an order is still followed.
-const char kPaymentRunning[] = "上一笔收款尚未完成，请稍候再确认";
-
 void setLastAmount(const QString &amount)
 {
     std::lock_guard<std::mutex> lock(s_lastAmountMutex);
@@ -366,7 +363,7 @@ void CheckStandWin::OnInputYes()
     if (m_stopPay.load() != 0) {
         // The sale stays in the fields; the cashier confirms it again once the card is shown.
         RunLog::write("%s", "上一笔收款尚未完成, 本次确认未发送");
-        m_ui->label_paymessage->setText(QString::fromUtf8(kPaymentRunning));
+        m_ui->label_paymessage->setText(CheckoutTexts::paymentRunning(m_language));
         m_ui->label_paymessage->show();
         return;
     }
@@ -565,11 +562,19 @@ void CheckStandWin::SuccessNote()
     emit sendMsgToPrinter(order.receiptMessage());
 }
 
+// A failed order, or one given up while still pending: the customer may pay that one yet, so
+// its card says the outcome is open rather than giving a reason.
 void CheckStandWin::FailNote()
 {
     const CurrentOrder order = polledOrder();
+    const bool failed = order.status == L"0";
+    if (!failed) {
+        RunLog::write(
+            "订单 %s 查询次数已用完, 支付结果未知", Text::wideToLocal(order.orderNumber).c_str());
+    }
     setCardMethod(order.payType);
-    showCard(false, QString::fromStdWString(order.message),
+    showCard(false,
+        failed ? QString::fromStdWString(order.message) : CheckoutTexts::outcomeUnknown(m_language),
         CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
         CheckoutTexts::failureTitle(m_language));
 }

@@ -464,8 +464,16 @@ void TestCheckoutPayments::pendingForEverGivesUp()
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 2 * kOutcomeMs);
     QVERIFY(!card->successShown());
     QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款失败"));
+    // The customer may still pay it: the card says the outcome is open, and so does the log.
+    QCOMPARE(
+        cardText(card, "label_sq"), QStringLiteral("未能确认顾客是否已付款，请在订单查询中核对"));
     QVERIFY2(kOrderLine.match(cardText(card, "label_ddh")).hasMatch(),
         qPrintable(cardText(card, "label_ddh")));
+    QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromLocal8Bit(log.readAll())
+                .contains(kOrderLine.match(cardText(card, "label_ddh")).captured(1)
+                    + QStringLiteral(" 查询次数已用完, 支付结果未知")));
     QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
     const QList<QJsonObject> queries
         = faceRequests(QStringLiteral("auto_orderQuery")).mid(queriesBefore);
