@@ -525,11 +525,17 @@ void CheckStandWin::abandonPayment()
     m_poller->stop();
     if (m_pollThread.joinable())
         m_pollThread.join();
+    const std::string orderNumber = Text::wideToLocal(m_order.orderNumber);
     if (!polledOrderDecided()) {
-        RunLog::write(
-            "停止查询订单 %s, 支付结果未知", Text::wideToLocal(m_order.orderNumber).c_str());
+        RunLog::write("停止查询订单 %s, 支付结果未知", orderNumber.c_str());
         endOfPoll();
+        emit paymentEnded();
+        return;
     }
+    // Decided just before: its card is still on its way to this thread, which may not live to
+    // show it, so the log keeps the outcome.
+    RunLog::write("停止查询订单 %s, 支付结果已返回: status=%s", orderNumber.c_str(),
+        Text::wideToLocal(polledOrder().status).c_str());
 }
 
 void CheckStandWin::endOfPoll()
@@ -560,6 +566,7 @@ void CheckStandWin::SuccessNote()
         CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
         CheckoutTexts::successTitle(m_language));
     emit sendMsgToPrinter(order.receiptMessage());
+    emit paymentEnded();
 }
 
 // A failed order, or one given up while still pending: the customer may pay that one yet, so
@@ -577,6 +584,7 @@ void CheckStandWin::FailNote()
         failed ? QString::fromStdWString(order.message) : CheckoutTexts::outcomeUnknown(m_language),
         CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
         CheckoutTexts::failureTitle(m_language));
+    emit paymentEnded();
 }
 
 void CheckStandWin::ContinueQuery(int cFlag)
@@ -585,6 +593,9 @@ void CheckStandWin::ContinueQuery(int cFlag)
         endOfPoll();
         return;
     }
+    // Steps that were on their way when the poll was abandoned.
+    if (m_poller && m_poller->stopped())
+        return;
     const std::optional<ProgressTable::Cell> cell = ProgressTable::cell(s_progressPhase, cFlag);
     if (!cell)
         return;

@@ -74,6 +74,8 @@ signals:
     void sendSuccess();
     void sendFail();
     void sendContinueQuery(int attempt);
+    // A followed order has ended: its card is shown, or it was abandoned.
+    void paymentEnded();
     // Hand-over from the reader threads of the payment-code sources.
     void SendRecvBarCode();
     void SendRecvQR();

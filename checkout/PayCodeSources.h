@@ -27,8 +27,8 @@ public:
     {
         std::function<void()> hookText; // a text waits in takeHookText()
         std::function<void()> networkText; // a text waits in takeNetworkText()
-        std::function<void(const QString &digits)> serialDigits; // the decimal digits of the
-                                                                 // hexadecimal text of a read
+        // The decimal digits of the hexadecimal text of one serial read.
+        std::function<void(const QString &digits)> serialDigits;
     };
 
     explicit PayCodeSources(Signals signalsToOwner);

@@ -104,6 +104,9 @@ collectionWin::collectionWin(QWidget *parent)
     // The white card is painted by the style sheet; its rounded corners are cut by a mask,
     // which needs no compositing window manager (a see-through window shows black without one).
     setAttribute(Qt::WA_StyledBackground);
+    // Shown over the checkout while the cashier may be typing the next sale: the keys stay
+    // with the checkout's fields.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 
     // Keypad Enter, then the paragraph-separator key, then Return: each replaces the one
     // before, so Return is the button's key. A hidden button's shortcut does not fire.

@@ -455,6 +455,7 @@ void TestCheckoutPayments::pendingThenFailed()
 void TestCheckoutPayments::pendingForEverGivesUp()
 {
     QSignalSpy progress(m_win, &CheckStandWin::sendContinueQuery);
+    QSignalSpy ended(m_win, &CheckStandWin::paymentEnded);
     const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
     enter(QStringLiteral("3"), kWeChatPendingForEver);
 
@@ -462,6 +463,7 @@ void TestCheckoutPayments::pendingForEverGivesUp()
 
     const collectionWin *card = m_win->resultCard();
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 2 * kOutcomeMs);
+    QCOMPARE(ended.count(), 1);
     QVERIFY(!card->successShown());
     QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款失败"));
     // The customer may still pay it: the card says the outcome is open, and so does the log.
@@ -571,6 +573,7 @@ void TestCheckoutPayments::abandonedPaymentIsLoggedAsUnknown()
     // Slow enough that the order is still followed when the cashier leaves.
     m_win->setPollCadence({15, 5, 1000, 1000});
     QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
+    QSignalSpy ended(m_win, &CheckStandWin::paymentEnded);
     enter(QStringLiteral("3"), kWeChatPendingForEver);
     m_win->OnInputYes();
     QVERIFY(m_win->polling());
@@ -579,6 +582,7 @@ void TestCheckoutPayments::abandonedPaymentIsLoggedAsUnknown()
     m_win->abandonPayment();
 
     QVERIFY(!m_win->polling());
+    QCOMPARE(ended.count(), 1);
     QVERIFY(m_win->progressWindow()->isHidden());
     QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
