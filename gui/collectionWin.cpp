@@ -22,6 +22,8 @@ const char kNoIcon[] = "border-image: none;";
 
 // The smallest size a long message is set in before it is cut.
 constexpr int kSmallestMessagePoints = 9;
+// More of a message than ever fits on the card; a longer one is measured only this far.
+constexpr int kLongestMessage = 300;
 const QChar kEllipsis(0x2026);
 const QChar kBreakAnywhere(0x200b); // a zero-width space: a line may break there
 
@@ -76,16 +78,19 @@ bool fitFont(QFont &font, int designedPoints, const QString &text, const QSize &
 void setFitted(QLabel *label, const QFont &designed, const QString &text)
 {
     const QSize box = label->contentsRect().size();
+    const bool tooLong = text.size() > kLongestMessage;
     QFont font = designed;
-    QString shown = text;
-    if (!fitFont(font, designed.pointSize(), shown, box)) {
-        shown = breakableAnywhere(text);
-        if (!fitFont(font, designed.pointSize(), shown, box))
+    QString shown = text.left(kLongestMessage);
+    if (tooLong || !fitFont(font, designed.pointSize(), shown, box)) {
+        shown = breakableAnywhere(shown);
+        if (tooLong || !fitFont(font, designed.pointSize(), shown, box)) {
+            font.setPointSize(kSmallestMessagePoints);
             shown = cutToFit(font, shown, box);
+        }
     }
     label->setFont(font);
     label->setText(shown);
-    label->setToolTip(shown == text ? QString() : text);
+    label->setToolTip(shown == text ? QString() : text.left(4 * kLongestMessage));
 }
 
 } // namespace

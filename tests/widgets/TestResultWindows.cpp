@@ -242,6 +242,7 @@ void TestResultWindows::reasonStaysReadableInsideTheCard_data()
     QTest::newRow("long refusal") << refusal << refusal;
     QTest::newRow("sign error without spaces") << signError << signError;
     QTest::newRow("refusal over and over") << refusal + refusal + refusal << QString();
+    QTest::newRow("a reply's worth of one word") << QString(100000, QChar(0x62d2)) << QString();
     QTest::newRow("no reason") << QString() << collectionWin::defaultReason();
     QTest::newRow("blank reason") << QStringLiteral("  ") << collectionWin::defaultReason();
 }
@@ -277,11 +278,12 @@ void TestResultWindows::reasonStaysReadableInsideTheCard()
     if (!reads.isEmpty()) {
         QCOMPARE(read, reads);
     } else {
-        // Too long even in the smallest size: cut, and whole in the tool tip.
+        // Too long even in the smallest size: cut, and more of it in the tool tip.
         QVERIFY2(read.endsWith(QChar(0x2026)), qPrintable(read));
         QVERIFY(reason.startsWith(read.chopped(1)));
         QVERIFY(read.size() > 40);
-        QCOMPARE(message->toolTip(), reason);
+        QVERIFY(reason.startsWith(message->toolTip()));
+        QVERIFY(message->toolTip().size() > read.size());
     }
 
     // A picture of the card for the eye, next to the other test artefacts.
