@@ -242,7 +242,7 @@ void TestResultWindows::reasonStaysReadableInsideTheCard_data()
     QTest::newRow("long refusal") << refusal << refusal;
     QTest::newRow("sign error without spaces") << signError << signError;
     QTest::newRow("refusal over and over") << refusal + refusal + refusal << QString();
-    QTest::newRow("a reply's worth of one word") << QString(100000, QChar(0x62d2)) << QString();
+    QTest::newRow("one word a reply long") << QString(100000, QChar(0x62d2)) << QString();
     QTest::newRow("no reason") << QString() << collectionWin::defaultReason();
     QTest::newRow("blank reason") << QStringLiteral("  ") << collectionWin::defaultReason();
 }
