@@ -56,25 +56,30 @@ SerialReader::OpenResult SerialReader::start()
     std::future<OpenResult> future = promise.get_future();
     // A QThread, not a plain thread: the port's socket notifier belongs to the thread that
     // opens it, and Qt accepts notifiers only on threads it started.
-    m_thread.reset(QThread::create(
-        [this, &promise] { run([&promise](OpenResult result) { promise.set_value(result); }); }));
+    m_thread.reset(QThread::create([this, &promise] {
+        run([&promise](OpenResult result) { promise.set_value(result); });
+        std::lock_guard<std::mutex> finished(m_finished);
+    }));
     m_thread->setObjectName(QStringLiteral("SerialReader"));
     m_thread->start();
     const OpenResult result = future.get();
-    if (!result.opened) {
-        m_thread->wait();
-        m_thread.reset();
-    }
+    if (!result.opened)
+        endThread();
     return result;
 }
 
 void SerialReader::stop()
 {
     m_stop = true;
-    if (m_thread) {
-        m_thread->wait();
-        m_thread.reset();
-    }
+    if (m_thread)
+        endThread();
+}
+
+void SerialReader::endThread()
+{
+    m_thread->wait();
+    std::lock_guard<std::mutex> finished(m_finished);
+    m_thread.reset();
 }
 
 void SerialReader::run(std::function<void(OpenResult)> opened)

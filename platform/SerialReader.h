@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QThread;
 
@@ -58,9 +59,15 @@ public:
 
 private:
     void run(std::function<void(OpenResult)> opened);
+    // Waits for the thread and lets it go.
+    void endThread();
 
     Options m_options;
     Callbacks m_callbacks;
     std::atomic<bool> m_stop {false};
     std::unique_ptr<QThread> m_thread;
+    // Taken by the thread as its last step and by endThread() after the wait, so that
+    // ThreadSanitizer sees the thread's work end before the reader goes (it cannot follow
+    // QThread::wait()).
+    std::mutex m_finished;
 };
