@@ -12,14 +12,12 @@
 #include "KeypadInput.h"
 #include "Language.h"
 #include "LoginSession.h"
+#include "PayCodeSources.h"
 #include "PayTransaction.h"
 #include "PayingWin.h"
 #include "ProgressTable.h"
 #include "RunLog.h"
 #include "SerialHex.h"
-#include "SerialReader.h"
-#include "SystemMessageBox.h"
-#include "TcpCodeReader.h"
 #include "Text.h"
 #include "Voice.h"
 #include "WindowScaling.h"
@@ -41,15 +39,6 @@ QString s_lastAmount;
 
 // The progress dots' phase survives from one poll to the next.
 int s_progressPhase = 0;
-
-constexpr int kHookPort = 1234;
-const char *const kHookHost = "127.0.0.1";
-
-// A printable copy of a received text for the run log, up to its first zero byte.
-std::string logText(const QByteArray &bytes)
-{
-    return std::string(bytes.constData());
-}
 
 void setLastAmount(const QString &amount)
 {
@@ -107,7 +96,6 @@ CheckStandWin::CheckStandWin(QWidget *parent)
     connect(this, &CheckStandWin::sendSuccess, this, &CheckStandWin::SuccessNote);
     connect(this, &CheckStandWin::sendFail, this, &CheckStandWin::FailNote);
     connect(this, &CheckStandWin::sendContinueQuery, this, &CheckStandWin::ContinueQuery);
-    // The readers emit these on their own threads, so the slots run queued on this one.
     connect(this, &CheckStandWin::SendRecvQR, this, &CheckStandWin::OnRecvQR);
     connect(this, &CheckStandWin::SendRecvBarCode, this, &CheckStandWin::onRecvBarCode);
     connect(this, &CheckStandWin::sendFacePayCode, this, &CheckStandWin::OnFacePayCode);
@@ -120,15 +108,20 @@ CheckStandWin::CheckStandWin(QWidget *parent)
 
     m_http = std::make_unique<HttpClient>();
     s_instance = this;
-    startInputSource();
+    // The readers emit these signals on their own threads, so the slots run queued on this one.
+    PayCodeSources::Signals toWindow;
+    toWindow.hookText = [this] { emit SendRecvBarCode(); };
+    toWindow.networkText = [this] { emit SendRecvQR(); };
+    toWindow.serialDigits = [this](const QString &digits) { emit sendFacePayCode(digits); };
+    m_codeSources = std::make_unique<PayCodeSources>(std::move(toWindow));
+    m_codeSources->start(ConnectionSettings::get().connMode);
 }
 
 CheckStandWin::~CheckStandWin()
 {
-    // No reader may touch this window once it starts going.
-    stopInputSource();
-    if (m_poller)
-        m_poller->stop();
+    // No reader and no poll may touch this window once it starts going.
+    m_codeSources->stop();
+    abandonPayment();
     if (m_pollThread.joinable())
         m_pollThread.join();
     if (s_instance == this)
@@ -367,8 +360,13 @@ void CheckStandWin::OnInputYes()
 {
     RunLog::write("OnInputYes m_stopPay = %d", m_stopPay.load());
     readSettings();
-    if (m_stopPay.load() != 0)
+    if (m_stopPay.load() != 0) {
+        // The sale stays in the fields; the cashier confirms it again once the card is shown.
+        RunLog::write("%s", "上一笔收款尚未完成, 本次确认未发送");
+        m_ui->label_paymessage->setText(CheckoutTexts::paymentRunning(m_language));
+        m_ui->label_paymessage->show();
         return;
+    }
 
     RunLog::write("%s", "OnInputYes 1");
     if (m_ui->lineEdit_money->hasFocus() || m_ui->lineEdit_note->hasFocus())
@@ -463,6 +461,10 @@ void CheckStandWin::startPolling(const HostSettings &hosts)
         m_pollThread.join();
     m_stopPay = 1;
     m_poller = std::make_shared<OrderPoller>();
+    {
+        std::lock_guard<std::mutex> lock(m_polledMutex);
+        m_polledDecided = false;
+    }
 
     const GatewaySession::Credentials session = GatewaySession::get();
     OrderPoller::Target target;
@@ -505,6 +507,47 @@ void CheckStandWin::setPolledOrder(const CurrentOrder &order)
 {
     std::lock_guard<std::mutex> lock(m_polledMutex);
     m_polledOrder = order;
+    m_polledDecided = true;
+}
+
+bool CheckStandWin::polledOrderDecided()
+{
+    std::lock_guard<std::mutex> lock(m_polledMutex);
+    return m_polledDecided;
+}
+
+void CheckStandWin::abandonPayment()
+{
+    if (!m_poller || m_poller->stopped() || !polling())
+        return;
+    // Once stop() returns the poll reports nothing more; an outcome it handed over before is
+    // still shown by its queued slot.
+    m_poller->stop();
+    if (m_pollThread.joinable())
+        m_pollThread.join();
+    const std::string orderNumber = Text::wideToLocal(m_order.orderNumber);
+    if (!polledOrderDecided()) {
+        RunLog::write("停止查询订单 %s, 支付结果未知", orderNumber.c_str());
+        endOfPoll();
+        emit paymentEnded();
+        return;
+    }
+    // Decided just before: its card is still on its way to this thread, which may not live to
+    // show it, so the log keeps the outcome.
+    RunLog::write("停止查询订单 %s, 支付结果已返回: status=%s", orderNumber.c_str(),
+        Text::wideToLocal(polledOrder().status).c_str());
+}
+
+void CheckStandWin::endOfPoll()
+{
+    m_payingWin->hide();
+    m_payingWin->setDots({false, false, false, false, false});
+    m_ui->label_paymessage->hide();
+}
+
+bool CheckStandWin::saleInFields() const
+{
+    return !m_ui->lineEdit_money->text().isEmpty() || !m_ui->lineEdit_paycode->text().isEmpty();
 }
 
 CurrentOrder CheckStandWin::polledOrder()
@@ -513,34 +556,46 @@ CurrentOrder CheckStandWin::polledOrder()
     return m_polledOrder;
 }
 
+// The fields were emptied when the order went pending: what they hold now is the next sale,
+// typed or scanned while this one was followed, and stays.
 void CheckStandWin::SuccessNote()
 {
     const CurrentOrder order = polledOrder();
-    clearFields();
     setCardMethod(order.payType);
     showCard(true, QString::fromStdWString(order.amountB),
         CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
         CheckoutTexts::successTitle(m_language));
     emit sendMsgToPrinter(order.receiptMessage());
+    emit paymentEnded();
 }
 
+// A failed order, or one given up while still pending: the customer may pay that one yet, so
+// its card says the outcome is open rather than giving a reason.
 void CheckStandWin::FailNote()
 {
     const CurrentOrder order = polledOrder();
-    clearFields();
+    const bool failed = order.status == L"0";
+    if (!failed) {
+        RunLog::write(
+            "订单 %s 查询次数已用完, 支付结果未知", Text::wideToLocal(order.orderNumber).c_str());
+    }
     setCardMethod(order.payType);
-    showCard(false, QString::fromStdWString(order.message),
+    showCard(false,
+        failed ? QString::fromStdWString(order.message) : CheckoutTexts::outcomeUnknown(m_language),
         CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
         CheckoutTexts::failureTitle(m_language));
+    emit paymentEnded();
 }
 
 void CheckStandWin::ContinueQuery(int cFlag)
 {
     if (cFlag == -1) {
-        m_payingWin->hide();
-        m_payingWin->setDots({false, false, false, false, false});
+        endOfPoll();
         return;
     }
+    // Steps that were on their way when the poll was abandoned.
+    if (m_poller && m_poller->stopped())
+        return;
     const std::optional<ProgressTable::Cell> cell = ProgressTable::cell(s_progressPhase, cFlag);
     if (!cell)
         return;
@@ -565,162 +620,22 @@ void CheckStandWin::handleTimeout()
         return;
     }
     m_countdownTimer.stop();
-    if (m_hideAfterCard && parentWidget()) {
+    // A sale typed during the card keeps its window.
+    if (m_hideAfterCard && parentWidget() && !saleInFields()) {
         parentWidget()->hide();
         RunLog::write("%s", "PayWin payWin  HideWidget()");
     }
 }
 
-int CheckStandWin::hookPort()
-{
-    bool ok = false;
-    const int port = qEnvironmentVariableIntValue("TALLYPORT_KEYHOOK_PORT", &ok);
-    return ok && port > 0 && port < 65536 ? port : kHookPort;
-}
-
-void CheckStandWin::startInputSource()
-{
-    switch (ConnectionSettings::get().connMode) {
-    case 0:
-        RunLog::write("%s", "USB连接模式---------------------");
-        startHookSource();
-        break;
-    case 1:
-        RunLog::write("%s", "COM 串口连接模式---------------------");
-        startSerialSource();
-        break;
-    case 2:
-        RunLog::write("%s", "网络连接模式-----------------------");
-        startNetworkSource();
-        break;
-    default:
-        break;
-    }
-}
-
-void CheckStandWin::stopInputSource()
-{
-    if (m_hookReader)
-        m_hookReader->stop();
-    if (m_networkReader)
-        m_networkReader->stop();
-    if (m_serialReader)
-        m_serialReader->stop();
-}
-
-// The keyboard-hook program on this machine. Its reader logs the first attempt as specified
-// and, after that, only when the connection is lost or made again.
-void CheckStandWin::startHookSource()
-{
-    TcpCodeReader::Options options;
-    options.host = kHookHost;
-    options.port = hookPort();
-    TcpCodeReader::Callbacks callbacks;
-    callbacks.stateChanged = [](TcpCodeReader::State state, int retryMs) {
-        switch (state) {
-        case TcpCodeReader::State::Connected:
-            RunLog::write("%s", "Connect Hook Client Success");
-            qDebug() << "Receive Hook Data";
-            break;
-        case TcpCodeReader::State::ConnectFailed:
-            RunLog::write("%s", "Connect Hook Client Fail");
-            RunLog::write("Hook Client retry in %d ms", retryMs);
-            break;
-        case TcpCodeReader::State::Lost:
-            RunLog::write("Hook Client connection lost, retry in %d ms", retryMs);
-            break;
-        }
-    };
-    callbacks.received = [this](const QByteArray &text) {
-        RunLog::write("Receive Hook Message  %s", logText(text).c_str());
-        m_hookTexts.post(text.toStdString());
-        emit SendRecvBarCode();
-    };
-    m_hookReader = std::make_unique<TcpCodeReader>(options, callbacks);
-    m_hookReader->start();
-}
-
-// A device on the shop network. A first attempt that fails tells the cashier in a box that
-// does not hold anything up; the reader keeps trying in the background.
-void CheckStandWin::startNetworkSource()
-{
-    const ConnectionSettings::Values connection = ConnectionSettings::get();
-    TcpCodeReader::Options options;
-    options.host = connection.ip;
-    options.port = connection.port;
-    TcpCodeReader::Callbacks callbacks;
-    callbacks.stateChanged = [this](TcpCodeReader::State state, int retryMs) {
-        switch (state) {
-        case TcpCodeReader::State::Connected:
-            RunLog::write("%s", "网络设备已连接");
-            qDebug() << "RECEIVE FACE PAY DATA";
-            break;
-        case TcpCodeReader::State::ConnectFailed:
-            RunLog::write("网络设备连接失败, %d ms 后重试", retryMs);
-            m_fromReaders.post([] {
-                SystemMessageBox::inform(QStringLiteral("提示"), QStringLiteral("连接失败!"));
-            });
-            break;
-        case TcpCodeReader::State::Lost:
-            RunLog::write("网络设备连接断开, %d ms 后重试", retryMs);
-            break;
-        }
-    };
-    callbacks.received = [this](const QByteArray &text) {
-        RunLog::write("收到socket消息: %s", logText(text).c_str());
-        m_networkTexts.post(text.toStdString());
-        emit SendRecvQR();
-    };
-    m_networkReader = std::make_unique<TcpCodeReader>(options, callbacks);
-    m_networkReader->start();
-}
-
-void CheckStandWin::startSerialSource()
-{
-    const std::string com = ConnectionSettings::get().com;
-    RunLog::write("打开串口: %s", com.c_str());
-    SerialReader::Options options;
-    options.port = Text::fromLocal(com);
-    options.stopBits = 1;
-    SerialReader::Callbacks callbacks;
-    callbacks.received = [this](const QByteArray &bytes) { onSerialBytes(bytes); };
-    callbacks.stateChanged = [com](bool open) {
-        if (open)
-            RunLog::write("串口已重新打开: %s", com.c_str());
-        else
-            RunLog::write("串口读取失败, 稍后重新打开: %s", com.c_str());
-    };
-    m_serialReader = std::make_unique<SerialReader>(options, callbacks);
-    const SerialReader::OpenResult result = m_serialReader->start();
-    if (!result.opened) {
-        RunLog::write("打开串口失败, %d", result.error);
-        m_serialReader.reset();
-    }
-}
-
-// On the serial reader's thread: every byte in hexadecimal, the decimal digits of that text
-// go to the window's thread inside the signal.
-void CheckStandWin::onSerialBytes(const QByteArray &bytes)
-{
-    qDebug() << "wcount --------" << bytes.size();
-    qDebug() << "bufff ---   " << bytes;
-    RunLog::write("COM receive0 = %s", logText(bytes).c_str());
-    const std::string hex = SerialHex::hexOfBytes(bytes);
-    RunLog::write("COM receive1 = %s", hex.c_str());
-    const std::string digits = SerialHex::withoutLowerCase(hex);
-    RunLog::write("COM receive = %s", digits.c_str());
-    emit sendFacePayCode(QString::fromLatin1(digits.data(), static_cast<int>(digits.size())));
-}
-
 void CheckStandWin::onRecvBarCode()
 {
-    if (const std::optional<std::string> text = m_hookTexts.take())
+    if (const std::optional<std::string> text = m_codeSources->takeHookText())
         ProcessInputCode(*text);
 }
 
 void CheckStandWin::OnRecvQR()
 {
-    if (const std::optional<std::string> text = m_networkTexts.take())
+    if (const std::optional<std::string> text = m_codeSources->takeNetworkText())
         ProcessInputCode(*text);
 }
 

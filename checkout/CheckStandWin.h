@@ -2,11 +2,9 @@
 
 #include "CardCountdown.h"
 #include "CurrentOrder.h"
-#include "HandOff.h"
 #include "MetaTypes.h"
 #include "OrderPoller.h"
 #include "Settings.h"
-#include "TextMailbox.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -23,9 +21,8 @@ class CheckStandWin;
 
 class HttpClient;
 struct HostSettings;
+class PayCodeSources;
 class PayingWin;
-class SerialReader;
-class TcpCodeReader;
 class collectionWin;
 
 // The checkout page: the amount, the customer's payment code, a keypad and the confirm key.
@@ -53,18 +50,19 @@ public:
     // Tests follow a pending order faster than a cashier would.
     void setPollCadence(const OrderPoller::Cadence &cadence);
     const OrderPoller::Cadence &pollCadence() const { return m_cadence; }
+    // True while a pending order is followed (the pay request itself runs on this thread).
     bool polling() const { return m_stopPay.load() != 0; }
     const std::wstring &pendingOrderNumber() const { return m_order.orderNumber; }
+    // Stops following the pending order without waiting for its outcome and logs the order
+    // as of unknown outcome (the customer may still pay it). For leaving the till while a
+    // payment is pending; nothing when no order is followed.
+    void abandonPayment();
     collectionWin *resultCard() const { return m_noteDlg; }
     PayingWin *progressWindow() const { return m_payingWin; }
 
     // Acts on a scanned text: a payment code goes into its field (and is paid at once with
     // the auto-pay switch on and an amount present), an order number goes to the refund window.
     void ProcessInputCode(const std::string &s);
-
-    // The keyboard-hook program's port on 127.0.0.1: 1234, or $TALLYPORT_KEYHOOK_PORT when set
-    // (tests run their own KeyHook beside any other on the machine).
-    static int hookPort();
 
 signals:
     void sendData();
@@ -77,6 +75,8 @@ signals:
     void sendSuccess();
     void sendFail();
     void sendContinueQuery(int attempt);
+    // A followed order has ended: its card is shown, or it was abandoned.
+    void paymentEnded();
     // Hand-over from the reader threads of the payment-code sources.
     void SendRecvBarCode();
     void SendRecvQR();
@@ -129,13 +129,11 @@ private:
     // The polling thread hands the order it followed over through these.
     void setPolledOrder(const CurrentOrder &order);
     CurrentOrder polledOrder();
-    // The payment-code source chosen by the connection mode; stopped with the window.
-    void startInputSource();
-    void startHookSource();
-    void startNetworkSource();
-    void startSerialSource();
-    void stopInputSource();
-    void onSerialBytes(const QByteArray &bytes);
+    bool polledOrderDecided();
+    // The end of a poll: the progress window goes and a refused confirm's notice with it.
+    void endOfPoll();
+    // A sale typed or scanned since the last one left; the fields are not empty.
+    bool saleInFields() const;
 
     std::unique_ptr<Ui::CheckStandWin> m_ui;
     collectionWin *m_noteDlg;
@@ -154,15 +152,11 @@ private:
     CurrentOrder m_order;
     std::mutex m_polledMutex;
     CurrentOrder m_polledOrder;
+    bool m_polledDecided = false; // paid or failed was handed over
     std::atomic<int> m_stopPay {0};
     OrderPoller::Cadence m_cadence;
     std::shared_ptr<OrderPoller> m_poller;
     std::thread m_pollThread;
 
-    TextMailbox m_hookTexts;
-    TextMailbox m_networkTexts;
-    HandOff m_fromReaders; // what the readers' threads ask this window's thread to do
-    std::unique_ptr<TcpCodeReader> m_hookReader;
-    std::unique_ptr<TcpCodeReader> m_networkReader;
-    std::unique_ptr<SerialReader> m_serialReader;
+    std::unique_ptr<PayCodeSources> m_codeSources;
 };

@@ -98,4 +98,18 @@ QString cardButton(int language)
     return Language::pick(language, "知道啦 ", "I see", "Xác nhận ");
 }
 
+QString paymentRunning(int language)
+{
+    return Language::pick(language, "上一笔收款尚未完成，请稍候再确认",
+        "The previous payment is still running; confirm again shortly",
+        "Giao dịch trước chưa xong, vui lòng xác nhận lại sau");
+}
+
+QString outcomeUnknown(int language)
+{
+    return Language::pick(language, "未能确认顾客是否已付款，请在订单查询中核对",
+        "Not confirmed whether the customer paid; check the order list",
+        "Chưa xác nhận khách đã trả tiền, hãy kiểm tra danh sách đơn hàng");
+}
+
 } // namespace CheckoutTexts

@@ -17,6 +17,10 @@ QString payModeNone(int language);
 QString alipay(int language);
 QString wechat(int language);
 QString requestFailed(int language);
+// A confirm that arrives while an order is still followed.
+QString paymentRunning(int language);
+// The reason on the card of an order given up while still pending: it may yet be paid.
+QString outcomeUnknown(int language);
 
 QString amountEmpty(int language);
 QString amountBelowMinimum(int language);

@@ -14,6 +14,16 @@ bool OrderPoller::wait(int milliseconds)
         lock, std::chrono::milliseconds(milliseconds), [this] { return m_stop.load(); });
 }
 
+template<typename Callback>
+bool OrderPoller::report(Callback &&callback)
+{
+    std::lock_guard<std::mutex> lock(m_reporting);
+    if (m_stop)
+        return false;
+    callback();
+    return true;
+}
+
 void OrderPoller::stop()
 {
     {
@@ -21,6 +31,8 @@ void OrderPoller::stop()
         m_stop = true;
     }
     m_wake.notify_all();
+    // A callback that started before the flag was set ends before this returns.
+    std::lock_guard<std::mutex> lock(m_reporting);
 }
 
 CurrentOrder OrderPoller::run(HttpClient &client, const Target &target, CurrentOrder order,
@@ -28,44 +40,43 @@ CurrentOrder OrderPoller::run(HttpClient &client, const Target &target, CurrentO
 {
     const std::string orderNumber = Text::wideToLocal(order.orderNumber);
     client.setCancelFlag(&m_stop);
+    const auto progress = [&](int attempt) { return report([&] { callbacks.progress(attempt); }); };
     for (int attempt = 1; attempt <= cadence.attempts; ++attempt) {
-        if (m_stop)
+        if (!progress(attempt))
             return order;
-        callbacks.progress(attempt);
 
         const PayTransaction::Request request = PayTransaction::statusRequest(
             orderNumber, Signing::nonce(), target.appid, target.key);
         std::string reply;
         client.Post(target.url, Text::localToUtf8(request.body), reply, "json");
+        if (callbacks.exchanged && !report([&] { callbacks.exchanged(request.body, reply); }))
+            return order;
         if (m_stop)
             return order;
-        if (callbacks.exchanged)
-            callbacks.exchanged(request.body, reply);
 
         switch (PayTransaction::decideStatusReply(reply, order)) {
         case PayTransaction::StatusOutcome::Failed:
-            callbacks.failed(order);
-            callbacks.progress(-1);
+            if (report([&] { callbacks.failed(order); }))
+                progress(-1);
             return order;
         case PayTransaction::StatusOutcome::Paid:
-            if (target.voice && callbacks.playVoice)
-                callbacks.playVoice();
-            callbacks.paid(order);
-            callbacks.progress(-1);
+            if (target.voice && callbacks.playVoice && !report(callbacks.playVoice))
+                return order;
+            if (report([&] { callbacks.paid(order); }))
+                progress(-1);
             return order;
         case PayTransaction::StatusOutcome::Continue:
             break;
         }
 
         for (int i = 0; i < cadence.waits; ++i) {
-            if (!wait(cadence.waitMs))
+            if (!wait(cadence.waitMs) || !progress(attempt))
                 return order;
-            callbacks.progress(attempt);
         }
         if (!wait(cadence.finalWaitMs))
             return order;
     }
-    callbacks.progress(-1);
-    callbacks.failed(order);
+    if (progress(-1))
+        report([&] { callbacks.failed(order); });
     return order;
 }

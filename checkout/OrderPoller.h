@@ -12,7 +12,8 @@ class HttpClient;
 
 // Follows a pending order: up to 15 status requests about 3.1 s apart, each with a fresh
 // nonce and sign, until the order is paid or has failed. Runs on the thread that calls run();
-// it reports through callbacks and never touches a widget. stop() ends it early (logout).
+// it reports through callbacks and never touches a widget. stop() ends it early (logout): once
+// stop() has returned, no callback runs.
 class OrderPoller final
 {
 public:
@@ -45,14 +46,20 @@ public:
     CurrentOrder run(HttpClient &client, const Target &target, CurrentOrder order,
         const Cadence &cadence, const Callbacks &callbacks);
 
-    // Thread-safe: the running poll returns at its next step without further callbacks.
+    // Thread-safe: the running poll returns at its next step without further callbacks. A
+    // callback under way (the voice included) is waited for, so when stop() returns no callback
+    // runs any more. Not to be called from a callback.
     void stop();
     bool stopped() const { return m_stop.load(); }
 
 private:
     bool wait(int milliseconds);
+    // Runs `callback` unless stop() has been called; false when stopped.
+    template<typename Callback>
+    bool report(Callback &&callback);
 
     std::atomic<bool> m_stop {false};
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::mutex m_reporting; // held while a callback runs
 };

@@ -18,6 +18,9 @@ PayingWin::PayingWin(QWidget *parent)
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
         | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_StyledBackground);
+    // Shown over the checkout while the cashier may be typing the next sale: the keys stay
+    // with the checkout's fields.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 
     m_dotLabels = {m_ui->label_3, m_ui->label_4, m_ui->label_5, m_ui->label_6, m_ui->label_7};
     setDots({});

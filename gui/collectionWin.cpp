@@ -2,13 +2,15 @@
 #include "ui_collectionWin.h"
 
 #include "CardCountdown.h"
-
 #include "WindowScaling.h"
 
+#include <QFontMetrics>
+#include <QKeySequence>
+#include <QLabel>
 #include <QPainterPath>
 #include <QRegion>
 
-#include <QKeySequence>
+#include <climits>
 
 namespace {
 
@@ -18,6 +20,79 @@ const char kAlipayIcon[] = "border-image: url(:/Tallyport/skin/zhifub.png);";
 const char kWeChatIcon[] = "border-image: url(:/Tallyport/skin/wx.png);";
 const char kNoIcon[] = "border-image: none;";
 
+// The smallest size a long message is set in before it is cut.
+constexpr int kSmallestMessagePoints = 9;
+// More of a message than ever fits on the card; a longer one is measured only this far.
+constexpr int kLongestMessage = 300;
+const QChar kEllipsis(0x2026);
+const QChar kBreakAnywhere(0x200b); // a zero-width space: a line may break there
+
+constexpr int kWrapFlags = Qt::AlignCenter | Qt::TextWordWrap;
+
+bool fits(const QFont &font, const QString &text, const QSize &box)
+{
+    const QRect needed
+        = QFontMetrics(font).boundingRect(QRect(0, 0, box.width(), INT_MAX), kWrapFlags, text);
+    return needed.width() <= box.width() && needed.height() <= box.height();
+}
+
+// The longest beginning of `text` that fits with an ellipsis after it.
+QString cutToFit(const QFont &font, const QString &text, const QSize &box)
+{
+    int shortest = 0;
+    int longest = text.size();
+    while (shortest < longest) {
+        const int middle = (shortest + longest + 1) / 2;
+        if (fits(font, text.left(middle) + kEllipsis, box))
+            shortest = middle;
+        else
+            longest = middle - 1;
+    }
+    return text.left(shortest) + kEllipsis;
+}
+
+// `text` with a line break allowed after every character, for words longer than a line.
+QString breakableAnywhere(const QString &text)
+{
+    QString breakable;
+    breakable.reserve(text.size() * 2);
+    for (const QChar c : text)
+        breakable.append(c).append(kBreakAnywhere);
+    return breakable;
+}
+
+// The largest size from the designed one down that holds `text` in `box`, if any.
+bool fitFont(QFont &font, int designedPoints, const QString &text, const QSize &box)
+{
+    for (int points = designedPoints; points >= kSmallestMessagePoints; --points) {
+        font.setPointSize(points);
+        if (fits(font, text, box))
+            return true;
+    }
+    return false;
+}
+
+// Sets `text` into a word-wrapping label whose box it must not leave: at the designed size
+// when it fits, else at the largest smaller size that holds it, broken between words and
+// else anywhere; cut at the smallest size as a last resort.
+void setFitted(QLabel *label, const QFont &designed, const QString &text)
+{
+    const QSize box = label->contentsRect().size();
+    const bool tooLong = text.size() > kLongestMessage;
+    QFont font = designed;
+    QString shown = text.left(kLongestMessage);
+    if (tooLong || !fitFont(font, designed.pointSize(), shown, box)) {
+        shown = breakableAnywhere(shown);
+        if (tooLong || !fitFont(font, designed.pointSize(), shown, box)) {
+            font.setPointSize(kSmallestMessagePoints);
+            shown = cutToFit(font, shown, box);
+        }
+    }
+    label->setFont(font);
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text.left(4 * kLongestMessage));
+}
+
 } // namespace
 
 collectionWin::collectionWin(QWidget *parent)
@@ -25,11 +100,18 @@ collectionWin::collectionWin(QWidget *parent)
     , m_ui(std::make_unique<Ui::collectionWin>())
 {
     m_ui->setupUi(this);
+    m_messageFont = m_ui->label_sq->font();
+    m_message = m_ui->label_sq->text();
+    // Reasons come from the gateway: shown as they read, never as markup.
+    m_ui->label_sq->setTextFormat(Qt::PlainText);
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint
         | Qt::WindowStaysOnTopHint);
     // The white card is painted by the style sheet; its rounded corners are cut by a mask,
     // which needs no compositing window manager (a see-through window shows black without one).
     setAttribute(Qt::WA_StyledBackground);
+    // Shown over the checkout while the cashier may be typing the next sale: the keys stay
+    // with the checkout's fields.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 
     // Keypad Enter, then the paragraph-separator key, then Return: each replaces the one
     // before, so Return is the button's key. A hidden button's shortcut does not fire.
@@ -44,6 +126,11 @@ collectionWin::collectionWin(QWidget *parent)
 }
 
 collectionWin::~collectionWin() = default;
+
+QString collectionWin::defaultReason()
+{
+    return QStringLiteral("支付平台未说明原因");
+}
 
 void collectionWin::showFailure(const QString &message, const QString &orderLine,
     const QString &methodCaption, const QString &title)
@@ -62,7 +149,9 @@ void collectionWin::fill(bool success, const QString &message, const QString &or
 {
     m_success = success;
     m_ui->label_sk->setText(title);
-    m_ui->label_sq->setText(message);
+    const bool noReason = !success && message.trimmed().isEmpty();
+    m_message = noReason ? defaultReason() : message;
+    setFitted(m_ui->label_sq, m_messageFont, m_message);
     m_ui->label_fs->setText(methodCaption);
     m_ui->label_ddh->setText(orderLine);
     m_ui->pushButton->setStyleSheet(QLatin1String(success ? kSuccessPicture : kFailurePicture));
@@ -137,6 +226,7 @@ void collectionWin::resizeWinodw()
 {
     // Start from the design each time, so a second call does not scale twice.
     m_design->applyScaled(WindowScaling::current());
+    setFitted(m_ui->label_sq, m_messageFont, m_message);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), 8, 8);
     setMask(QRegion(shape.toFillPolygon().toPolygon()));

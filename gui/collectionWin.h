@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 
 #include <memory>
@@ -25,7 +26,12 @@ public:
     explicit collectionWin(QWidget *parent = nullptr);
     ~collectionWin() override;
 
-    // Both fill the card's texts and choose its picture; neither shows nor moves the card.
+    // Shown as the reason of a failure that came without one.
+    static QString defaultReason();
+
+    // Both fill the card's texts and choose its picture; neither shows nor moves the card. A
+    // message too long for its line is wrapped, then set smaller, then cut with an ellipsis
+    // (the whole text in its tool tip), so it never runs into the title or off the card.
     void showFailure(const QString &message, const QString &orderLine, const QString &methodCaption,
         const QString &title);
     void showSuccess(const QString &message, const QString &orderLine, const QString &methodCaption,
@@ -54,6 +60,8 @@ private:
         const QString &methodCaption, const QString &title);
 
     std::unique_ptr<Ui::collectionWin> m_ui;
+    QFont m_messageFont; // as designed; a long message is set smaller
+    QString m_message; // whole, as the card was filled
     bool m_success = true;
     std::unique_ptr<DesignGeometry> m_design;
 };

@@ -2,10 +2,12 @@
 
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
 #include <future>
+#include <thread>
 
 namespace {
 
@@ -47,24 +49,37 @@ SerialReader::~SerialReader()
 
 SerialReader::OpenResult SerialReader::start()
 {
-    if (m_thread.joinable())
+    if (m_thread)
         return {true, 0};
     m_stop = false;
     std::promise<OpenResult> promise;
     std::future<OpenResult> future = promise.get_future();
-    m_thread = std::thread(
-        &SerialReader::run, this, [&promise](OpenResult result) { promise.set_value(result); });
+    // A QThread, not a plain thread: the port's socket notifier belongs to the thread that
+    // opens it, and Qt accepts notifiers only on threads it started.
+    m_thread.reset(QThread::create([this, &promise] {
+        run([&promise](OpenResult result) { promise.set_value(result); });
+        std::lock_guard<std::mutex> finished(m_finished);
+    }));
+    m_thread->setObjectName(QStringLiteral("SerialReader"));
+    m_thread->start();
     const OpenResult result = future.get();
     if (!result.opened)
-        m_thread.join();
+        endThread();
     return result;
 }
 
 void SerialReader::stop()
 {
     m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
+    if (m_thread)
+        endThread();
+}
+
+void SerialReader::endThread()
+{
+    m_thread->wait();
+    std::lock_guard<std::mutex> finished(m_finished);
+    m_thread.reset();
 }
 
 void SerialReader::run(std::function<void(OpenResult)> opened)

@@ -5,13 +5,16 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
+#include <memory>
+#include <mutex>
 
-// A serial line read on its own thread at 9600 baud, 8 data bits, no parity: one read is what
-// arrives until the line has been quiet for `quietMs`, at most kReadBytes. Nothing is written
-// to the port. A port that fails while reading (unplugged) is closed and opened again after
-// a back-off of one second growing to thirty; the reader never spins. Callbacks run on the
-// reader thread.
+class QThread;
+
+// A serial line read on its own QThread (QSerialPort needs one) at 9600 baud, 8 data bits, no
+// parity: one read is what arrives until the line has been quiet for `quietMs`, at most kReadBytes.
+// Nothing is written to the port. A port that fails while reading (unplugged) is closed and opened
+// again after a back-off of one second growing to thirty; the reader never spins. Callbacks run on
+// the reader thread.
 class SerialReader final
 {
 public:
@@ -56,9 +59,15 @@ public:
 
 private:
     void run(std::function<void(OpenResult)> opened);
+    // Waits for the thread and lets it go.
+    void endThread();
 
     Options m_options;
     Callbacks m_callbacks;
     std::atomic<bool> m_stop {false};
-    std::thread m_thread;
+    std::unique_ptr<QThread> m_thread;
+    // Taken by the thread as its last step and by endThread() after the wait, so that
+    // ThreadSanitizer sees the thread's work end before the reader goes (it cannot follow
+    // QThread::wait()).
+    std::mutex m_finished;
 };

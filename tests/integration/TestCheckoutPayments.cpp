@@ -94,7 +94,8 @@ private slots:
     void pendingForEverGivesUp();
     void failedStatusAnswerPollsOn_data();
     void failedStatusAnswerPollsOn();
-    void confirmWhilePollingIsIgnored();
+    void saleTypedWhilePollingIsKept();
+    void abandonedPaymentIsLoggedAsUnknown();
     void zeroAmountIsSentAsTotalZero();
     void refusedPayment();
     void networkFailure_data();
@@ -439,7 +440,7 @@ void TestCheckoutPayments::pendingThenFailed()
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);
     QVERIFY(!card->successShown());
     QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款失败"));
-    QCOMPARE(cardText(card, "label_sq"), QString());
+    QCOMPARE(cardText(card, "label_sq"), collectionWin::defaultReason());
     QCOMPARE(cardText(card, "label"), QStringLiteral("微信"));
     QVERIFY2(kOrderLine.match(cardText(card, "label_ddh")).hasMatch(),
         qPrintable(cardText(card, "label_ddh")));
@@ -454,6 +455,7 @@ void TestCheckoutPayments::pendingThenFailed()
 void TestCheckoutPayments::pendingForEverGivesUp()
 {
     QSignalSpy progress(m_win, &CheckStandWin::sendContinueQuery);
+    QSignalSpy ended(m_win, &CheckStandWin::paymentEnded);
     const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
     enter(QStringLiteral("3"), kWeChatPendingForEver);
 
@@ -461,10 +463,19 @@ void TestCheckoutPayments::pendingForEverGivesUp()
 
     const collectionWin *card = m_win->resultCard();
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 2 * kOutcomeMs);
+    QCOMPARE(ended.count(), 1);
     QVERIFY(!card->successShown());
     QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款失败"));
+    // The customer may still pay it: the card says the outcome is open, and so does the log.
+    QCOMPARE(
+        cardText(card, "label_sq"), QStringLiteral("未能确认顾客是否已付款，请在订单查询中核对"));
     QVERIFY2(kOrderLine.match(cardText(card, "label_ddh")).hasMatch(),
         qPrintable(cardText(card, "label_ddh")));
+    QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromLocal8Bit(log.readAll())
+                .contains(kOrderLine.match(cardText(card, "label_ddh")).captured(1)
+                    + QStringLiteral(" 查询次数已用完, 支付结果未知")));
     QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
     const QList<QJsonObject> queries
         = faceRequests(QStringLiteral("auto_orderQuery")).mid(queriesBefore);
@@ -510,22 +521,38 @@ void TestCheckoutPayments::failedStatusAnswerPollsOn()
     QCOMPARE(printed.count(), 1);
 }
 
-void TestCheckoutPayments::confirmWhilePollingIsIgnored()
+void TestCheckoutPayments::saleTypedWhilePollingIsKept()
 {
     m_win->setPollCadence({15, 5, 100, 100});
-    enter(QStringLiteral("3"), kWeChatPendingForEver);
+    enter(QStringLiteral("3"), kWeChatPendingThenPaid);
     m_win->OnInputYes();
     QVERIFY(m_win->polling());
     const int paysBefore = faceRequests(QStringLiteral("auto_pay")).size();
+    const auto *notice = m_win->findChild<QLabel *>(QStringLiteral("label_paymessage"));
+    QVERIFY(notice);
+    QVERIFY(notice->isHidden());
 
+    // The next sale is typed and confirmed while the first is followed: it is not sent, and
+    // the cashier is told why.
     enter(QStringLiteral("4"), kWeChatPaid);
     m_win->OnInputYes();
 
     QVERIFY(m_win->polling());
     QCOMPARE(faceRequests(QStringLiteral("auto_pay")).size(), paysBefore);
+    QVERIFY(m_win->resultCard()->isHidden());
+    QVERIFY(notice->isVisible());
+    QVERIFY(!notice->text().isEmpty());
+
+    // The first sale's card neither empties the fields nor takes the window with it.
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);
+    QVERIFY(card->successShown());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
+    QTRY_VERIFY(notice->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kCountdownMs);
+    QVERIFY(m_main->isVisible());
     QCOMPARE(field("lineEdit_money")->text(), QStringLiteral("4"));
     QCOMPARE(field("lineEdit_paycode")->text(), kWeChatPaid);
-    QVERIFY(m_win->resultCard()->isHidden());
 
     // The ignored confirm leaves only its first log line.
     QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
@@ -539,6 +566,35 @@ void TestCheckoutPayments::confirmWhilePollingIsIgnored()
     QVERIFY(last >= 0);
     QVERIFY2(lines.at(last).contains(QLatin1String("OnInputYes m_stopPay = 1")),
         qPrintable(lines.at(last)));
+}
+
+void TestCheckoutPayments::abandonedPaymentIsLoggedAsUnknown()
+{
+    // Slow enough that the order is still followed when the cashier leaves.
+    m_win->setPollCadence({15, 5, 1000, 1000});
+    QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
+    QSignalSpy ended(m_win, &CheckStandWin::paymentEnded);
+    enter(QStringLiteral("3"), kWeChatPendingForEver);
+    m_win->OnInputYes();
+    QVERIFY(m_win->polling());
+    QTRY_VERIFY(m_win->progressWindow()->isVisible());
+
+    m_win->abandonPayment();
+
+    QVERIFY(!m_win->polling());
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(m_win->progressWindow()->isHidden());
+    QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLocal8Bit(log.readAll());
+    QVERIFY2(
+        text.contains(QRegularExpression(QStringLiteral("停止查询订单 \\d{21}, 支付结果未知"))),
+        qPrintable(text.right(400)));
+    // Nothing of the poll reaches the window any more.
+    QCoreApplication::processEvents();
+    QVERIFY(m_win->resultCard()->isHidden());
+    QVERIFY(m_win->progressWindow()->isHidden());
+    QCOMPARE(printed.count(), 0);
 }
 
 void TestCheckoutPayments::zeroAmountIsSentAsTotalZero()

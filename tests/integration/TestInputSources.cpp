@@ -24,6 +24,7 @@
 
 #include <ctime>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -39,6 +40,42 @@ long cpuMsWithin(int ms)
     QTest::qWait(ms);
     return long(std::clock() - before) * 1000 / CLOCKS_PER_SEC;
 }
+
+// Warnings of Qt from any thread, kept while a test watches them.
+class WarningWatch
+{
+public:
+    WarningWatch()
+    {
+        s_watch = this;
+        m_previous = qInstallMessageHandler(&WarningWatch::handle);
+    }
+    ~WarningWatch()
+    {
+        qInstallMessageHandler(m_previous);
+        s_watch = nullptr;
+    }
+    QStringList warnings() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_warnings;
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        if (type == QtWarningMsg) {
+            std::lock_guard<std::mutex> lock(s_watch->m_mutex);
+            s_watch->m_warnings << text;
+        }
+        s_watch->m_previous(type, context, text);
+    }
+
+    static inline WarningWatch *s_watch = nullptr;
+    QtMessageHandler m_previous = nullptr;
+    mutable std::mutex m_mutex;
+    QStringList m_warnings;
+};
 
 // The KeyHook helper as a child of the test, fed on its standard input.
 class KeyHook
@@ -240,6 +277,7 @@ void TestInputSources::networkDeviceAwayThenGoneAndBack()
 
 void TestInputSources::serialScannerPaysTheDisplayedAmountAndIsReopened()
 {
+    WarningWatch watch;
     auto scanner = std::make_unique<PtyPair>(m_home->path(), QStringLiteral("scan"));
     PtyPair display(m_home->path(), QStringLiteral("pole"));
     QVERIFY(scanner->start());
@@ -273,6 +311,9 @@ void TestInputSources::serialScannerPaysTheDisplayedAmountAndIsReopened()
     QTRY_VERIFY_WITH_TIMEOUT(logText().contains(QStringLiteral("串口已重新打开")), 40000);
     QVERIFY(scanner->send(kAlipayPaid.toLatin1() + "\r\n"));
     QTRY_COMPARE(field("lineEdit_paycode")->text(), kAlipayPaid);
+
+    // Both ports were opened (the scanner twice) on threads Qt accepts for their notifiers.
+    QCOMPARE(watch.warnings().filter(QStringLiteral("QSocketNotifier")), QStringList());
 }
 
 QTEST_MAIN(TestInputSources)

@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QtTest>
 
+#include <chrono>
 #include <condition_variable>
 #include <initializer_list>
 #include <mutex>
@@ -110,6 +111,7 @@ private slots:
     void voiceOnlyWhenSwitchedOnAndPaid_data();
     void voiceOnlyWhenSwitchedOnAndPaid();
     void stopDuringTheWaitsEndsWithoutCallbacks();
+    void noCallbackAfterStopReturns();
 
 private:
     // Pays 12.5 with `payCode` and returns the pending order.
@@ -373,6 +375,60 @@ void TestOrderPoller::stopDuringTheWaitsEndsWithoutCallbacks()
     QCOMPARE(recorder.exchanges, 1);
     QCOMPARE(statusRequestNonces(pending.orderNumber).size(), 1);
     QCOMPARE(w(order.status), QStringLiteral("3"));
+}
+
+void TestOrderPoller::noCallbackAfterStopReturns()
+{
+    const CurrentOrder pending = pendingOrder(kPaidAtThirdQuery);
+    QVERIFY(!QTest::currentTestFailed());
+
+    // The order is paid while the voice plays; stop() is called during the voice, as a logout
+    // would. Every callback notes whether stop() had already returned when it ran.
+    OrderPoller poller;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool voicePlaying = false;
+    bool stopReturned = false;
+    QStringList lateCallbacks;
+
+    Recorder recorder;
+    OrderPoller::Callbacks callbacks = recorder.callbacks();
+    const auto noteIfLate = [&](const QString &what) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (stopReturned)
+            lateCallbacks << what;
+    };
+    callbacks.playVoice = [&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            voicePlaying = true;
+            changed.notify_all();
+        }
+        // The length of a short payment voice.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        noteIfLate(QStringLiteral("voice"));
+    };
+    callbacks.paid = [&](const CurrentOrder &) { noteIfLate(QStringLiteral("paid")); };
+    callbacks.progress = [&](int attempt) {
+        if (attempt == -1)
+            noteIfLate(QStringLiteral("-1"));
+    };
+
+    std::thread stopper([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return voicePlaying; });
+        lock.unlock();
+        poller.stop();
+        lock.lock();
+        stopReturned = true;
+    });
+
+    HttpClient client(m_sandbox.caPath().toStdString());
+    poller.run(client, target(true), pending, fastCadence(), callbacks);
+    stopper.join();
+
+    QVERIFY(stopReturned);
+    QCOMPARE(lateCallbacks, QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestOrderPoller)

@@ -2,12 +2,15 @@
 #include "WindowScaling.h"
 #include "collectionWin.h"
 
+#include <QDir>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
 #include <array>
+#include <climits>
 
 using Dots = std::array<bool, 5>;
 Q_DECLARE_METATYPE(Dots)
@@ -69,6 +72,8 @@ private slots:
 
     void cardOutcomeFillsTextsAndPicture_data();
     void cardOutcomeFillsTextsAndPicture();
+    void reasonStaysReadableInsideTheCard_data();
+    void reasonStaysReadableInsideTheCard();
     void setMethodChoosesTheWalletIcon_data();
     void setMethodChoosesTheWalletIcon();
     void countdownAndFixedTexts();
@@ -218,6 +223,77 @@ void TestResultWindows::cardOutcomeFillsTextsAndPicture_data()
                                             << "20240101000002"
                                             << "Mode of payment:"
                                             << "Payment success";
+}
+
+void TestResultWindows::reasonStaysReadableInsideTheCard_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("reads"); // the reason as the card reads it; empty: cut
+
+    const QString refusal = QStringLiteral("付款码已被钱包拒绝，请顾客更换付款码后重新支付；"
+                                           "如多次失败，请顾客在手机上确认余额、支付限额及"
+                                           "免密支付设置是否开启，或改用其他支付方式");
+    const QString signError
+        = QStringLiteral("sign_error:expected=3F2504E04F8911D39A0C0305E82C3301A1B2C3D4E5F6,"
+                         "received=00000000000000000000000000000000");
+    QTest::newRow("short") << QStringLiteral("余额不足") << QStringLiteral("余额不足");
+    QTest::newRow("two lines") << QStringLiteral("付款码已被钱包拒绝，请顾客更换付款码后重新支付")
+                               << QStringLiteral("付款码已被钱包拒绝，请顾客更换付款码后重新支付");
+    QTest::newRow("long refusal") << refusal << refusal;
+    QTest::newRow("sign error without spaces") << signError << signError;
+    QTest::newRow("refusal over and over") << refusal + refusal + refusal << QString();
+    QTest::newRow("one word a reply long") << QString(100000, QChar(0x62d2)) << QString();
+    QTest::newRow("no reason") << QString() << collectionWin::defaultReason();
+    QTest::newRow("blank reason") << QStringLiteral("  ") << collectionWin::defaultReason();
+}
+
+void TestResultWindows::reasonStaysReadableInsideTheCard()
+{
+    QFETCH(QString, reason);
+    QFETCH(QString, reads);
+
+    collectionWin card;
+    card.showFailure(reason, QStringLiteral("订单号：无"), QStringLiteral("支付方式:"),
+        QStringLiteral("退款失败"));
+    const auto *title = card.findChild<QLabel *>(QStringLiteral("label_sk"));
+    const auto *message = card.findChild<QLabel *>(QStringLiteral("label_sq"));
+    QVERIFY(title && message);
+
+    // Every line of the reason, as the label draws it, lies inside the label, below the title.
+    const QRect box = message->contentsRect();
+    const QRect drawn = QFontMetrics(message->font())
+                            .boundingRect(QRect(0, 0, box.width(), INT_MAX),
+                                Qt::AlignCenter | Qt::TextWordWrap, message->text());
+    QVERIFY2(drawn.width() <= box.width() && drawn.height() <= box.height(),
+        qPrintable(QStringLiteral("%1x%2 in %3x%4")
+                       .arg(drawn.width())
+                       .arg(drawn.height())
+                       .arg(box.width())
+                       .arg(box.height())));
+    QVERIFY(!message->geometry().intersects(title->geometry()));
+    QCOMPARE(title->text(), QStringLiteral("退款失败"));
+
+    // Zero-width spaces let a long word break; they are not read.
+    const QString read = message->text().remove(QChar(0x200b));
+    if (!reads.isEmpty()) {
+        QCOMPARE(read, reads);
+    } else {
+        // Too long even in the smallest size: cut, and more of it in the tool tip.
+        QVERIFY2(read.endsWith(QChar(0x2026)), qPrintable(read));
+        QVERIFY(reason.startsWith(read.chopped(1)));
+        QVERIFY(read.size() > 40);
+        QVERIFY(reason.startsWith(message->toolTip()));
+        QVERIFY(message->toolTip().size() > read.size());
+    }
+
+    // A picture of the card for the eye, next to the other test artefacts.
+    const QString artifacts = qEnvironmentVariable("TALLYPORT_ARTIFACTS");
+    if (!artifacts.isEmpty() && QDir().mkpath(artifacts)) {
+        card.grab().save(QStringLiteral("%1/card-%2.png")
+                             .arg(artifacts,
+                                 QString::fromLatin1(QTest::currentDataTag())
+                                     .replace(QLatin1Char(' '), QLatin1Char('-'))));
+    }
 }
 
 void TestResultWindows::cardOutcomeFillsTextsAndPicture()
