@@ -35,8 +35,8 @@ namespace LedgerFollowUp {
 Verdict decideStatus(const std::string &reply)
 {
     Verdict verdict;
-    CurrentOrder order;
-    const PayTransaction::StatusOutcome outcome = PayTransaction::decideStatusReply(reply, order);
+    const PayTransaction::StatusOutcome outcome
+        = PayTransaction::decideStatusReply(reply, verdict.order);
     if (outcome == PayTransaction::StatusOutcome::Paid)
         verdict.state = LedgerStore::State::Paid;
     else if (outcome == PayTransaction::StatusOutcome::Failed)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CurrentOrder.h"
 #include "LedgerStore.h"
 #include "OrderRecord.h"
 
@@ -22,6 +23,7 @@ struct Verdict
 {
     LedgerStore::State state = LedgerStore::State::Unresolved; // Paid, Closed or Unresolved
     std::string message; // the answer's msg; empty when there is none
+    CurrentOrder order; // as the answer left it: what a receipt of a recovered payment prints
 };
 
 // An "auto_orderQuery" answer, decided as the checkout's polling decides it: paid -> Paid,

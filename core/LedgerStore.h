@@ -46,6 +46,12 @@ public:
     static constexpr int kKeepDays = 90;
     static constexpr int kFollowUpHours = 24;
 
+    // Why an attempt is unresolved, as a window records it.
+    static constexpr const char *kNoAnswer
+        = "未收到支付应答（超时、网络失败或应答无效），支付结果未知";
+    static constexpr const char *kPollingGaveUp = "查询支付结果已达次数上限，支付结果未知";
+    static constexpr const char *kCutShort = "收款中途退出登录或关闭程序，支付结果未知";
+
     // The source of "now"; tests set their own.
     using Clock = std::time_t (*)();
 
@@ -66,6 +72,9 @@ public:
     void close();
 
     bool notRecording() const { return m_failed.load(); }
+    // True once, for the first caller after the ledger stopped recording: the window that
+    // shows notRecordingNotice().
+    bool takeNotice() { return m_failed.load() && !m_noticed.exchange(true); }
     static const char *notRecordingNotice();
 
     static const char *stateName(State state);
@@ -114,4 +123,5 @@ private:
     std::mutex m_mutex;
     sqlite3 *m_db = nullptr;
     std::atomic<bool> m_failed {false};
+    std::atomic<bool> m_noticed {false};
 };

@@ -17,7 +17,7 @@ LedgerWorker::Target LedgerWorker::configuredTarget()
 }
 
 LedgerWorker::LedgerWorker(LedgerStore &ledger, QObject *owner,
-    std::function<void(const std::vector<LedgerRow> &)> recovered)
+    std::function<void(const std::vector<Recovered> &)> recovered)
     : m_ledger(ledger)
     , m_recovered(std::move(recovered))
 {
@@ -76,7 +76,7 @@ void LedgerWorker::run(Target target, int intervalMs, unsigned generation)
                 return;
             m_woken = false;
         }
-        std::vector<LedgerRow> paid = pass(client, target);
+        std::vector<Recovered> paid = pass(client, target);
         if (m_stop)
             return;
         ++m_passes;
@@ -97,9 +97,9 @@ std::string LedgerWorker::post(HttpClient &client, const Target &target, const s
     return reply;
 }
 
-std::vector<LedgerRow> LedgerWorker::pass(HttpClient &client, const Target &target)
+std::vector<LedgerWorker::Recovered> LedgerWorker::pass(HttpClient &client, const Target &target)
 {
-    std::vector<LedgerRow> paid;
+    std::vector<Recovered> paid;
     const std::vector<LedgerRow> rows = m_ledger.followUpRows();
     if (rows.empty())
         return paid;
@@ -138,7 +138,7 @@ std::vector<LedgerRow> LedgerWorker::pass(HttpClient &client, const Target &targ
         if (m_ledger.noteFollowUp(row.id, verdict.state, number, message)
             && verdict.state == LedgerStore::State::Paid) {
             RunLog::write("payment ledger: order %s found paid by a follow-up", number.c_str());
-            paid.push_back(m_ledger.row(row.id));
+            paid.push_back({m_ledger.row(row.id), verdict.order});
         }
     }
     return paid;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CurrentOrder.h"
 #include "HandOff.h"
 #include "LedgerStore.h"
 
@@ -23,6 +24,14 @@ class LedgerWorker final
 public:
     static constexpr int kIntervalMs = 60000;
 
+    // A row a follow-up found paid, with the order as its status answer gave it (pay type,
+    // amount, pay time) for the receipt.
+    struct Recovered
+    {
+        LedgerRow row;
+        CurrentOrder order;
+    };
+
     struct Target
     {
         std::string url; // the gateway's trade path
@@ -33,7 +42,7 @@ public:
 
     // `owner` outlives this object; `recovered` runs in its thread.
     LedgerWorker(LedgerStore &ledger, QObject *owner,
-        std::function<void(const std::vector<LedgerRow> &)> recovered);
+        std::function<void(const std::vector<Recovered> &)> recovered);
     ~LedgerWorker();
     LedgerWorker(const LedgerWorker &) = delete;
     LedgerWorker &operator=(const LedgerWorker &) = delete;
@@ -51,11 +60,11 @@ public:
 
 private:
     void run(Target target, int intervalMs, unsigned generation);
-    std::vector<LedgerRow> pass(HttpClient &client, const Target &target);
+    std::vector<Recovered> pass(HttpClient &client, const Target &target);
     std::string post(HttpClient &client, const Target &target, const std::string &body);
 
     LedgerStore &m_ledger;
-    std::function<void(const std::vector<LedgerRow> &)> m_recovered;
+    std::function<void(const std::vector<Recovered> &)> m_recovered;
     HandOff m_handOff; // in the owner's thread
     std::thread m_thread;
     std::mutex m_mutex;

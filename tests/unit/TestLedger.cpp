@@ -246,6 +246,8 @@ void TestLedger::readOnlyDirectoryKeepsPaymentsGoing()
     LedgerStore ledger(testClock);
     QVERIFY(!ledger.open(QDir(locked).filePath(QStringLiteral("ledger.db")).toStdString()));
     QVERIFY(ledger.notRecording());
+    QVERIFY(ledger.takeNotice());
+    QVERIFY(!ledger.takeNotice());
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < 3; ++i) {
@@ -450,9 +452,13 @@ void TestLedger::followUpAgainstTheSandbox()
     QVERIFY(ledger.row(lost).outTradeNo.empty());
 
     QList<long long> recovered;
-    LedgerWorker worker(ledger, this, [&recovered](const std::vector<LedgerRow> &rows) {
-        for (const LedgerRow &row : rows)
-            recovered << row.id;
+    QString lostReceipt;
+    LedgerWorker worker(ledger, this, [&](const std::vector<LedgerWorker::Recovered> &rows) {
+        for (const LedgerWorker::Recovered &found : rows) {
+            recovered << found.row.id;
+            if (found.row.id == lost)
+                lostReceipt = QString::fromStdWString(found.order.receiptMessage());
+        }
     });
     worker.start(target);
     QTRY_COMPARE_WITH_TIMEOUT(recovered.size(), 2, 20000);
@@ -462,6 +468,7 @@ void TestLedger::followUpAgainstTheSandbox()
     QCOMPARE(recovered, (QList<long long> {lost, late}));
     QCOMPARE(ledger.row(lost).state, std::string("paid"));
     QCOMPARE(ledger.row(lost).outTradeNo.size(), std::size_t(21));
+    QVERIFY2(lostReceipt.contains(QString::fromStdString("#wx#12.34#")), qPrintable(lostReceipt));
     QCOMPARE(ledger.row(late).state, std::string("paid"));
     for (const long long id : {twinA, twinB, waiting}) {
         QCOMPARE(ledger.row(id).state, std::string("unresolved"));
