@@ -20,7 +20,9 @@
 #include <QtTest>
 
 #include <sqlite3.h>
-#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <csignal>
 
 #include <memory>
 
@@ -195,16 +197,25 @@ void TestLedger::fileIsOwnerOnlyWal()
 
 void TestLedger::restartLeavesNothingInFlight()
 {
-    long long sending = 0, pending = 0, paid = 0;
-    {
+    // A till killed (SIGKILL) in the middle of two payments, after a third was paid.
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
         LedgerStore ledger(testClock);
-        QVERIFY(ledger.open(m_path.toStdString()));
-        sending = ledger.recordAttempt(LedgerStore::Source::Checkout, 100, "134567890123456780");
-        pending = ledger.recordAttempt(LedgerStore::Source::Checkout, 200, "134567890123456786");
-        paid = ledger.recordAttempt(LedgerStore::Source::SingleWindow, 300, "134567890123456781");
-        QVERIFY(ledger.update(pending, State::Pending, "20261207100000000001", "等待用户支付"));
-        QVERIFY(ledger.update(paid, State::Paid, "20261207100000000002", "支付成功"));
+        ledger.open(m_path.toStdString());
+        ledger.recordAttempt(LedgerStore::Source::Checkout, 100, "134567890123456780");
+        const long long pending
+            = ledger.recordAttempt(LedgerStore::Source::Checkout, 200, "134567890123456786");
+        const long long paid
+            = ledger.recordAttempt(LedgerStore::Source::SingleWindow, 300, "134567890123456781");
+        ledger.update(pending, State::Pending, "20261207100000000001", "等待用户支付");
+        ledger.update(paid, State::Paid, "20261207100000000002", "支付成功");
+        raise(SIGKILL);
     }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const long long sending = 1, pending = 2, paid = 3;
     s_now += 30;
     LedgerStore ledger(testClock);
     QVERIFY(ledger.open(m_path.toStdString()));
