@@ -169,7 +169,7 @@ void LedgerStore::fail(const char *what)
     const std::string reason = m_db ? sqlite3_errmsg(m_db) : "cannot open";
     if (!m_failed.exchange(true))
         RunLog::write("payment ledger is not recording (%s: %s)", what, reason.c_str());
-    sqlite3_close(m_db);
+    sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
 
@@ -232,7 +232,7 @@ bool LedgerStore::open(const std::string &path)
 void LedgerStore::close()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    sqlite3_close(m_db);
+    sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
 
