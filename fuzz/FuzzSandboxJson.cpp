@@ -40,8 +40,13 @@ void checkFaultRequest(const std::string &body)
         require(fault.value >= 1 && fault.value <= FaultPlan::kMaxRedirects,
             "a redirect chain is bounded", std::to_string(fault.value));
         break;
+    case Fault::Kind::PaidLate:
+        require(fault.value >= 0 && fault.value <= FaultPlan::kMaxLateQueries,
+            "a late payment is bounded", std::to_string(fault.value));
+        break;
     case Fault::Kind::InvalidJson:
     case Fault::Kind::Drop:
+    case Fault::Kind::DropReply:
     case Fault::Kind::Body:
         break;
     }

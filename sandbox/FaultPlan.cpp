@@ -59,6 +59,10 @@ std::string FaultPlan::kindName(Fault::Kind kind)
         return "drop";
     case Fault::Kind::Body:
         return "body";
+    case Fault::Kind::DropReply:
+        return "drop_reply";
+    case Fault::Kind::PaidLate:
+        return "paid_late";
     }
     return {};
 }
@@ -210,12 +214,20 @@ bool FaultPlan::parse(const std::string &json, Fault &fault, bool &isClear, std:
     } else if (kind == "drop") {
         fault.kind = Fault::Kind::Drop;
         return true;
+    } else if (kind == "drop_reply") {
+        fault.kind = Fault::Kind::DropReply;
+        return true;
+    } else if (kind == "paid_late") {
+        fault.kind = Fault::Kind::PaidLate;
+        fault.value = kDefaultLateQueries;
+        return readNumber(tree, "queries", 0, kMaxLateQueries, fault.value, error);
     } else if (kind == "body") {
         fault.kind = Fault::Kind::Body;
         return readBody(tree, fault.body, error);
     } else {
         error = "unknown fault kind \"" + kind
-            + "\" (delay, status, invalid_json, redirect, drop, body, clear)";
+            + "\" (delay, status, invalid_json, redirect, drop, body, drop_reply, paid_late,"
+              " clear)";
         return false;
     }
     if (fault.value < 0) {

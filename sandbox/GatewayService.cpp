@@ -172,7 +172,7 @@ std::string GatewayService::login(const std::string &body)
             {"store_tel", merchant.storeTel}});
 }
 
-std::string GatewayService::face(const std::string &body)
+std::string GatewayService::face(const std::string &body, int paidAfterQueries)
 {
     const std::optional<Reply> request = Reply::parse(body);
     if (!request || !request->tree().data().empty()) {
@@ -224,7 +224,7 @@ std::string GatewayService::face(const std::string &body)
         return refusal(kBadValue, kBadNonce);
     }
     if (method == "auto_pay") {
-        return pay(*merchant, fields);
+        return pay(*merchant, fields, paidAfterQueries);
     }
     if (method == "auto_orderQuery") {
         return orderQuery(*merchant, fields);
@@ -238,7 +238,7 @@ std::string GatewayService::face(const std::string &body)
     return orderCount(*merchant, fields);
 }
 
-std::string GatewayService::pay(const Merchant &merchant, const Fields &data)
+std::string GatewayService::pay(const Merchant &merchant, const Fields &data, int paidAfterQueries)
 {
     const std::optional<long long> total
         = FieldRules::minorUnits(*FieldRules::value(data, "total"));
@@ -255,8 +255,10 @@ std::string GatewayService::pay(const Merchant &merchant, const Fields &data)
     if (decision.outcome == PayOutcome::Refused) {
         return refusal(kPayRefused, kRefusedText);
     }
-    const Order order
-        = m_store.createOrder(merchant, std::string(), *total, decision.wallet, decision.outcome);
+    const Order order = paidAfterQueries < 0
+        ? m_store.createOrder(merchant, std::string(), *total, decision.wallet, decision.outcome)
+        : m_store.createOrder(merchant, std::string(), *total, decision.wallet,
+            PayOutcome::PendingForever, paidAfterQueries + 1);
     Fields reply = {{"status", order.status}, {"out_trade_no", order.outTradeNo}};
     if (order.status == "1") {
         reply.insert(reply.end(),

@@ -35,12 +35,15 @@ public:
     void setBaseUrl(const std::string &baseUrl) { m_baseUrl = baseUrl; }
 
     std::string login(const std::string &body);
-    std::string face(const std::string &body);
+    std::string face(const std::string &body) { return face(body, -1); }
+    // The same; with `paidAfterQueries` 0 or more, the order of a payment stays pending for
+    // that many status queries and is paid at the next.
+    std::string face(const std::string &body, int paidAfterQueries);
     std::string update(const std::string &body);
     std::string createApp(const std::string &body);
 
 private:
-    std::string pay(const Merchant &merchant, const Fields &data);
+    std::string pay(const Merchant &merchant, const Fields &data, int paidAfterQueries);
     std::string orderQuery(const Merchant &merchant, const Fields &data);
     std::string orderList(const Merchant &merchant, const Fields &data);
     std::string orderRefund(const Merchant &merchant, const Fields &data);

@@ -262,6 +262,18 @@ bool SandboxServer::applyFault(
         response.status = 200;
         response.set_content(fault.body, kJsonType);
         return true;
+    case Fault::Kind::PaidLate:
+        if (request.method == "POST" && request.path == "/api/face") {
+            answerJson(response, 200, m_service.face(request.body, fault.value));
+            return true;
+        }
+        return false;
+    case Fault::Kind::DropReply: {
+        // Served as usual (a payment is stored), then the answer is lost like a drop.
+        httplib::Response served;
+        serve(request.method, request.path, request.body, served);
+        [[fallthrough]];
+    }
     case Fault::Kind::Drop:
         // Headers promise a body that never comes: the connection closes after them.
         response.status = 200;

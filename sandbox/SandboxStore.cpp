@@ -232,6 +232,9 @@ void SandboxStore::createSchema()
         " refund_total INTEGER NOT NULL DEFAULT 0,"
         " refund_desc TEXT NOT NULL DEFAULT '',"
         " refund_time TEXT NOT NULL DEFAULT '');"
+        "CREATE TABLE IF NOT EXISTS late_payments ("
+        " out_trade_no TEXT PRIMARY KEY REFERENCES orders(out_trade_no),"
+        " paid_at_query INTEGER NOT NULL);"
         "CREATE INDEX IF NOT EXISTS orders_by_store"
         " ON orders(merchant_id, store_id, created);");
 }
@@ -318,7 +321,7 @@ std::optional<Merchant> SandboxStore::merchantByAppid(const std::string &appid)
 }
 
 Order SandboxStore::createOrder(const Merchant &merchant, const std::string &cashierUid,
-    long long total, Wallet wallet, PayOutcome outcome)
+    long long total, Wallet wallet, PayOutcome outcome, int paidAtQuery)
 {
     if (outcome == PayOutcome::Refused || outcome == PayOutcome::InvalidCode
         || wallet == Wallet::None) {
@@ -380,6 +383,12 @@ Order SandboxStore::createOrder(const Merchant &merchant, const std::string &cas
         .bind(11, order.created)
         .bind(12, order.timeEnd);
     insert.step();
+    if (paidAtQuery > 0 && order.status == "3") {
+        Statement late(
+            m_db, "INSERT INTO late_payments (out_trade_no, paid_at_query) VALUES (?1, ?2)");
+        late.bind(1, order.outTradeNo).bind(2, static_cast<long long>(paidAtQuery));
+        late.step();
+    }
     Statement write(m_db, "UPDATE meta SET value = ?1 WHERE name = 'order_seq'");
     write.bind(1, std::to_string(sequence));
     write.step();
@@ -396,7 +405,20 @@ std::optional<Order> SandboxStore::queryOrder(long long merchantId, const std::s
         return order;
     }
     ++order->queryCount;
-    if (order->queryCount >= PayRules::kSettlingQuery) {
+    long long paidAtQuery = 0;
+    {
+        Statement late(m_db, "SELECT paid_at_query FROM late_payments WHERE out_trade_no = ?1");
+        late.bind(1, order->outTradeNo);
+        if (late.step()) {
+            paidAtQuery = late.integer(0);
+        }
+    }
+    if (paidAtQuery > 0) {
+        if (order->queryCount >= paidAtQuery) {
+            order->status = "1";
+            order->timeEnd = TimeText::display();
+        }
+    } else if (order->queryCount >= PayRules::kSettlingQuery) {
         if (order->outcome == PayOutcome::PaidAtThirdQuery) {
             order->status = "1";
             order->timeEnd = TimeText::display();

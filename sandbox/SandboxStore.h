@@ -89,11 +89,12 @@ public:
     std::optional<Cashier> cashierByTel(const std::string &tel);
     std::optional<Merchant> merchantByAppid(const std::string &appid);
 
-    // Stores a new order for a payment with the given outcome (not for refused codes).
+    // Stores a new order for a payment with the given outcome (not for refused codes). With
+    // `paidAtQuery` above 0, a pending order is paid at that status query.
     Order createOrder(const Merchant &merchant, const std::string &cashierUid, long long total,
-        Wallet wallet, PayOutcome outcome);
+        Wallet wallet, PayOutcome outcome, int paidAtQuery = 0);
     // The order of this merchant; a pending order of outcome 6 or 7 settles at the third
-    // status query.
+    // status query, one paid late at its own.
     std::optional<Order> queryOrder(long long merchantId, const std::string &outTradeNo);
     // Refunds a paid, unrefunded order: `amount` (or the whole paid total when absent) must be
     // more than 0 and at most the paid total.

@@ -112,6 +112,12 @@ void TestFaultPlan::parse_data()
                           << Fault::Kind::Body << 0 << 1;
     QTest::newRow("empty body") << QByteArray(R"({"kind":"body","body":"","count":2})") << false
                                 << Fault::Kind::Body << 0 << 2;
+    QTest::newRow("drop reply") << QByteArray(R"({"kind":"drop_reply"})") << false
+                                << Fault::Kind::DropReply << 0 << 1;
+    QTest::newRow("paid late, default queries")
+        << QByteArray(R"({"kind":"paid_late"})") << false << Fault::Kind::PaidLate << 15 << 1;
+    QTest::newRow("paid late, 0 queries") << QByteArray(R"({"kind":"paid_late","queries":0})")
+                                          << false << Fault::Kind::PaidLate << 0 << 1;
     QTest::newRow("clear") << QByteArray(R"({"kind":"clear"})") << true << Fault::Kind::Delay << 0
                            << 1;
 }
@@ -156,6 +162,7 @@ void TestFaultPlan::parseRefuses_data()
     QTest::newRow("redirect 0") << QByteArray(R"({"kind":"redirect","hops":0})");
     QTest::newRow("redirect too long") << QByteArray(R"({"kind":"redirect","hops":51})");
     QTest::newRow("body missing") << QByteArray(R"({"kind":"body"})");
+    QTest::newRow("paid late too late") << QByteArray(R"({"kind":"paid_late","queries":1001})");
     QTest::newRow("body not a string") << QByteArray(R"({"kind":"body","body":{"code":"1"}})");
     QTest::newRow("count 0") << QByteArray(R"({"kind":"drop","count":0})");
     QTest::newRow("count fraction") << QByteArray(R"({"kind":"drop","count":1.5})");

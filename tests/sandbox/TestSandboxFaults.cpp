@@ -29,6 +29,8 @@ private slots:
     void clearRemovesQueuedFaults();
     void controlPathsAreNotFaulted();
     void faultedPaymentStoresNothing();
+    void paymentFaults_data();
+    void paymentFaults();
     void cannedBodyAnswersInstead_data();
     void cannedBodyAnswersInstead();
     void badFaultRequestsRefused_data();
@@ -195,6 +197,39 @@ void TestSandboxFaults::faultedPaymentStoresNothing()
     }
     // A redirect chain that ends after 6 hops is not followed by the client: nothing is paid.
     QCOMPARE(m_caller.orderCount(), before);
+}
+
+void TestSandboxFaults::paymentFaults_data()
+{
+    QTest::addColumn<QByteArray>("fault");
+    QTest::addColumn<int>("payStatus"); // what the client's Post of the payment returns
+    QTest::addColumn<QStringList>("statuses"); // of the order, query after query
+
+    // A code the sandbox pays at once: stored as paid, but the client never hears it.
+    QTest::newRow("reply dropped after paid")
+        << QByteArray(R"({"kind":"drop_reply"})") << -1 << QStringList {"1"};
+    QTest::newRow("paid after the third query") << QByteArray(R"({"kind":"paid_late","queries":3})")
+                                                << 200 << QStringList {"3", "3", "3", "1", "1"};
+}
+
+void TestSandboxFaults::paymentFaults()
+{
+    QFETCH(QByteArray, fault);
+    QFETCH(int, payStatus);
+    QFETCH(QStringList, statuses);
+
+    const int before = m_caller.orderCount();
+    QVERIFY(m_sandbox.injectFault(fault));
+    const GatewayAnswer paid = m_caller.pay("134567890123456780", "1234");
+    QCOMPARE(paid.status, payStatus);
+    const QJsonArray orders = m_caller.allOrders();
+    QCOMPARE(orders.size(), before + 1);
+    const QJsonObject order = orders.last().toObject();
+    QCOMPARE(order.value(QStringLiteral("total_fee")).toString(), QStringLiteral("1234"));
+    const std::string number = order.value(QStringLiteral("out_trade_no")).toString().toStdString();
+    for (const QString &status : statuses) {
+        QCOMPARE(m_caller.query(number).field("status"), status);
+    }
 }
 
 void TestSandboxFaults::cannedBodyAnswersInstead_data()

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "CurrentOrder.h"
+#include "LedgerStore.h"
+#include "OrderRecord.h"
+
+#include <ctime>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+// The decisions of the ledger's follow-up, without the network: what a status answer means
+// for an unresolved row, and which order of the order list a row without order number is.
+namespace LedgerFollowUp {
+
+// An order of the list belongs to a row when it was created from kWindowBefore seconds before
+// the row to kWindowAfter seconds after it.
+constexpr int kWindowBefore = 5;
+constexpr int kWindowAfter = 120;
+
+struct Verdict
+{
+    LedgerStore::State state = LedgerStore::State::Unresolved; // Paid, Closed or Unresolved
+    std::string message; // the answer's msg; empty when there is none
+    CurrentOrder order; // as the answer left it: what a receipt of a recovered payment prints
+};
+
+// An "auto_orderQuery" answer, decided as the checkout's polling decides it: paid -> Paid,
+// failed -> Closed, anything else (pending, a refusal, no answer, not JSON) -> Unresolved.
+Verdict decideStatus(const std::string &reply);
+
+// The time an order of the list was created: the yyyyMMddHHmmss that leads its order number,
+// else its trade time; nullopt when neither reads as a local time.
+std::optional<std::time_t> orderTime(const OrderRecord &order);
+// A row's created_at as a local time.
+std::optional<std::time_t> rowTime(const LedgerRow &row);
+
+// The order number of `row` among `orders`: the one order of the same amount, created within
+// the row's window, that no row holds (`held`) and that no other row without order number
+// (`openRows`, which may include `row` itself) could also be. None or several: nullopt, no guess.
+std::optional<std::string> match(const LedgerRow &row, const std::vector<OrderRecord> &orders,
+    const std::set<std::string> &held, const std::vector<LedgerRow> &openRows);
+
+// The first and last moment of the order list to ask for `row` ("yyyyMMddHHmmss"): the days
+// its window touches, whole.
+std::pair<std::string, std::string> listRange(const LedgerRow &row);
+
+} // namespace LedgerFollowUp
