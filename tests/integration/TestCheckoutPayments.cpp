@@ -4,14 +4,9 @@
 #include "CheckStandWin.h"
 #include "HttpClient.h"
 #include "LoginRequest.h"
-#include "LoginSession.h"
-#include "MetaTypes.h"
 #include "PayingWin.h"
 #include "Reply.h"
-#include "Resources.h"
-#include "SandboxProcess.h"
-#include "TempHome.h"
-#include "WindowScaling.h"
+#include "GatewayClientFixture.h"
 #include "collectionWin.h"
 
 #include <QCryptographicHash>
@@ -78,7 +73,7 @@ protected:
 
 } // namespace
 
-class TestCheckoutPayments : public QObject
+class TestCheckoutPayments : public QObject, GatewayClientFixture
 {
     Q_OBJECT
 
@@ -117,36 +112,18 @@ private:
     void verifyFailureCard(const QString &message, const QString &orderLine) const;
     void verifyFieldsCleared() const;
 
-    SandboxProcess m_sandbox;
-    QString m_appid;
-    QString m_key;
-    QString m_sid;
-
-    std::unique_ptr<TempHome> m_home;
     std::unique_ptr<QWidget> m_main;
     CheckStandWin *m_win = nullptr;
 };
 
 void TestCheckoutPayments::initTestCase()
 {
-    Resources::initialise();
-    MetaTypes::registerAll();
-    WindowScaling::setScreenOverride(QSize(1366, 768));
-    QVERIFY(m_sandbox.start());
-
-    LoginSession login;
-    QVERIFY(m_sandbox.loginDemo(login));
-    const GatewaySession::Credentials session {login.appid, login.key, login.sid};
-    GatewaySession::set(session);
-    m_appid = QString::fromStdWString(session.appid);
-    m_key = QString::fromStdWString(session.key);
-    m_sid = QString::fromStdWString(session.sid);
+    QVERIFY(startGateway());
 }
 
 void TestCheckoutPayments::init()
 {
-    m_home = std::make_unique<TempHome>();
-    QVERIFY(m_home->isValid());
+    QVERIFY(newHome(false));
     writeConfig(false);
     buildWindow();
 }
@@ -155,9 +132,8 @@ void TestCheckoutPayments::cleanup()
 {
     m_main.reset();
     m_win = nullptr;
-    m_home.reset();
     qunsetenv("TALLYPORT_PLAYER");
-    m_sandbox.injectFault(R"({"kind":"clear"})");
+    endTest();
 }
 
 void TestCheckoutPayments::writeConfig(bool voice) const

@@ -4,18 +4,13 @@
 // and a customer display on socat pty pairs. With auto-pay on, codes are paid against the
 // sandbox gateway.
 #include "CheckStandWin.h"
-#include "LoginSession.h"
-#include "MetaTypes.h"
 #include "PayWin.h"
 #include "PtyPair.h"
 #include "ReFundWin.h"
-#include "Resources.h"
-#include "SandboxProcess.h"
+#include "GatewayClientFixture.h"
 #include "ShowWin.h"
 #include "SingleWin.h"
 #include "SystemMessageBox.h"
-#include "TempHome.h"
-#include "WindowScaling.h"
 
 #include <QLineEdit>
 #include <QTcpServer>
@@ -111,7 +106,7 @@ private:
 
 } // namespace
 
-class TestInputSources : public QObject
+class TestInputSources : public QObject, GatewayClientFixture
 {
     Q_OBJECT
 
@@ -135,21 +130,13 @@ private:
     // The bodies of the payments sent to the sandbox.
     QStringList payRequests() const;
 
-    SandboxProcess m_sandbox;
-    std::unique_ptr<TempHome> m_home;
     std::unique_ptr<ShowWin> m_icon;
     QStringList m_boxes;
 };
 
 void TestInputSources::initTestCase()
 {
-    Resources::initialise();
-    MetaTypes::registerAll();
-    WindowScaling::setScreenOverride(QSize(1366, 768));
-    QVERIFY(m_sandbox.start());
-    LoginSession login;
-    QVERIFY(m_sandbox.loginDemo(login));
-    GatewaySession::set({login.appid, login.key, login.sid});
+    QVERIFY(startGateway());
     SystemMessageBox::setTestHook([this](const QString &caption, const QString &text) {
         m_boxes.append(caption + QLatin1Char('|') + text);
     });
@@ -157,15 +144,14 @@ void TestInputSources::initTestCase()
 
 void TestInputSources::init()
 {
-    m_home = std::make_unique<TempHome>();
-    QVERIFY(m_home->isValid());
+    QVERIFY(newHome(false));
     m_boxes.clear();
 }
 
 void TestInputSources::cleanup()
 {
     m_icon.reset();
-    m_home.reset();
+    endTest();
     qunsetenv("TALLYPORT_KEYHOOK_PORT");
 }
 

@@ -9,15 +9,10 @@
 #include "CupsQueue.h"
 #include "DailyQueryWin.h"
 #include "HttpClient.h"
-#include "LoginSession.h"
-#include "MetaTypes.h"
 #include "OrderQueryWin.h"
 #include "PayTransaction.h"
 #include "ReFundWin.h"
-#include "Resources.h"
-#include "SandboxProcess.h"
-#include "TempHome.h"
-#include "WindowScaling.h"
+#include "GatewayClientFixture.h"
 #include "collectionWin.h"
 
 #include <QCalendarWidget>
@@ -67,7 +62,7 @@ QString payCode(Wallet wallet, int n)
 
 } // namespace
 
-class TestQueryWindows : public QObject
+class TestQueryWindows : public QObject, GatewayClientFixture
 {
     Q_OBJECT
 
@@ -113,11 +108,6 @@ private:
     QString pdfText(const QString &pdf) const;
 
     CupsQueue m_cups; // first: every spooler call of this test goes to it
-    SandboxProcess m_sandbox;
-    std::unique_ptr<TempHome> m_home;
-    QString m_appid;
-    QString m_key;
-    QString m_sid;
     // What this test paid and refunded today, in minor units, by wallet.
     std::array<long long, 2> m_paid {};
     std::array<long long, 2> m_refunded {};
@@ -126,29 +116,17 @@ private:
 
 void TestQueryWindows::initTestCase()
 {
-    Resources::initialise();
-    MetaTypes::registerAll();
-    WindowScaling::setScreenOverride(QSize(1366, 768));
-    QVERIFY(m_sandbox.start());
-    LoginSession login;
-    QVERIFY(m_sandbox.loginDemo(login));
-    GatewaySession::set({login.appid, login.key, login.sid});
-    m_appid = QString::fromStdWString(login.appid);
-    m_key = QString::fromStdWString(login.key);
-    m_sid = QString::fromStdWString(login.sid);
+    QVERIFY(startGateway());
 }
 
 void TestQueryWindows::init()
 {
-    m_home = std::make_unique<TempHome>();
-    QVERIFY(m_home->isValid());
-    QVERIFY(m_sandbox.writeClientConfig(m_home->path()));
+    QVERIFY(newHome());
 }
 
 void TestQueryWindows::cleanup()
 {
-    m_sandbox.injectFault(R"({"kind":"clear"})");
-    m_home.reset();
+    endTest();
 }
 
 QString TestQueryWindows::pay(Wallet wallet, const QString &amount, int n)

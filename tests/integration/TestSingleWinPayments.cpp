@@ -5,16 +5,12 @@
 // runs sends nothing, and an answer leaves alone what was typed, or sent by the customer display
 // (a socat pty pair read by the floating icon), while it ran.
 #include "MessageBoxWin.h"
-#include "MetaTypes.h"
 #include "PayWin.h"
 #include "PtyPair.h"
-#include "Resources.h"
-#include "SandboxProcess.h"
+#include "GatewayClientFixture.h"
 #include "ShowWin.h"
 #include "SinglePay.h"
 #include "SingleWin.h"
-#include "TempHome.h"
-#include "WindowScaling.h"
 
 #include <QJsonDocument>
 #include <QLabel>
@@ -26,7 +22,7 @@
 
 #include <memory>
 
-class TestSingleWinPayments : public QObject
+class TestSingleWinPayments : public QObject, GatewayClientFixture
 {
     Q_OBJECT
 
@@ -57,24 +53,18 @@ private:
         form()->findChild<QPushButton *>(QStringLiteral("pushButton_") + key)->click();
     }
 
-    SandboxProcess m_sandbox;
-    std::unique_ptr<TempHome> m_home;
     std::unique_ptr<SingleWin> m_win;
     std::unique_ptr<ShowWin> m_icon;
 };
 
 void TestSingleWinPayments::initTestCase()
 {
-    Resources::initialise();
-    MetaTypes::registerAll();
-    WindowScaling::setScreenOverride(QSize(1366, 768));
-    QVERIFY(m_sandbox.start());
+    QVERIFY(startGateway());
 }
 
 void TestSingleWinPayments::init()
 {
-    m_home = std::make_unique<TempHome>();
-    QVERIFY(m_sandbox.writeClientConfig(m_home->path()));
+    QVERIFY(newHome());
     m_win = std::make_unique<SingleWin>();
     m_win->setClerkTel("13800000000");
     m_win->show();
@@ -86,8 +76,7 @@ void TestSingleWinPayments::cleanup()
 {
     m_icon.reset();
     m_win.reset();
-    m_home.reset();
-    m_sandbox.injectFault(R"({"kind":"clear"})");
+    endTest();
 }
 
 QList<QJsonObject> TestSingleWinPayments::tradeRequests() const
