@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # The floors of the client, each including only what is below it:
+# - core/ includes nothing of the folders above it (platform/, printing/, gui/, the feature
+#   folders, app/);
 # - platform/ includes no header of a feature folder (checkout/, queries/, settings/) nor of
 #   app/: a rule it shares with them lives in core/;
 # - gui/ includes no header of a feature folder nor of app/;
@@ -63,6 +65,15 @@ for folder in platform gui; do
         [ -e "$file" ] || continue
         check_lower_file "$file"
     done
+done
+for file in core/*.h core/*.cpp; do
+    while IFS= read -r header; do
+        for upper in platform printing gui "${features[@]}" app; do
+            if [ -f "$upper/$header" ]; then
+                offend "$file includes $upper/$header"
+            fi
+        done
+    done < <(included "$file")
 done
 
 if [ "$failures" -ne 0 ]; then
