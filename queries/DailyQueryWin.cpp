@@ -34,6 +34,9 @@ constexpr int kRowHeight = 45;
 constexpr int kFirstQueryMs = 2000;
 // The gateway's code of an answer that holds what was asked for.
 constexpr const char *kSuccess = "100";
+// The orders one order list answer holds at most (QueryRequests::orderList asks for one page
+// of this many): a full page may not be all of them.
+constexpr std::size_t kOrderListPage = 20000;
 
 const QColor kCaptionBackground(246, 248, 253);
 const QColor kCaptionText(20, 121, 215);
@@ -222,7 +225,6 @@ void DailyQueryWin::OnQuery()
             m_figuresStart = start;
             m_figuresEnd = end;
             showFigures();
-            m_tillKnown = true;
             m_till = {own->count, QString::fromStdString(Amount::formatMinorUnits(own->sumMinor)),
                 DailyQueryTexts::TillFigures::Check::Running, 0};
             m_unlisted.clear();
@@ -249,7 +251,8 @@ void DailyQueryWin::askListedOrders()
             const std::optional<OrderListReply> list
                 = reply.empty() ? std::nullopt : OrderListReply::decode(reply);
             // A refusal lists nothing: it must not make every paid row look unlisted.
-            if (!list || list->code != kSuccess)
+            // Nor may a full page, which may leave orders out.
+            if (!list || list->code != kSuccess || list->records.size() >= kOrderListPage)
                 return;
             std::set<std::string> listed;
             for (const OrderRecord &order : list->records)
@@ -272,10 +275,6 @@ void DailyQueryWin::askListedOrders()
 void DailyQueryWin::showTillFigures()
 {
     QLabel *label = m_ui->label_till;
-    if (!m_tillKnown) {
-        label->clear();
-        return;
-    }
     label->setText(LedgerStore::shared().notRecording()
             ? DailyQueryTexts::tillNotRecording(m_language)
             : DailyQueryTexts::tillFigures(m_language, m_till));

@@ -88,7 +88,6 @@ private:
     QDate m_figuresStart;
     QDate m_figuresEnd;
     // This till's own figures of those dates; the rows the gateway does not list.
-    bool m_tillKnown = false;
     DailyQueryTexts::TillFigures m_till;
     std::vector<LedgerRow> m_unlisted;
     std::string m_code;
