@@ -23,9 +23,9 @@ LedgerAttentionWin::LedgerAttentionWin(LedgerStore &ledger, QWidget *parent)
     m_ui->setupUi(this);
     const int l = m_language;
     setWindowTitle(LedgerAttentionTexts::title(l));
-    m_ui->label_title->setText(LedgerAttentionTexts::title(l));
+    m_ui->label_heading->setText(LedgerAttentionTexts::title(l));
     m_ui->pushButton_refresh->setText(LedgerAttentionTexts::refreshButton(l));
-    m_ui->pushButton_close->setText(LedgerAttentionTexts::closeButton(l));
+    m_ui->pushButton_dismiss->setText(LedgerAttentionTexts::closeButton(l));
 
     QTableWidget *table = m_ui->tableWidget_attention;
     const QStringList headers = LedgerAttentionTexts::headers(l);
@@ -39,7 +39,7 @@ LedgerAttentionWin::LedgerAttentionWin(LedgerStore &ledger, QWidget *parent)
     table->setWordWrap(true);
 
     connect(m_ui->pushButton_refresh, &QPushButton::clicked, this, &LedgerAttentionWin::refresh);
-    connect(m_ui->pushButton_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_ui->pushButton_dismiss, &QPushButton::clicked, this, &QWidget::close);
 }
 
 LedgerAttentionWin::~LedgerAttentionWin() = default;
