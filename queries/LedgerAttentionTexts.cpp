@@ -40,8 +40,7 @@ QStringList headers(int language)
 
 QStringList cells(int language, const LedgerRow &row)
 {
-    return {timeOfDay(row.createdAt),
-        QString::fromStdString(twoDecimals(row.amountMinor)),
+    return {timeOfDay(row.createdAt), QString::fromStdString(twoDecimals(row.amountMinor)),
         QString::fromStdString(row.codeMasked),
         row.outTradeNo.empty() ? QStringLiteral("—") : QString::fromStdString(row.outTradeNo),
         state(language, row), QString::fromStdString(row.message), QString::number(row.checks)};
