@@ -9,6 +9,8 @@
 #include "HostSettings.h"
 #include "HttpClient.h"
 #include "Language.h"
+#include "LedgerAttentionWin.h"
+#include "LedgerStore.h"
 #include "LoginRequest.h"
 #include "NoteWin.h"
 #include "OrderQueryWin.h"
@@ -217,6 +219,18 @@ void Tallyport::buildTray()
         &QAction::triggered, this, &Tallyport::OnUpgrade);
     connect(m_trayMenu->addAction(Language::pick(l, "退出", "Exit", "Thoát")), &QAction::triggered,
         this, &Tallyport::OnEixtApp);
+
+    // Today's payments whose outcome is unknown or was found afterwards: one window, kept.
+    connect(m_trayMenu->addAction(
+                Language::pick(l, "待核实支付", "Payments to check", "Giao dịch cần kiểm tra")),
+        &QAction::triggered, this, [this] {
+            auto *window = findChild<LedgerAttentionWin *>(QString(), Qt::FindDirectChildrenOnly);
+            if (!window)
+                window = new LedgerAttentionWin(LedgerStore::shared(), this);
+            window->show();
+            window->raise();
+            window->activateWindow();
+        });
 
     m_tray->setContextMenu(m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, &Tallyport::OnShowWindowClickSystem);

@@ -1,5 +1,6 @@
 #include "DailyQueryTexts.h"
 
+#include "Amount.h"
 #include "Language.h"
 
 namespace {
@@ -57,6 +58,53 @@ QString startCaption(int language)
 QString endCaption(int language)
 {
     return pick(language, "结束时间", "End time", "Thời gian\nkết thúc");
+}
+
+QString tillFigures(int language, const TillFigures &figures)
+{
+    const QString own = pick(language, "本机记录：成功 %1 笔，合计 %2 元",
+        "This till: %1 paid, total %2", "Máy này: %1 giao dịch thành công, tổng %2")
+                            .arg(figures.paidCount)
+                            .arg(figures.paidSum);
+    switch (figures.check) {
+    case TillFigures::Check::Done:
+        return own
+            + pick(language, "；网关未列出 %1 笔", "; not in the gateway's list: %1",
+                "; cổng không liệt kê: %1")
+                  .arg(figures.unlisted);
+    case TillFigures::Check::Running:
+        return own
+            + pick(language, "；正在与网关订单核对", "; checking the gateway's orders",
+                "; đang đối chiếu với cổng");
+    case TillFigures::Check::Unavailable:
+        break;
+    }
+    return own
+        + pick(language, "；未能取得网关订单，未核对",
+            "; gateway's orders not available, not checked",
+            "; không lấy được đơn của cổng, chưa đối chiếu");
+}
+
+QString unlistedRows(int language, const std::vector<LedgerRow> &rows)
+{
+    if (rows.empty())
+        return QString();
+    QStringList lines {pick(language, "网关未列出的本机成功支付：",
+        "Paid on this till, not in the gateway's list:",
+        "Đã thu trên máy này, cổng không liệt kê:")};
+    for (const LedgerRow &row : rows) {
+        lines << QStringLiteral("%1  %2  %3")
+                     .arg(QString::fromStdString(row.createdAt),
+                         QString::fromStdString(Amount::formatMinorUnits(row.amountMinor)),
+                         QString::fromStdString(row.outTradeNo));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString tillNotRecording(int language)
+{
+    return pick(language, "本机交易记录未保存，无法显示本机数据",
+        "This till's payment ledger is not recording", "Máy này không lưu được nhật ký giao dịch");
 }
 
 } // namespace DailyQueryTexts

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "LedgerStore.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 // The daily summary's texts by language number (1 Chinese, 2 English, anything else
 // Vietnamese).
@@ -14,5 +18,24 @@ QString closeButton(int language);
 QString queryButton(int language);
 QString startCaption(int language);
 QString endCaption(int language);
+
+// This till's own figures of the dates on screen, from its payment ledger: how many payments
+// it recorded paid and their sum (an exact amount in the currency's unit), then how many of
+// them the gateway's order list of those dates does not hold.
+struct TillFigures
+{
+    enum class Check { Running, Unavailable, Done };
+
+    long long paidCount = 0;
+    QString paidSum;
+    Check check = Check::Running; // the comparison with the gateway's order list
+    long long unlisted = 0; // when Done
+};
+QString tillFigures(int language, const TillFigures &figures);
+// The paid rows the gateway does not list, one a line (time, amount, order number); empty
+// when there are none.
+QString unlistedRows(int language, const std::vector<LedgerRow> &rows);
+// The line shown when the ledger does not record on this till.
+QString tillNotRecording(int language);
 
 } // namespace DailyQueryTexts

@@ -1,11 +1,12 @@
 #include "DailyQueryWin.h"
 #include "ui_DailyQueryWin.h"
 
+#include "Amount.h"
 #include "ConfigStore.h"
-#include "DailyQueryTexts.h"
 #include "DateRangePicker.h"
 #include "DateText.h"
 #include "DayTotalsReply.h"
+#include "OrderListReply.h"
 #include "Printers.h"
 #include "PrintQueue.h"
 #include "QtPrintDevice.h"
@@ -19,9 +20,11 @@
 #include <QDebug>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QStandardItemModel>
 
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -29,6 +32,11 @@ constexpr int kRows = 6;
 constexpr int kColumns = 4;
 constexpr int kRowHeight = 45;
 constexpr int kFirstQueryMs = 2000;
+// The gateway's code of an answer that holds what was asked for.
+constexpr const char *kSuccess = "100";
+// The orders one order list answer holds at most (QueryRequests::orderList asks for one page
+// of this many): a full page may not be all of them.
+constexpr std::size_t kOrderListPage = 20000;
 
 const QColor kCaptionBackground(246, 248, 253);
 const QColor kCaptionText(20, 121, 215);
@@ -195,16 +203,19 @@ void DailyQueryWin::OnQuery()
     qDebug() << "DAILY PARAMERS  =====" << QString::fromStdString(request.body);
 
     auto totals = std::make_shared<std::optional<DayTotalsReply>>();
+    auto own = std::make_shared<LedgerStore::PaidTotals>();
     // Asked while one runs, it is sent after it; asked again, the latest wins, so the grid
     // never shows the figures of dates that are no longer asked for.
     m_request.ask(
         "totals", QueryRequests::gatewayPost(request.body),
-        [totals](const std::string &reply) {
+        [totals, own, start, end](const std::string &reply) {
             qDebug() << "RECEIVE  das======" << QString::fromStdString(reply);
             if (!reply.empty())
                 *totals = DayTotalsReply::decode(reply);
+            if (*totals)
+                *own = LedgerStore::shared().paidTotals(start, end);
         },
-        [this, totals, start, end] {
+        [this, totals, own, start, end] {
             // No answer, or one that cannot be read: the grid keeps its figures.
             if (!*totals)
                 return;
@@ -214,7 +225,63 @@ void DailyQueryWin::OnQuery()
             m_figuresStart = start;
             m_figuresEnd = end;
             showFigures();
+            m_till = {own->count, QString::fromStdString(Amount::formatMinorUnits(own->sumMinor)),
+                DailyQueryTexts::TillFigures::Check::Running, 0};
+            m_unlisted.clear();
+            showTillFigures();
+            askListedOrders();
         });
+}
+
+void DailyQueryWin::askListedOrders()
+{
+    const QDate start = m_figuresStart;
+    const QDate end = m_figuresEnd;
+    const QueryRequests::Request request = QueryRequests::orderList(compact(start) + "000000",
+        compact(end) + "235959", Signing::nonce(), QueryRequests::currentSession());
+    struct Check
+    {
+        bool listRead = false;
+        std::vector<LedgerRow> unlisted;
+    };
+    auto check = std::make_shared<Check>();
+    m_request.ask(
+        "listed orders", QueryRequests::gatewayPost(request.body),
+        [check, start, end](const std::string &reply) {
+            const std::optional<OrderListReply> list
+                = reply.empty() ? std::nullopt : OrderListReply::decode(reply);
+            // A refusal lists nothing: it must not make every paid row look unlisted.
+            // Nor may a full page, which may leave orders out.
+            if (!list || list->code != kSuccess || list->records.size() >= kOrderListPage)
+                return;
+            std::set<std::string> listed;
+            for (const OrderRecord &order : list->records)
+                listed.insert(order.orderNumber);
+            check->unlisted = LedgerStore::shared().paidRowsMissingFrom(start, end, listed);
+            check->listRead = true;
+        },
+        [this, check, start, end] {
+            // Figures of other dates came meanwhile: their own comparison follows.
+            if (start != m_figuresStart || end != m_figuresEnd)
+                return;
+            using Check = DailyQueryTexts::TillFigures::Check;
+            m_till.check = check->listRead ? Check::Done : Check::Unavailable;
+            m_till.unlisted = static_cast<long long>(check->unlisted.size());
+            m_unlisted = std::move(check->unlisted);
+            showTillFigures();
+        });
+}
+
+void DailyQueryWin::showTillFigures()
+{
+    QLabel *label = m_ui->label_till;
+    label->setText(LedgerStore::shared().notRecording()
+            ? DailyQueryTexts::tillNotRecording(m_language)
+            : DailyQueryTexts::tillFigures(m_language, m_till));
+    label->setToolTip(DailyQueryTexts::unlistedRows(m_language, m_unlisted));
+    label->setProperty("unlisted", !m_unlisted.empty());
+    label->style()->unpolish(label);
+    label->style()->polish(label);
 }
 
 void DailyQueryWin::OnPrint()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "BackgroundRequest.h"
+#include "DailyQueryTexts.h"
+#include "LedgerStore.h"
 #include "SettlementFigures.h"
 
 #include <QDate>
@@ -9,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ui {
 class DailyQueryWin;
@@ -22,6 +25,9 @@ class QStandardItemModel;
 // printed as a shift-settlement report on the default printer. The figures are asked for off
 // the GUI thread; a query asked for while one runs is sent after it, the latest one wins. The
 // report prints the dates its figures were queried for, whatever the date fields show.
+// Under the grid, this till's own figures of the same dates from the payment ledger: its paid
+// attempts, and those of them that the gateway's order list of those dates does not hold
+// (the list is asked for after the figures).
 class DailyQueryWin final : public QWidget
 {
     Q_OBJECT
@@ -64,6 +70,9 @@ private:
     void setUpGrid();
     void applyTexts();
     void showFigures();
+    // Compares the ledger's paid rows of the figures' dates with the gateway's order list.
+    void askListedOrders();
+    void showTillFigures();
 
     std::unique_ptr<Ui::DailyQueryWin> m_ui;
     QStandardItemModel *m_model = nullptr;
@@ -78,6 +87,9 @@ private:
     // The dates the figures were queried for (empty figures: the first dates shown).
     QDate m_figuresStart;
     QDate m_figuresEnd;
+    // This till's own figures of those dates; the rows the gateway does not list.
+    DailyQueryTexts::TillFigures m_till;
+    std::vector<LedgerRow> m_unlisted;
     std::string m_code;
     std::string m_message;
     QString m_printerName;

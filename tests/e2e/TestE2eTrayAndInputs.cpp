@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kTrayItems = 7;
+constexpr int kTrayItems = 8;
 constexpr int kStartAtBootItem = 0;
 constexpr int kUpgradeItem = 5;
 

@@ -9,6 +9,7 @@
 #include "CupsQueue.h"
 #include "DailyQueryWin.h"
 #include "HttpClient.h"
+#include "LedgerStore.h"
 #include "OrderQueryWin.h"
 #include "PayTransaction.h"
 #include "ReFundWin.h"
@@ -84,6 +85,8 @@ private slots:
     void refreshAndRefundAskedDuringAQuery();
     void reportPrintsTheDatesOfItsFigures_data();
     void reportPrintsTheDatesOfItsFigures();
+    void tillFiguresBesideTheGateways_data();
+    void tillFiguresBesideTheGateways();
 
 private:
     // Pays `amount` at once with the wallet; the order number, empty on failure.
@@ -126,6 +129,7 @@ void TestQueryWindows::init()
 
 void TestQueryWindows::cleanup()
 {
+    LedgerStore::shared().close();
     endTest();
 }
 
@@ -582,6 +586,75 @@ void TestQueryWindows::reportPrintsTheDatesOfItsFigures()
              QStringLiteral("结束时间：") + date, QStringLiteral("交易笔数：") + count}) {
         QVERIFY2(text.contains(line), qPrintable(line + QLatin1String(" in:\n") + text));
     }
+}
+
+void TestQueryWindows::tillFiguresBesideTheGateways_data()
+{
+    QTest::addColumn<bool>("unlisted"); // a paid row whose order the gateway does not hold
+    QTest::addColumn<QByteArray>("listFault"); // of the order list asked after the totals
+    QTest::addColumn<int>("daysBack"); // the dates queried
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("every paid row listed")
+        << false << QByteArray() << 0 << "本机记录：成功 1 笔，合计 3.21 元；网关未列出 0 笔";
+    QTest::newRow("a paid row the gateway does not list")
+        << true << QByteArray() << 0 << "本机记录：成功 2 笔，合计 10.21 元；网关未列出 1 笔";
+    QTest::newRow("order list unreadable")
+        << true << QByteArray(R"({"kind":"invalid_json"})") << 0
+        << "本机记录：成功 2 笔，合计 10.21 元；未能取得网关订单，未核对";
+    QTest::newRow("order list refused")
+        << true << QByteArray(R"({"kind":"body","body":"{\"code\":\"303\",\"msg\":\"sign\"}"})")
+        << 0 << "本机记录：成功 2 笔，合计 10.21 元；未能取得网关订单，未核对";
+    QTest::newRow("yesterday on screen")
+        << true << QByteArray() << 1 << "本机记录：成功 0 笔，合计 0 元；网关未列出 0 笔";
+}
+
+void TestQueryWindows::tillFiguresBesideTheGateways()
+{
+    QFETCH(bool, unlisted);
+    QFETCH(QByteArray, listFault);
+    QFETCH(int, daysBack);
+    QFETCH(QString, shown);
+    // This till's ledger: a payment paid on the gateway, a refused one and maybe one paid that
+    // the gateway does not hold.
+    LedgerStore &ledger = LedgerStore::shared();
+    QVERIFY(ledger.openDefault());
+    const QString number = pay(WeChat, QStringLiteral("3.21"), 1);
+    QVERIFY(!number.isEmpty());
+    const auto record = [&ledger](long long minor, LedgerStore::State state, const QString &order) {
+        const long long id = ledger.recordAttempt(
+            LedgerStore::Source::Checkout, minor, payCode(WeChat, 1).toStdString());
+        return ledger.update(id, state, order.toStdString(), "");
+    };
+    QVERIFY(record(321, LedgerStore::State::Paid, number));
+    QVERIFY(record(500, LedgerStore::State::Refused, QString()));
+    if (unlisted)
+        QVERIFY(record(700, LedgerStore::State::Paid, QStringLiteral("209912312359590000001")));
+
+    DailyQueryWin daily;
+    daily.show();
+    const QDate day = QDate::currentDate().addDays(-daysBack);
+    for (const char *name : {"calendarWidget_starttime", "calendarWidget_endtime"})
+        daily.findChild<QCalendarWidget *>(QLatin1String(name))->setSelectedDate(day);
+    if (!listFault.isEmpty()) {
+        QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":0})"));
+        QVERIFY(m_sandbox.injectFault(listFault));
+    }
+    const int lists = bodies(QStringLiteral("mch_orderList")).size();
+    daily.QueryTimeout();
+    QTRY_VERIFY_WITH_TIMEOUT(!daily.busy(), kAnswerMs);
+
+    // The order list of the same dates, every status.
+    const QString body = lastBody(QStringLiteral("mch_orderList"));
+    QCOMPARE(bodies(QStringLiteral("mch_orderList")).size(), lists + 1);
+    const QString compact = day.toString(QStringLiteral("yyyyMMdd"));
+    QCOMPARE(body,
+        expected(QStringLiteral("mch_orderList"), body,
+            {{"sdate", compact + "000000"}, {"nonce_str", QString()}, {"edate", compact + "235959"},
+                {"status", "4"}, {"page", "1"}, {"limit", "20000"}, {"store_id", m_sid}}));
+    const auto *till = daily.findChild<QLabel *>(QStringLiteral("label_till"));
+    QVERIFY(till);
+    QCOMPARE(till->text(), shown);
 }
 
 QTEST_MAIN(TestQueryWindows)

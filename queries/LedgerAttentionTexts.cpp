@@ -1,0 +1,87 @@
+#include "LedgerAttentionTexts.h"
+
+#include "Amount.h"
+#include "Language.h"
+
+namespace {
+
+QString pick(int language, const char *chinese, const char *english, const char *vietnamese)
+{
+    return Language::pick(language, chinese, english, vietnamese);
+}
+
+// "10:15:00" of "2026-12-07 10:15:00"; the whole text when it is not of that shape.
+QString timeOfDay(const std::string &createdAt)
+{
+    const QString text = QString::fromStdString(createdAt);
+    return text.size() == 19 ? text.mid(11) : text;
+}
+
+// "12.50" of 1250.
+std::string twoDecimals(long long minor)
+{
+    const std::string plain = Amount::formatMinorUnits(minor);
+    return Amount::toTwoDecimals(plain).value_or(plain);
+}
+
+} // namespace
+
+namespace LedgerAttentionTexts {
+
+QStringList headers(int language)
+{
+    return {pick(language, "收款时间", "Time", "Thời gian"),
+        pick(language, "金额", "Amount", "Số tiền"),
+        pick(language, "付款码", "Payment code", "Mã thanh toán"),
+        pick(language, "订单号", "Order number", "Mã đơn hàng"),
+        pick(language, "状态", "State", "Trạng thái"), pick(language, "说明", "Message", "Ghi chú"),
+        pick(language, "核实次数", "Checks", "Số lần kiểm tra")};
+}
+
+QStringList cells(int language, const LedgerRow &row)
+{
+    return {timeOfDay(row.createdAt), QString::fromStdString(twoDecimals(row.amountMinor)),
+        QString::fromStdString(row.codeMasked),
+        row.outTradeNo.empty() ? QStringLiteral("—") : QString::fromStdString(row.outTradeNo),
+        state(language, row), QString::fromStdString(row.message), QString::number(row.checks)};
+}
+
+QString state(int language, const LedgerRow &row)
+{
+    if (row.state == "paid")
+        return pick(language, "已找回·支付成功", "Recovered: paid", "Đã tìm lại: đã thanh toán");
+    if (row.state == "closed")
+        return pick(language, "已关闭", "Closed", "Đã đóng");
+    if (row.state == "unresolved")
+        return pick(language, "结果未知", "Outcome unknown", "Chưa rõ kết quả");
+    return QString::fromStdString(row.state);
+}
+
+QString summary(int language, int rows)
+{
+    if (rows == 0)
+        return pick(language, "今天没有需要核实的支付", "No payment needs a look today",
+            "Hôm nay không có giao dịch cần kiểm tra");
+    return pick(language, "共 %1 笔；结果未知的支付由系统自动核实",
+        "%1 in all; payments of unknown outcome are checked automatically",
+        "Tổng %1; giao dịch chưa rõ kết quả được tự động kiểm tra")
+        .arg(rows);
+}
+
+QString title(int language)
+{
+    return pick(language, "今日待核实与已找回的支付", "Today's payments to check and recovered",
+        "Giao dịch hôm nay cần kiểm tra và đã tìm lại");
+}
+
+QString refreshButton(int language)
+{
+    return pick(language, "刷新", "Refresh", "Làm mới");
+}
+
+QString closeButton(int language)
+{
+    return pick(language, "关闭", "Close", "Đóng");
+}
+
+} // namespace LedgerAttentionTexts
