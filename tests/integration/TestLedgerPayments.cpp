@@ -7,6 +7,7 @@
 #include "LedgerWorker.h"
 #include "LoginSession.h"
 #include "MetaTypes.h"
+#include "RecoveredNotice.h"
 #include "Resources.h"
 #include "SandboxProcess.h"
 #include "TempHome.h"
@@ -15,6 +16,8 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
@@ -76,6 +79,9 @@ private slots:
 
     void attemptsAndFollowUp_data();
     void attemptsAndFollowUp();
+    void recoveredPaymentsWaitTheirTurn();
+    // Last: the shared ledger stays not recording.
+    void paymentsGoOnWhenTheLedgerCannotRecord();
 
 private:
     void payAtTheCheckout(int times, const QString &money, const QString &payCode);
@@ -255,6 +261,50 @@ void TestLedgerPayments::attemptsAndFollowUp()
         QVERIFY(QString::fromStdWString(paid.order.receiptMessage())
                     .contains(QString::fromStdString(row.outTradeNo)));
     }
+}
+
+void TestLedgerPayments::recoveredPaymentsWaitTheirTurn()
+{
+    // Two found in one pass, a third in the next while the first is still shown.
+    const auto recovered = [](long long id, const char *number) {
+        LedgerWorker::Recovered paid;
+        paid.row.id = id;
+        paid.row.outTradeNo = number;
+        paid.order.orderNumber = QString::fromLatin1(number).toStdWString();
+        return paid;
+    };
+    RecoveredNotice notice;
+    QSignalSpy printed(&notice, &RecoveredNotice::printReceipt);
+    notice.add({recovered(1, "N1"), recovered(2, "N2")});
+    notice.add({recovered(3, "N3")});
+    auto *print = notice.findChild<QPushButton *>(QStringLiteral("pushButton_print"));
+    auto *dismiss = notice.findChild<QPushButton *>(QStringLiteral("pushButton_ok"));
+    for (const char *number : {"N1", "N2", "N3"}) {
+        QVERIFY(notice.isVisible());
+        QCOMPARE(notice.waiting().front().row.outTradeNo, std::string(number));
+        print->click();
+        QVERIFY(QString::fromStdWString(printed.takeLast().at(0).value<std::wstring>())
+                    .contains(QLatin1String(number)));
+        dismiss->click();
+    }
+    QVERIFY(notice.isHidden());
+}
+
+void TestLedgerPayments::paymentsGoOnWhenTheLedgerCannotRecord()
+{
+    LedgerStore &ledger = LedgerStore::shared();
+    ledger.close();
+    QVERIFY(!ledger.open(m_home->filePath(QStringLiteral("missing/ledger.db")).toStdString()));
+    QWidget main;
+    auto *win = new CheckStandWin(&main);
+    main.show();
+    enter(win, QStringLiteral("7.07"), kPaidAtOnce);
+    win->OnInputYes();
+    QTRY_VERIFY_WITH_TIMEOUT(win->resultCard()->isVisible(), kOutcomeMs);
+    QVERIFY(win->resultCard()->successShown());
+    // One notice says so, whoever asks first.
+    QVERIFY(ledger.takeNotice());
+    QVERIFY(!ledger.takeNotice());
 }
 
 int main(int argc, char **argv)
