@@ -125,6 +125,13 @@ void TestLedgerPayments::payAtTheCheckout(int times, const QString &money, const
     auto *win = new CheckStandWin(&main);
     win->setPollCadence(kFastCadence);
     main.show();
+    if (times < 0) {
+        // The till leaves while the order is followed: the window goes with its poll.
+        enter(win, money, payCode);
+        win->OnInputYes();
+        QTRY_VERIFY_WITH_TIMEOUT(win->polling(), kOutcomeMs);
+        return;
+    }
     for (int i = 0; i < times; ++i) {
         enter(win, money, payCode);
         win->OnInputYes();
@@ -178,32 +185,42 @@ void TestLedgerPayments::attemptsAndFollowUp_data()
     QTest::addColumn<QString>("money");
     QTest::addColumn<QByteArray>("fault");
     QTest::addColumn<QString>("payCode");
-    QTest::addColumn<int>("attempts"); // 0: paid by a till that is killed meanwhile
+    // 0: paid by a till that is killed meanwhile; -1: the till leaves while polling
+    QTest::addColumn<int>("attempts");
     QTest::addColumn<QString>("stateAfterPayment");
     QTest::addColumn<bool>("numberAfterPayment");
+    QTest::addColumn<QString>("message"); // the row's; empty: not looked at
     QTest::addColumn<QString>("cardLine"); // how the failure card ends; empty: not looked at
     QTest::addColumn<QString>("stateAfterFollowUp");
     QTest::addColumn<int>("recovered");
 
     QTest::newRow("paid at once") << QStringLiteral("7.01") << QByteArray() << kPaidAtOnce << 1
-                                  << QStringLiteral("paid") << true << QString()
+                                  << QStringLiteral("paid") << true << QString() << QString()
                                   << QStringLiteral("paid") << 0;
     QTest::newRow("refused") << QStringLiteral("7.02") << QByteArray() << kRefused << 1
-                             << QStringLiteral("refused") << false << QString()
+                             << QStringLiteral("refused") << false << QString() << QString()
                              << QStringLiteral("refused") << 0;
     QTest::newRow("reply lost: found through the order list")
         << QStringLiteral("7.03") << QByteArray(R"({"kind":"drop_reply"})") << kPaidAtOnce << 1
-        << QStringLiteral("unresolved") << false << kFollowedUp << QStringLiteral("paid") << 1;
+        << QStringLiteral("unresolved") << false << QString::fromUtf8(LedgerStore::kNoAnswer)
+        << kFollowedUp << QStringLiteral("paid") << 1;
     QTest::newRow("polling gave up: found by a status query")
         << QStringLiteral("7.04") << QByteArray(R"({"kind":"paid_late","queries":15})")
-        << kPaidAtOnce << 1 << QStringLiteral("unresolved") << true << kFollowedUp
-        << QStringLiteral("paid") << 1;
+        << kPaidAtOnce << 1 << QStringLiteral("unresolved") << true
+        << QString::fromUtf8(LedgerStore::kPollingGaveUp) << kFollowedUp << QStringLiteral("paid")
+        << 1;
     QTest::newRow("killed after the request left: found at the next start")
         << QStringLiteral("7.05") << QByteArray() << kPaidAtOnce << 0
-        << QStringLiteral("unresolved") << false << QString() << QStringLiteral("paid") << 1;
+        << QStringLiteral("unresolved") << false << QString() << QString() << QStringLiteral("paid")
+        << 1;
     QTest::newRow("two look-alike attempts: no guess")
         << QStringLiteral("7.06") << QByteArray(R"({"kind":"drop_reply","count":2})") << kPaidAtOnce
-        << 2 << QStringLiteral("unresolved") << false << kFollowedUp << QStringLiteral("unresolved")
+        << 2 << QStringLiteral("unresolved") << false << QString::fromUtf8(LedgerStore::kNoAnswer)
+        << kFollowedUp << QStringLiteral("unresolved") << 0;
+    QTest::newRow("cut short by leaving while polling")
+        << QStringLiteral("7.07") << QByteArray(R"({"kind":"paid_late","queries":1000})")
+        << kPaidAtOnce << -1 << QStringLiteral("unresolved") << true
+        << QString::fromUtf8(LedgerStore::kCutShort) << QString() << QStringLiteral("unresolved")
         << 0;
 }
 
@@ -215,6 +232,7 @@ void TestLedgerPayments::attemptsAndFollowUp()
     QFETCH(int, attempts);
     QFETCH(QString, stateAfterPayment);
     QFETCH(bool, numberAfterPayment);
+    QFETCH(QString, message);
     QFETCH(QString, stateAfterFollowUp);
     QFETCH(int, recovered);
 
@@ -233,6 +251,8 @@ void TestLedgerPayments::attemptsAndFollowUp()
         const LedgerRow row = ledger.row(id);
         QCOMPARE(QString::fromStdString(row.state), stateAfterPayment);
         QCOMPARE(!row.outTradeNo.empty(), numberAfterPayment);
+        if (!message.isEmpty())
+            QCOMPARE(QString::fromStdString(row.message), message);
         QCOMPARE(QString::fromStdString(row.codeMasked).right(4), payCode.right(4));
         QCOMPARE(row.amountMinor, qRound64(money.toDouble() * 100));
     }
@@ -298,7 +318,7 @@ void TestLedgerPayments::paymentsGoOnWhenTheLedgerCannotRecord()
     QWidget main;
     auto *win = new CheckStandWin(&main);
     main.show();
-    enter(win, QStringLiteral("7.07"), kPaidAtOnce);
+    enter(win, QStringLiteral("7.08"), kPaidAtOnce);
     win->OnInputYes();
     QTRY_VERIFY_WITH_TIMEOUT(win->resultCard()->isVisible(), kOutcomeMs);
     QVERIFY(win->resultCard()->successShown());
