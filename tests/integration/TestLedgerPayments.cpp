@@ -10,6 +10,7 @@
 #include "RecoveredNotice.h"
 #include "Resources.h"
 #include "SandboxProcess.h"
+#include "SingleWin.h"
 #include "TempHome.h"
 #include "WindowScaling.h"
 #include "collectionWin.h"
@@ -79,6 +80,7 @@ private slots:
 
     void attemptsAndFollowUp_data();
     void attemptsAndFollowUp();
+    void singleWindowAttemptsAreRecorded();
     void recoveredPaymentsWaitTheirTurn();
     // Last: the shared ledger stays not recording.
     void paymentsGoOnWhenTheLedgerCannotRecord();
@@ -281,6 +283,32 @@ void TestLedgerPayments::attemptsAndFollowUp()
         QVERIFY(QString::fromStdWString(paid.order.receiptMessage())
                     .contains(QString::fromStdString(row.outTradeNo)));
     }
+}
+
+void TestLedgerPayments::singleWindowAttemptsAreRecorded()
+{
+    SingleWin form;
+    form.setClerkTel("13800000000");
+    const auto pay = [&form](const QString &payCode) {
+        form.findChild<QLineEdit *>(QStringLiteral("lineEdit_money"))->setText("7.09");
+        form.findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"))->setText(payCode);
+        form.OnInputYes();
+        QVERIFY(form.paying());
+        QTRY_VERIFY_WITH_TIMEOUT(!form.paying(), kOutcomeMs);
+    };
+    pay(kPaidAtOnce);
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"drop"})"));
+    pay(kPaidAtOnce);
+
+    LedgerStore &ledger = LedgerStore::shared();
+    const LedgerRow paid = ledger.row(1);
+    QCOMPARE(paid.source, std::string("single-window"));
+    QCOMPARE(paid.state, std::string("paid"));
+    QVERIFY(!paid.outTradeNo.empty());
+    QCOMPARE(paid.amountMinor, 709LL);
+    const LedgerRow lost = ledger.row(2);
+    QCOMPARE(lost.state, std::string("unresolved"));
+    QCOMPARE(lost.message, std::string(LedgerStore::kNoAnswer));
 }
 
 void TestLedgerPayments::recoveredPaymentsWaitTheirTurn()
