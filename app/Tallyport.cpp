@@ -11,6 +11,7 @@
 #include "Language.h"
 #include "LedgerAttentionWin.h"
 #include "LedgerStore.h"
+#include "LedgerWorker.h"
 #include "LoginRequest.h"
 #include "NoteWin.h"
 #include "OrderQueryWin.h"
@@ -19,10 +20,12 @@
 #include "PayingWin.h"
 #include "ProcessControl.h"
 #include "ReFundWin.h"
+#include "RecoveredNotice.h"
 #include "RunLog.h"
 #include "ShowWin.h"
 #include "Signing.h"
 #include "SingleWin.h"
+#include "SystemMessageBox.h"
 #include "Text.h"
 #include "UpgradeCheck.h"
 #include "WindowScaling.h"
@@ -157,7 +160,15 @@ Tallyport::Tallyport(QWidget *parent)
     m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 
-    // 11. The keyboard-hook program runs while the client uses it.
+    // 11. The payment ledger, and the notice of payments its follow-up finds paid.
+    LedgerStore::shared().openDefault();
+    m_recoveredNotice = std::make_unique<RecoveredNotice>();
+    m_recoveredNotice->hide();
+    m_ledgerWorker = std::make_unique<LedgerWorker>(LedgerStore::shared(), this,
+        [this](const std::vector<LedgerWorker::Recovered> &paid) { m_recoveredNotice->add(paid); });
+    showLedgerNotice();
+
+    // 12. The keyboard-hook program runs while the client uses it.
     if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook))
         ProcessControl::startDetached(QDir::current().filePath(kKeyHook), {}, QDir::currentPath());
 }
@@ -166,6 +177,7 @@ Tallyport::~Tallyport()
 {
     // A login under way is cut short: quitting never waits for the network.
     hide();
+    m_ledgerWorker->stop();
     m_cancelLogin = true;
     if (m_loginThread.joinable()) {
         m_loginThread.join();
@@ -431,6 +443,17 @@ void Tallyport::OnLogin()
         &ParamSettingWin::receiveDataFromMain, Qt::UniqueConnection);
     emit senDataToParamSettingWin();
 
+    // A recovered payment's receipt prints as a payment's does, under the same settings.
+    connect(m_recoveredNotice.get(), &RecoveredNotice::printReceipt, settings,
+        &ParamSettingWin::receiveMsgFromCheckStand);
+    connect(m_recoveredNotice.get(), &RecoveredNotice::printReceipt, settings,
+        &ParamSettingWin::receivePayPrint);
+    connect(m_showWin->payWin()->checkStandWin(), &CheckStandWin::ledgerUpdated, this,
+        &Tallyport::onLedgerUpdated);
+    connect(m_showWin->payWin()->singleWin(), &SingleWin::ledgerUpdated, this,
+        &Tallyport::onLedgerUpdated);
+    m_ledgerWorker->start(LedgerWorker::configuredTarget());
+
     s_busy = false;
     setLoginButtonBusy(false);
     hide();
@@ -606,6 +629,7 @@ void Tallyport::leaveNow(WorkInFlight::Leave leave)
 
 void Tallyport::logout()
 {
+    m_ledgerWorker->stop();
     if (m_settings.connMode == 0)
         ProcessControl::killAll(kKeyHook);
     // The logout request comes from inside the main window, so it goes once that call returns.
@@ -617,6 +641,22 @@ void Tallyport::logout()
     }
     m_tray->setVisible(false);
     show();
+}
+
+void Tallyport::onLedgerUpdated(bool unresolved)
+{
+    if (unresolved)
+        m_ledgerWorker->wake();
+    showLedgerNotice();
+}
+
+void Tallyport::showLedgerNotice()
+{
+    if (LedgerStore::shared().takeNotice()) {
+        SystemMessageBox::inform(
+            Language::pick(m_language, "系统消息", "System Information", "Tin tức hệ thống"),
+            QString::fromUtf8(LedgerStore::notRecordingNotice()));
+    }
 }
 
 void Tallyport::OnShowWindow()

@@ -22,11 +22,13 @@ class TallyportClass;
 
 class DesignGeometry;
 class HttpClient;
+class LedgerWorker;
 class NoteWin;
 class PayingWin;
 class QAction;
 class QLineEdit;
 class QMenu;
+class RecoveredNotice;
 class ShowWin;
 
 // The login window: the first and longest-living window. It logs the cashier in, keeps the
@@ -52,6 +54,8 @@ public:
     NoteWin *leavePrompt() const { return m_leaveNote; }
     // A restart was confirmed: the process starts the program again once it has quit.
     bool restartRequested() const { return m_restart; }
+    // Payments the ledger's follow-up found paid after the till had shown them unfinished.
+    RecoveredNotice *recoveredNotice() const { return m_recoveredNotice.get(); }
 
     // Logs out, exits or restarts; while a payment or refund runs, says so and waits for it
     // to end (then for its card to be read) or for the cashier to leave at once.
@@ -110,6 +114,10 @@ private:
     void checkPendingLeave();
     void leaveNow(WorkInFlight::Leave leave);
     void logout();
+    // A payment's outcome went into the ledger: an unresolved one is followed up at once, and
+    // a ledger that stopped recording says so once.
+    void onLedgerUpdated(bool unresolved);
+    void showLedgerNotice();
 
     std::unique_ptr<Ui::TallyportClass> m_ui;
     LoginSettings m_settings;
@@ -135,6 +143,10 @@ private:
     std::unique_ptr<HttpClient> m_http;
 
     std::unique_ptr<DesignGeometry> m_design;
+
+    std::unique_ptr<RecoveredNotice> m_recoveredNotice;
+    // Follows up the ledger's unresolved payments from login to logout or exit.
+    std::unique_ptr<LedgerWorker> m_ledgerWorker;
 
     std::mutex m_replyMutex;
     std::string m_reply;

@@ -1,6 +1,7 @@
 #include "CheckStandWin.h"
 #include "ui_CheckStandWin.h"
 
+#include "Amount.h"
 #include "AppDir.h"
 #include "CheckoutTexts.h"
 #include "ConfigStore.h"
@@ -11,6 +12,7 @@
 #include "InputCode.h"
 #include "KeypadInput.h"
 #include "Language.h"
+#include "LedgerStore.h"
 #include "LoginSession.h"
 #include "PayCodeSources.h"
 #include "PayTransaction.h"
@@ -393,6 +395,10 @@ void CheckStandWin::OnInputYes()
         = PayTransaction::payRequest(amount, payCode, Text::wideToLocal(session.appid),
             Text::wideToLocal(session.sid), Text::wideToLocal(session.key));
     const HostSettings hosts = HostSettings::load();
+    // On record before the request leaves: whatever happens next, the attempt is not lost.
+    LedgerStore &ledger = LedgerStore::shared();
+    m_ledgerId = ledger.recordAttempt(LedgerStore::Source::Checkout,
+        Amount::parseMinorUnits(request->total).value_or(0), payCode);
     std::string reply;
     m_http->Post(hosts.gatewayUrl(PayTransaction::kFacePath), Text::localToUtf8(request->body),
         reply, "json");
@@ -402,14 +408,18 @@ void CheckStandWin::OnInputYes()
     m_order = CurrentOrder();
     const PayTransaction::PayDecision decision = PayTransaction::decidePayReply(reply, m_order);
     const QString orderNumber = QString::fromStdWString(m_order.orderNumber);
+    const std::string number = Text::wideToLocal(m_order.orderNumber);
+    const std::string message = Text::wideToUtf8(decision.message);
     switch (decision.outcome) {
     case PayTransaction::PayOutcome::RequestFailed:
+        ledger.update(m_ledgerId, LedgerStore::State::Unresolved, {}, LedgerStore::kNoAnswer);
         clearFields();
         setCardMethodNone();
-        showCard(false, CheckoutTexts::requestFailed(m_language),
+        showCard(false, CheckoutTexts::requestFailedOutcomeUnknown(m_language, m_ledgerId != 0),
             CheckoutTexts::noOrderLineRequest(m_language), CheckoutTexts::failureTitle(m_language));
         break;
     case PayTransaction::PayOutcome::Refused:
+        ledger.update(m_ledgerId, LedgerStore::State::Refused, {}, message);
         clearFields();
         setCardMethodNone();
         showCard(false, QString::fromStdWString(decision.message),
@@ -417,6 +427,7 @@ void CheckStandWin::OnInputYes()
         RunLog::write("%s", "OnInputYes m_noteDlg->show()4;");
         break;
     case PayTransaction::PayOutcome::Failed:
+        ledger.update(m_ledgerId, LedgerStore::State::Refused, number, message);
         clearFields();
         setCardMethod(m_order.payType);
         showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
@@ -424,19 +435,24 @@ void CheckStandWin::OnInputYes()
         RunLog::write("%s", "OnInputYes m_noteDlg->show()6;");
         break;
     case PayTransaction::PayOutcome::FailedKeepFields:
+        ledger.update(m_ledgerId, LedgerStore::State::Refused, number, message);
         setCardMethod(m_order.payType);
         showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
             CheckoutTexts::failureTitle(m_language));
         break;
     case PayTransaction::PayOutcome::Pending:
+        ledger.update(m_ledgerId, LedgerStore::State::Pending, number, message);
         clearFields();
         startPolling(hosts);
         RunLog::write("%s", "OnInputYes _beginthread;");
         break;
     case PayTransaction::PayOutcome::Paid:
+        ledger.update(m_ledgerId, LedgerStore::State::Paid, number, message);
         directSuccess(money);
         break;
     }
+    emit ledgerUpdated(
+        decision.outcome == PayTransaction::PayOutcome::RequestFailed && m_ledgerId != 0);
 }
 
 void CheckStandWin::directSuccess(const QString &money)
@@ -474,23 +490,35 @@ void CheckStandWin::startPolling(const HostSettings &hosts)
     target.voice = m_settings.download == 1;
 
     m_pollThread = std::thread(&CheckStandWin::QueryOrderThread, this, m_poller, target, m_order,
-        m_cadence, hosts.caBundle);
+        m_cadence, hosts.caBundle, m_ledgerId);
 }
 
 // The polling thread: follows the pending order and hands every step to the window's thread
 // through the queued signals; it touches no widget.
 void CheckStandWin::QueryOrderThread(std::shared_ptr<OrderPoller> poller,
     OrderPoller::Target target, CurrentOrder order, OrderPoller::Cadence cadence,
-    std::string caBundle)
+    std::string caBundle, long long ledgerId)
 {
     HttpClient client(caBundle);
+    // The ledger learns the outcome here, before the window is told: a window closing before
+    // its card shows does not lose it.
+    const auto record = [ledgerId](const CurrentOrder &polled, LedgerStore::State state,
+                            const std::string &message) {
+        LedgerStore::shared().update(
+            ledgerId, state, Text::wideToLocal(polled.orderNumber), message);
+    };
     OrderPoller::Callbacks callbacks;
     callbacks.progress = [this](int attempt) { emit sendContinueQuery(attempt); };
-    callbacks.paid = [this](const CurrentOrder &polled) {
+    callbacks.paid = [this, record](const CurrentOrder &polled) {
+        record(polled, LedgerStore::State::Paid, Text::wideToUtf8(polled.message));
         setPolledOrder(polled);
         emit sendSuccess();
     };
-    callbacks.failed = [this](const CurrentOrder &polled) {
+    callbacks.failed = [this, record](const CurrentOrder &polled) {
+        if (polled.status == L"0")
+            record(polled, LedgerStore::State::Refused, Text::wideToUtf8(polled.message));
+        else
+            record(polled, LedgerStore::State::Unresolved, LedgerStore::kPollingGaveUp);
         setPolledOrder(polled);
         emit sendFail();
     };
@@ -528,6 +556,8 @@ void CheckStandWin::abandonPayment()
     const std::string orderNumber = Text::wideToLocal(m_order.orderNumber);
     if (!polledOrderDecided()) {
         RunLog::write("停止查询订单 %s, 支付结果未知", orderNumber.c_str());
+        LedgerStore::shared().update(
+            m_ledgerId, LedgerStore::State::Unresolved, orderNumber, LedgerStore::kCutShort);
         endOfPoll();
         emit paymentEnded();
         return;
@@ -567,6 +597,7 @@ void CheckStandWin::SuccessNote()
         CheckoutTexts::successTitle(m_language));
     emit sendMsgToPrinter(order.receiptMessage());
     emit paymentEnded();
+    emit ledgerUpdated(false);
 }
 
 // A failed order, or one given up while still pending: the customer may pay that one yet, so
@@ -581,10 +612,12 @@ void CheckStandWin::FailNote()
     }
     setCardMethod(order.payType);
     showCard(false,
-        failed ? QString::fromStdWString(order.message) : CheckoutTexts::outcomeUnknown(m_language),
+        failed ? QString::fromStdWString(order.message)
+               : CheckoutTexts::outcomeUnknown(m_language, m_ledgerId != 0),
         CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
         CheckoutTexts::failureTitle(m_language));
     emit paymentEnded();
+    emit ledgerUpdated(!failed && m_ledgerId != 0);
 }
 
 void CheckStandWin::ContinueQuery(int cFlag)

@@ -77,6 +77,9 @@ signals:
     void sendContinueQuery(int attempt);
     // A followed order has ended: its card is shown, or it was abandoned.
     void paymentEnded();
+    // The payment ledger took a payment's outcome; `unresolved`: the outcome is not known (the
+    // answer was lost, or polling gave up) and the ledger holds it for a follow-up.
+    void ledgerUpdated(bool unresolved);
     // Hand-over from the reader threads of the payment-code sources.
     void SendRecvBarCode();
     void SendRecvQR();
@@ -124,7 +127,7 @@ private:
     void directSuccess(const QString &money);
     void startPolling(const HostSettings &hosts);
     void QueryOrderThread(std::shared_ptr<OrderPoller> poller, OrderPoller::Target target,
-        CurrentOrder order, OrderPoller::Cadence cadence, std::string caBundle);
+        CurrentOrder order, OrderPoller::Cadence cadence, std::string caBundle, long long ledgerId);
     void playVoice() const;
     // The polling thread hands the order it followed over through these.
     void setPolledOrder(const CurrentOrder &order);
@@ -150,6 +153,8 @@ private:
     std::unique_ptr<HttpClient> m_http;
 
     CurrentOrder m_order;
+    // The payment ledger's row of the last payment sent (0: not recorded).
+    long long m_ledgerId = 0;
     std::mutex m_polledMutex;
     CurrentOrder m_polledOrder;
     bool m_polledDecided = false; // paid or failed was handed over

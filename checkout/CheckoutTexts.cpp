@@ -105,11 +105,21 @@ QString paymentRunning(int language)
         "Giao dịch trước chưa xong, vui lòng xác nhận lại sau");
 }
 
-QString outcomeUnknown(int language)
+QString outcomeUnknown(int language, bool followedUp)
 {
-    return Language::pick(language, "未能确认顾客是否已付款，请在订单查询中核对",
-        "Not confirmed whether the customer paid; check the order list",
-        "Chưa xác nhận khách đã trả tiền, hãy kiểm tra danh sách đơn hàng");
+    if (followedUp) {
+        return Language::pick(language, "支付结果未知，系统将自动核实",
+            "Payment result unknown; it will be checked automatically",
+            "Kết quả thanh toán chưa rõ, hệ thống sẽ tự động kiểm tra");
+    }
+    return Language::pick(language, "支付结果未知，请在订单查询中核对",
+        "Payment result unknown; check the order list",
+        "Kết quả thanh toán chưa rõ, hãy kiểm tra danh sách đơn hàng");
+}
+
+QString requestFailedOutcomeUnknown(int language, bool followedUp)
+{
+    return requestFailed(language) + QLatin1Char('\n') + outcomeUnknown(language, followedUp);
 }
 
 } // namespace CheckoutTexts

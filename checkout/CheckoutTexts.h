@@ -19,8 +19,12 @@ QString wechat(int language);
 QString requestFailed(int language);
 // A confirm that arrives while an order is still followed.
 QString paymentRunning(int language);
-// The reason on the card of an order given up while still pending: it may yet be paid.
-QString outcomeUnknown(int language);
+// The line on the card of a payment whose outcome is not known (its answer was lost, or the
+// order was given up while still pending): the customer may have paid. `followedUp`: the
+// payment ledger records it, so a follow-up will find out.
+QString outcomeUnknown(int language, bool followedUp);
+// The reason on the card of a pay request that got no usable answer, with that line below.
+QString requestFailedOutcomeUnknown(int language, bool followedUp);
 
 QString amountEmpty(int language);
 QString amountBelowMinimum(int language);

@@ -1,9 +1,11 @@
 #include "SingleWin.h"
 #include "ui_SingleWin.h"
 
+#include "Amount.h"
 #include "DisplayAmount.h"
 #include "HostSettings.h"
 #include "KeypadInput.h"
+#include "LedgerStore.h"
 #include "MessageBoxWin.h"
 #include "SinglePay.h"
 #include "Text.h"
@@ -57,7 +59,14 @@ SingleWin::SingleWin(QWidget *parent)
     WindowScaling::scaleWidgetTree(this, WindowScaling::current());
 }
 
-SingleWin::~SingleWin() = default;
+SingleWin::~SingleWin()
+{
+    // The request under way is cut short with the window: nobody will read its answer.
+    if (paying()) {
+        LedgerStore::shared().update(
+            m_ledgerId, LedgerStore::State::Unresolved, {}, LedgerStore::kCutShort);
+    }
+}
 
 void SingleWin::applyLook()
 {
@@ -219,6 +228,10 @@ void SingleWin::OnInputYes()
 
     m_sent = {
         m_ui->lineEdit_money->text(), m_ui->lineEdit_note->text(), m_ui->lineEdit_paycode->text()};
+    // On record before the request leaves: whatever happens next, the attempt is not lost.
+    const std::optional<std::string> minor = Amount::toMinorUnits(amount);
+    m_ledgerId = LedgerStore::shared().recordAttempt(LedgerStore::Source::SingleWindow,
+        Amount::parseMinorUnits(minor.value_or("0")).value_or(0), payCode);
     auto reply = std::make_shared<std::string>();
     m_request.start(
         {hosts.tradeUrl(SinglePay::kPath), Text::localToUtf8(*body), hosts.caBundle, std::string()},
@@ -231,6 +244,27 @@ void SingleWin::OnInputYes()
 void SingleWin::onReply(const std::string &reply)
 {
     const SinglePay::Decision decision = SinglePay::decide(reply);
+    const SinglePay::Answer &answer = decision.answer;
+    LedgerStore &ledger = LedgerStore::shared();
+    switch (decision.outcome) {
+    case SinglePay::Outcome::Paid:
+        ledger.update(m_ledgerId, LedgerStore::State::Paid, answer.orderNo, answer.message);
+        break;
+    case SinglePay::Outcome::Refused:
+        ledger.update(m_ledgerId, LedgerStore::State::Refused, answer.orderNo,
+            !answer.message.empty() ? answer.message : answer.errMsg);
+        break;
+    case SinglePay::Outcome::Pending:
+        ledger.update(m_ledgerId, LedgerStore::State::Unresolved, answer.orderNo, answer.payStatus);
+        break;
+    case SinglePay::Outcome::RequestFailed:
+        ledger.update(m_ledgerId, LedgerStore::State::Unresolved, {}, LedgerStore::kNoAnswer);
+        break;
+    }
+    const bool unresolved = decision.outcome == SinglePay::Outcome::Pending
+        || decision.outcome == SinglePay::Outcome::RequestFailed;
+    emit ledgerUpdated(unresolved && m_ledgerId != 0);
+    m_ledgerId = 0;
     m_ui->label_paymessage->clear();
     // A field changed while the request ran (a new amount from the customer display, the next
     // customer's code) holds newer input than this answer and keeps it.

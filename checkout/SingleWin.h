@@ -39,6 +39,9 @@ public:
 signals:
     // The form went out of sight (Esc, the checkout hot key, the main window's pages).
     void hidden();
+    // The payment ledger took a payment's outcome; `unresolved`: the outcome is not known and
+    // the ledger holds it for a follow-up.
+    void ledgerUpdated(bool unresolved);
 
 public slots:
     void OnInput0();
@@ -82,6 +85,8 @@ private:
     MessageBoxWin *m_messageBox;
     std::string m_clerkTel;
     Sent m_sent;
+    // The payment ledger's row of the payment under way (0: not recorded).
+    long long m_ledgerId = 0;
     // Last, so that a request under way is cut short before anything else goes.
     BackgroundRequest m_request {this};
 };

@@ -7,6 +7,7 @@
 #include "QueryRequests.h"
 #include "RunLog.h"
 #include "Signing.h"
+#include "Text.h"
 
 #include <chrono>
 
@@ -132,12 +133,15 @@ std::vector<LedgerWorker::Recovered> LedgerWorker::pass(HttpClient &client, cons
                 .body);
         if (m_stop)
             break;
-        const LedgerFollowUp::Verdict verdict = LedgerFollowUp::decideStatus(reply);
+        LedgerFollowUp::Verdict verdict = LedgerFollowUp::decideStatus(reply);
         const std::string message
             = verdict.state == LedgerStore::State::Unresolved ? std::string() : verdict.message;
         if (m_ledger.noteFollowUp(row.id, verdict.state, number, message)
             && verdict.state == LedgerStore::State::Paid) {
             RunLog::write("payment ledger: order %s found paid by a follow-up", number.c_str());
+            // The status answer does not repeat the order number its receipt prints.
+            if (verdict.order.orderNumber.empty())
+                verdict.order.orderNumber = Text::utf8ToWide(number);
             paid.push_back({m_ledger.row(row.id), verdict.order});
         }
     }

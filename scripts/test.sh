@@ -28,7 +28,7 @@ supp="$root/tests/sanitizers"
 # The ThreadSanitizer run: these tests and what they need.
 tsan_tests=(TestRunLog TestOrderPoller TestLoginExchange TestTallyport TestHttpClient
   TestSandboxGateway TestSandboxFaults TestCheckoutPayments TestPrintQueue TestInputSources
-  TestSingleWinPayments TestQueryWindows TestLedger)
+  TestSingleWinPayments TestQueryWindows TestLedger TestLedgerPayments)
 tsan_targets=("${tsan_tests[@]}" tallyport-sandbox)
 
 # Tests left out of a sanitizer run until the finding they show is fixed in our code. Each

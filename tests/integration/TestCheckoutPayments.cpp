@@ -34,7 +34,9 @@ const QString kWeChatRefused = QStringLiteral("134567890123456789");
 const QString kPayNonce = QStringLiteral("7c4e19a0d2f6b");
 const QString kRefusedMessage
     = QStringLiteral("付款码已被钱包拒绝，请顾客更换付款码 (the wallet refused this payment code)");
-const QString kRequestFailed = QStringLiteral("请求失败,请检查网络！");
+// The answer was lost: the customer may have paid.
+const QString kRequestFailed
+    = QStringLiteral("请求失败,请检查网络！\n支付结果未知，请在订单查询中核对");
 const QRegularExpression kOrderLine(QStringLiteral("^订单号：(\\d{21})$"));
 
 constexpr int kOutcomeMs = 20000; // a pay answer or a whole fast poll
@@ -443,8 +445,7 @@ void TestCheckoutPayments::pendingForEverGivesUp()
     QVERIFY(!card->successShown());
     QCOMPARE(cardText(card, "label_sk"), QStringLiteral("收款失败"));
     // The customer may still pay it: the card says the outcome is open, and so does the log.
-    QCOMPARE(
-        cardText(card, "label_sq"), QStringLiteral("未能确认顾客是否已付款，请在订单查询中核对"));
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("支付结果未知，请在订单查询中核对"));
     QVERIFY2(kOrderLine.match(cardText(card, "label_ddh")).hasMatch(),
         qPrintable(cardText(card, "label_ddh")));
     QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
