@@ -32,13 +32,18 @@ PrintQueue::~PrintQueue()
 PrintQueue &PrintQueue::process()
 {
     static PrintQueue queue;
-    static const bool closesWithTheEventLoop = [] {
+    // Closed when the event loop ends, and at the latest when the application object goes (a
+    // program that never runs its loop): before the print library's own statics are destroyed,
+    // which happens after main() returns and must not meet a printing thread.
+    static const bool closesWithTheApplication = [] {
         QCoreApplication *application = QCoreApplication::instance();
-        if (application)
+        if (application) {
             QObject::connect(application, &QCoreApplication::aboutToQuit, [] { queue.close(); });
+            qAddPostRoutine([] { queue.close(); });
+        }
         return application != nullptr;
     }();
-    (void)closesWithTheEventLoop;
+    (void)closesWithTheApplication;
     return queue;
 }
 

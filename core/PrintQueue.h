@@ -37,7 +37,7 @@ public:
 
     // The queue of this process: windows come and go (logout), their print jobs stay. Created
     // by the first call, on the GUI thread; closed when the application's event loop ends
-    // (aboutToQuit), before the application object is destroyed.
+    // (aboutToQuit), or at the latest while the application object is destroyed.
     static PrintQueue &process();
 
     // Queues a job and returns at once; `what` names it in the log ("receipt", ...). A job
