@@ -33,13 +33,14 @@ PrintQueue &PrintQueue::process()
 {
     static PrintQueue queue;
     // Closed when the event loop ends, and at the latest when the application object goes (a
-    // program that never runs its loop): before the print library's own statics are destroyed,
-    // which happens after main() returns and must not meet a printing thread.
+    // program that never runs its loop): before the print library's own clean-up, which the
+    // application object runs too, in the reverse order of registration. The library registers
+    // its clean-up when the first job loads it, so ours is registered after that job.
     static const bool closesWithTheApplication = [] {
         QCoreApplication *application = QCoreApplication::instance();
         if (application) {
             QObject::connect(application, &QCoreApplication::aboutToQuit, [] { queue.close(); });
-            qAddPostRoutine([] { queue.close(); });
+            queue.m_afterFirstJob = [] { qAddPostRoutine([] { queue.close(); }); };
         }
         return application != nullptr;
     }();
@@ -116,6 +117,10 @@ void PrintQueue::work()
         lock.unlock();
         entry.job();
         entry = {}; // what the job held goes before the queue hears it is done
+        if (m_afterFirstJob) {
+            m_afterFirstJob();
+            m_afterFirstJob = nullptr;
+        }
         lock.lock();
         m_running.clear();
         if (isIdle() || m_closed)

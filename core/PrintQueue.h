@@ -71,4 +71,6 @@ private:
     std::string m_running; // the name of the job being run; empty when none runs
     bool m_closed = false;
     std::thread m_worker; // started by the first job; joined by close()
+    // Run by the worker once, after its first job (set before any job is posted).
+    std::function<void()> m_afterFirstJob;
 };
