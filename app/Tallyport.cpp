@@ -65,7 +65,6 @@ Tallyport::Tallyport(QWidget *parent)
     setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
         | Qt::WindowMaximizeButtonHint);
-    m_http = std::make_unique<HttpClient>();
 
     // 2. Settings; the language is Chinese whatever the file says.
     m_settings = LoginSettings::load(ConfigStore());
@@ -669,6 +668,9 @@ void Tallyport::OnUpgrade()
     const QString updater = AppDir::filePath(QStringLiteral("Download"));
     const std::string body = UpgradeCheck::body(Signing::nonce());
     std::string reply;
+    // Made at the first check: the start-up has no use for the client.
+    if (!m_http)
+        m_http = std::make_unique<HttpClient>();
     m_http->Post(HostSettings::load().upgradeUrl(UpgradeCheck::kPath), Text::localToUtf8(body),
         reply, "json");
     if (reply.empty())

@@ -14,7 +14,8 @@
 
 namespace {
 
-// libcurl's global state is set up once for the process and kept until it ends.
+// libcurl's global state (with the TLS library's) is set up by the first request and kept
+// until the process ends: a till that only shows its login window never pays for it.
 void initialiseCurlOnce()
 {
     static std::once_flag once;
@@ -132,9 +133,7 @@ HttpClient::HttpClient()
 
 HttpClient::HttpClient(std::string caBundle)
     : m_caBundle(std::move(caBundle))
-{
-    initialiseCurlOnce();
-}
+{ }
 
 void HttpClient::setCancelFlag(const std::atomic<bool> *flag)
 {
@@ -151,6 +150,7 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
 {
     m_header.clear();
     m_body.clear();
+    initialiseCurlOnce();
 
     // Credentials and payment codes never travel in clear text.
     if (!isHttps(url)) {
