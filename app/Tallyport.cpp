@@ -149,14 +149,21 @@ Tallyport::Tallyport(QWidget *parent)
         m_noteTimer.start(kAutoLoginDelayMs);
     }
 
-    // 10. Icon and layout.
-    setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
+    // 10. Layout.
     m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 
-    // 11. The keyboard-hook program runs while the client uses it.
-    if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook))
-        ProcessControl::startDetached(QDir::current().filePath(kKeyHook), {}, QDir::currentPath());
+    // 11. What the first paint does not need runs once the event loop has started, after the
+    // window is mapped: the window icon (reading the .ico loads Qt's image plug-ins) and the
+    // keyboard-hook program, which runs while the client uses it (finding whether it runs
+    // reads every process's name).
+    QTimer::singleShot(0, this, [this] {
+        setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
+        if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook)) {
+            ProcessControl::startDetached(
+                QDir::current().filePath(kKeyHook), {}, QDir::currentPath());
+        }
+    });
 }
 
 Tallyport::~Tallyport()
