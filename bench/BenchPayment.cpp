@@ -6,6 +6,7 @@
 #include "HttpClient.h"
 #include "LoginRequest.h"
 #include "LoginSession.h"
+#include "OrderQueryWin.h"
 #include "PayTransaction.h"
 #include "Reply.h"
 #include "Resources.h"
@@ -20,6 +21,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -95,10 +99,75 @@ void checkoutPayment(benchmark::State &state)
     }
 }
 
+// Resident memory of this process in kB.
+double residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble();
+    }
+    return 0;
+}
+
+// A long day at one till: payments at the checkout with an order-list query after every fifth,
+// as in TALLYPORT_LONG_DAY="PAYMENTS,QUERIES" (default "1000,200"), after a warm-up of a tenth
+// of that. Reports the resident memory after the warm-up and its growth over the day.
+void longDay(benchmark::State &state)
+{
+    Gateway &g = gateway();
+    if (!g.ready) {
+        state.SkipWithError("sandbox not available");
+        return;
+    }
+    int payments = 1000;
+    int queries = 200;
+    if (const char *day = std::getenv("TALLYPORT_LONG_DAY"))
+        std::sscanf(day, "%d,%d", &payments, &queries);
+    const int paymentsPerQuery = queries > 0 ? std::max(1, payments / queries) : payments + 1;
+
+    QWidget mainWindow;
+    auto *checkout = new CheckStandWin(&mainWindow);
+    mainWindow.show();
+    auto *amount = checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_money"));
+    auto *code = checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"));
+    OrderQueryWin orders;
+    orders.show();
+    bool failed = false;
+    auto work = [&](int count) {
+        for (int i = 1; i <= count && !failed; ++i) {
+            amount->setText(QStringLiteral("12.5"));
+            code->setText(QString::fromStdString(kCode));
+            checkout->OnInputYes();
+            failed = !checkout->resultCard()->successShown();
+            checkout->resultCard()->hide();
+            if (i % paymentsPerQuery == 0) {
+                orders.OnQuery();
+                while (orders.busy())
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    };
+    for (auto _ : state) {
+        work(payments / 10);
+        const double warm = residentKb();
+        work(payments);
+        state.counters["rss_after_warmup_kB"] = warm;
+        state.counters["rss_growth_kB"] = residentKb() - warm;
+    }
+    if (failed)
+        state.SkipWithError("no success card");
+}
+
 } // namespace
 
 BENCHMARK(bareRoundTrip)->Unit(benchmark::kMillisecond);
 BENCHMARK(checkoutPayment)->Unit(benchmark::kMillisecond);
+BENCHMARK(longDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {
