@@ -3,10 +3,12 @@
 // with no delay. The difference is what the window adds: validation, signing, decoding, the
 // card.
 #include "CheckStandWin.h"
+#include "CupsQueue.h"
 #include "HttpClient.h"
 #include "LoginRequest.h"
 #include "LoginSession.h"
 #include "OrderQueryWin.h"
+#include "PayWin.h"
 #include "PayTransaction.h"
 #include "Reply.h"
 #include "Resources.h"
@@ -16,8 +18,10 @@
 #include "collectionWin.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 
 #include <benchmark/benchmark.h>
 
@@ -163,10 +167,70 @@ void longDay(benchmark::State &state)
         state.SkipWithError("no success card");
 }
 
+// Jobs the spooler has accepted so far, finished or not.
+int acceptedJobs()
+{
+    QProcess lpstat;
+    lpstat.start(QStringLiteral("lpstat"),
+        {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o")});
+    if (!lpstat.waitForFinished(5000))
+        return -1;
+    return lpstat.readAllStandardOutput().count('\n');
+}
+
+// From the success card shown to the receipt's job accepted by a private CUPS spooler with a
+// PDF queue (the time the cashier waits for the paper to start). The checkout and the settings
+// page are wired as in the main window, so the receipt goes the till's own way.
+void receiptLatency(benchmark::State &state)
+{
+    Gateway &g = gateway();
+    if (!g.ready) {
+        state.SkipWithError("sandbox not available");
+        return;
+    }
+    const QString unavailable = CupsQueue::unavailableReason();
+    if (!unavailable.isEmpty()) {
+        state.SkipWithError(unavailable.toStdString().c_str());
+        return;
+    }
+    static CupsQueue cups;
+    if (!cups.start()) {
+        state.SkipWithError("no spooler");
+        return;
+    }
+    PayWin payWin;
+    payWin.show();
+    CheckStandWin *checkout = payWin.checkStandWin();
+    auto *amount = checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_money"));
+    auto *code = checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"));
+    for (auto _ : state) {
+        const int before = acceptedJobs();
+        amount->setText(QStringLiteral("12.5"));
+        code->setText(QString::fromStdString(kCode));
+        checkout->OnInputYes();
+        QElapsedTimer sinceCard;
+        sinceCard.start();
+        if (!checkout->resultCard()->successShown()) {
+            state.SkipWithError("no success card");
+            return;
+        }
+        while (acceptedJobs() <= before && sinceCard.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (sinceCard.elapsed() >= 10000) {
+            state.SkipWithError("no job reached the spooler");
+            return;
+        }
+        state.SetIterationTime(sinceCard.nsecsElapsed() / 1e9);
+        checkout->resultCard()->hide();
+    }
+    cups.waitForPdfs(cups.pdfFiles().size());
+}
+
 } // namespace
 
 BENCHMARK(bareRoundTrip)->Unit(benchmark::kMillisecond);
 BENCHMARK(checkoutPayment)->Unit(benchmark::kMillisecond);
+BENCHMARK(receiptLatency)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(15);
 BENCHMARK(longDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
