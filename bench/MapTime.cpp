@@ -77,8 +77,14 @@ int main(int argc, char *argv[])
     }
     const std::string title = argv[1];
     const int waitMs = std::atoi(argv[2]);
+    // A display that has just been started may not take connections for a moment.
     int screenNumber = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
+    for (int i = 0; i < 40 && xcb_connection_has_error(connection); ++i) {
+        xcb_disconnect(connection);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        connection = xcb_connect(nullptr, &screenNumber);
+    }
     if (xcb_connection_has_error(connection)) {
         std::fprintf(stderr, "MapTime: no X display\n");
         return 2;
@@ -103,9 +109,11 @@ int main(int argc, char *argv[])
     const auto deadline = start + std::chrono::seconds(30);
     double mappedMs = -1;
     pollfd watch {xcb_get_file_descriptor(connection), POLLIN, 0};
-    while (mappedMs < 0 && std::chrono::steady_clock::now() < deadline) {
+    bool exited = false;
+    while (mappedMs < 0 && !exited && std::chrono::steady_clock::now() < deadline) {
         xcb_generic_event_t *event = xcb_poll_for_event(connection);
         if (!event) {
+            exited = ::waitpid(pid, nullptr, WNOHANG) == pid;
             if (xcb_connection_has_error(connection))
                 break;
             ::poll(&watch, 1, 100);
@@ -120,8 +128,10 @@ int main(int argc, char *argv[])
         std::free(event);
     }
     if (mappedMs < 0) {
-        std::fprintf(stderr, "MapTime: no window \"%s\" mapped\n", title.c_str());
-        end(pid);
+        std::fprintf(stderr, "MapTime: no window \"%s\" mapped%s\n", title.c_str(),
+            exited ? " (the program ended)" : "");
+        if (!exited)
+            end(pid);
         return 1;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));

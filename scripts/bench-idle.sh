@@ -25,7 +25,8 @@ trap cleanup EXIT
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.05; done
+# Xvfb writes the number, then a newline, once it accepts connections.
+for _ in $(seq 100); do [[ "$(tail -c1 "$work/display" | od -An -c)" == *'\n'* ]] && break; sleep 0.05; done
 exec 3>&-
 export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb TALLYPORT_PLAYER=true
 

@@ -26,7 +26,8 @@ trap cleanup EXIT
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.05; done
+# Xvfb writes the number, then a newline, once it accepts connections.
+for _ in $(seq 100); do [[ "$(tail -c1 "$work/display" | od -An -c)" == *'\n'* ]] && break; sleep 0.05; done
 exec 3>&-
 export DISPLAY=":$(cat "$work/display")"
 export QT_QPA_PLATFORM=xcb
@@ -39,15 +40,17 @@ mkdir -m 700 "$home"
 export TALLYPORT_HOME="$home" TALLYPORT_LOCK_DIR="$home"
 
 : >"$work/floor" ; : >"$work/till"
+# A run whose window does not map (said on stderr) is left out.
 for _ in $(seq "$runs"); do
-  "$build/bench/MapTime" Tallyport 1500 "$build/bench/StartupFloor" >>"$work/floor"
-  (cd "$home" && "$build/bench/MapTime" Tallyport 1500 "$till") >>"$work/till"
+  "$build/bench/MapTime" Tallyport 1500 "$build/bench/StartupFloor" >>"$work/floor" || true
+  rm -f "$home/Tallyport.exe.lock"   # left behind by the SIGTERM that ended the last till
+  (cd "$home" && "$build/bench/MapTime" Tallyport 1500 "$till") >>"$work/till" || true
 done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 floor_ms=$(cut -d' ' -f1 "$work/floor" | median); floor_kb=$(cut -d' ' -f2 "$work/floor" | median)
 till_ms=$(cut -d' ' -f1 "$work/till" | median);   till_kb=$(cut -d' ' -f2 "$work/till" | median)
-echo "runs: $runs each, interleaved"
+echo "runs: $(wc -l <"$work/floor") floor and $(wc -l <"$work/till") till of $runs, interleaved"
 printf 'floor  start-up %7.1f ms   RSS %6d kB\n' "$floor_ms" "$floor_kb"
 printf 'till   start-up %7.1f ms   RSS %6d kB\n' "$till_ms" "$till_kb"
 awk -v a="$till_ms" -v b="$floor_ms" -v c="$till_kb" -v d="$floor_kb" \
