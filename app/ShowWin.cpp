@@ -86,8 +86,10 @@ ShowWin::ShowWin(QWidget *parent)
 
     qDebug() << "m_isShowMultiWindow ====   " << m_suspendWindowShow;
     if (m_suspendWindowShow == 0) {
+        m_keepOnTopEnabled = true;
+        m_sinceCreated.start();
         connect(&m_keepOnTop, &QTimer::timeout, this, &ShowWin::onKeepOnTopTick);
-        m_keepOnTop.start(1000);
+        m_keepOnTop.setInterval(1000);
     }
 }
 
@@ -123,8 +125,21 @@ QString ShowWin::amountText() const
 
 void ShowWin::onKeepOnTopTick()
 {
-    if (++m_keepOnTopSeconds >= kKeepOnTopFromSecond)
+    if (m_sinceCreated.elapsed() > (kKeepOnTopFromSecond - 1) * 1000)
         emit sendShowWindow();
+}
+
+void ShowWin::showEvent(QShowEvent *event)
+{
+    if (m_keepOnTopEnabled && !m_keepOnTop.isActive())
+        m_keepOnTop.start();
+    QWidget::showEvent(event);
+}
+
+void ShowWin::hideEvent(QHideEvent *event)
+{
+    m_keepOnTop.stop();
+    QWidget::hideEvent(event);
 }
 
 void ShowWin::onFormHidden()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
@@ -42,6 +43,8 @@ public slots:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void onKeepOnTopTick();
@@ -54,7 +57,10 @@ private:
     int m_multiWindowShow = 0;
     int m_suspendWindowShow = 0;
     QString m_collectMethod;
+    // Brings the icon back on top once a second from the eleventh second after its creation;
+    // it ticks only while the icon is shown, as a hidden icon has nothing to bring up.
     QTimer m_keepOnTop;
-    int m_keepOnTopSeconds = 0;
+    bool m_keepOnTopEnabled = false;
+    QElapsedTimer m_sinceCreated;
     std::unique_ptr<SerialReader> m_displayReader;
 };

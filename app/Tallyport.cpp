@@ -70,7 +70,6 @@ Tallyport::Tallyport(QWidget *parent)
     setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
         | Qt::WindowMaximizeButtonHint);
-    m_http = std::make_unique<HttpClient>();
 
     // 2. Settings; the language is Chinese whatever the file says.
     m_settings = LoginSettings::load(ConfigStore());
@@ -155,8 +154,7 @@ Tallyport::Tallyport(QWidget *parent)
         m_noteTimer.start(kAutoLoginDelayMs);
     }
 
-    // 10. Icon and layout.
-    setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
+    // 10. Layout.
     m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 
@@ -168,9 +166,17 @@ Tallyport::Tallyport(QWidget *parent)
         [this](const std::vector<LedgerWorker::Recovered> &paid) { m_recoveredNotice->add(paid); });
     showLedgerNotice();
 
-    // 12. The keyboard-hook program runs while the client uses it.
-    if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook))
-        ProcessControl::startDetached(QDir::current().filePath(kKeyHook), {}, QDir::currentPath());
+    // 12. What the first paint does not need runs once the event loop has started, after the
+    // window is mapped: the window icon (reading the .ico loads Qt's image plug-ins) and the
+    // keyboard-hook program, which runs while the client uses it (finding whether it runs
+    // reads every process's name).
+    QTimer::singleShot(0, this, [this] {
+        setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
+        if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook)) {
+            ProcessControl::startDetached(
+                QDir::current().filePath(kKeyHook), {}, QDir::currentPath());
+        }
+    });
 }
 
 Tallyport::~Tallyport()
@@ -723,6 +729,9 @@ void Tallyport::OnUpgrade()
     const QString updater = AppDir::filePath(QStringLiteral("Download"));
     const std::string body = UpgradeCheck::body(Signing::nonce());
     std::string reply;
+    // Made at the first check: the start-up has no use for the client.
+    if (!m_http)
+        m_http = std::make_unique<HttpClient>();
     m_http->Post(HostSettings::load().upgradeUrl(UpgradeCheck::kPath), Text::localToUtf8(body),
         reply, "json");
     if (reply.empty())

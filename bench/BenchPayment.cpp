@@ -3,9 +3,12 @@
 // with no delay. The difference is what the window adds: validation, signing, decoding, the
 // card.
 #include "CheckStandWin.h"
+#include "CupsQueue.h"
 #include "HttpClient.h"
 #include "LoginRequest.h"
 #include "LoginSession.h"
+#include "OrderQueryWin.h"
+#include "PayWin.h"
 #include "PayTransaction.h"
 #include "Reply.h"
 #include "Resources.h"
@@ -15,11 +18,16 @@
 #include "collectionWin.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -95,10 +103,135 @@ void checkoutPayment(benchmark::State &state)
     }
 }
 
+// Resident memory of this process in kB.
+double residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble();
+    }
+    return 0;
+}
+
+// A long day at one till: payments at the checkout with an order-list query after every fifth,
+// as in TALLYPORT_LONG_DAY="PAYMENTS,QUERIES" (default "1000,200"), after a warm-up of a tenth
+// of that. Reports the resident memory after the warm-up and its growth over the day.
+void longDay(benchmark::State &state)
+{
+    Gateway &g = gateway();
+    if (!g.ready) {
+        state.SkipWithError("sandbox not available");
+        return;
+    }
+    int payments = 1000;
+    int queries = 200;
+    if (const char *day = std::getenv("TALLYPORT_LONG_DAY"))
+        std::sscanf(day, "%d,%d", &payments, &queries);
+    const int paymentsPerQuery = queries > 0 ? std::max(1, payments / queries) : payments + 1;
+
+    QWidget mainWindow;
+    auto *checkout = new CheckStandWin(&mainWindow);
+    mainWindow.show();
+    auto *amount = checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_money"));
+    auto *code = checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"));
+    OrderQueryWin orders;
+    orders.show();
+    bool failed = false;
+    auto work = [&](int count) {
+        for (int i = 1; i <= count && !failed; ++i) {
+            amount->setText(QStringLiteral("12.5"));
+            code->setText(QString::fromStdString(kCode));
+            checkout->OnInputYes();
+            failed = !checkout->resultCard()->successShown();
+            checkout->resultCard()->hide();
+            if (i % paymentsPerQuery == 0) {
+                orders.OnQuery();
+                while (orders.busy())
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    };
+    for (auto _ : state) {
+        work(payments / 10);
+        const double warm = residentKb();
+        work(payments);
+        state.counters["rss_after_warmup_kB"] = warm;
+        state.counters["rss_growth_kB"] = residentKb() - warm;
+    }
+    if (failed)
+        state.SkipWithError("no success card");
+}
+
+// Jobs the spooler has accepted so far, finished or not.
+int acceptedJobs()
+{
+    QProcess lpstat;
+    lpstat.start(QStringLiteral("lpstat"),
+        {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o")});
+    if (!lpstat.waitForFinished(5000))
+        return -1;
+    return lpstat.readAllStandardOutput().count('\n');
+}
+
+// From the success card shown to the receipt's job accepted by a private CUPS spooler with a
+// PDF queue (the time the cashier waits for the paper to start). The checkout and the settings
+// page are wired as in the main window, so the receipt goes the till's own way.
+void receiptLatency(benchmark::State &state)
+{
+    Gateway &g = gateway();
+    if (!g.ready) {
+        state.SkipWithError("sandbox not available");
+        return;
+    }
+    const QString unavailable = CupsQueue::unavailableReason();
+    if (!unavailable.isEmpty()) {
+        state.SkipWithError(unavailable.toStdString().c_str());
+        return;
+    }
+    static CupsQueue cups;
+    if (!cups.start()) {
+        state.SkipWithError("no spooler");
+        return;
+    }
+    PayWin payWin;
+    payWin.show();
+    CheckStandWin *checkout = payWin.checkStandWin();
+    auto *amount = checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_money"));
+    auto *code = checkout->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"));
+    for (auto _ : state) {
+        const int before = acceptedJobs();
+        amount->setText(QStringLiteral("12.5"));
+        code->setText(QString::fromStdString(kCode));
+        checkout->OnInputYes();
+        QElapsedTimer sinceCard;
+        sinceCard.start();
+        if (!checkout->resultCard()->successShown()) {
+            state.SkipWithError("no success card");
+            return;
+        }
+        while (acceptedJobs() <= before && sinceCard.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (sinceCard.elapsed() >= 10000) {
+            state.SkipWithError("no job reached the spooler");
+            return;
+        }
+        state.SetIterationTime(sinceCard.nsecsElapsed() / 1e9);
+        checkout->resultCard()->hide();
+    }
+    cups.waitForPdfs(cups.pdfFiles().size());
+}
+
 } // namespace
 
 BENCHMARK(bareRoundTrip)->Unit(benchmark::kMillisecond);
 BENCHMARK(checkoutPayment)->Unit(benchmark::kMillisecond);
+BENCHMARK(receiptLatency)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(15);
+BENCHMARK(longDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {

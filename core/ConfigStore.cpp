@@ -10,9 +10,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -50,10 +55,81 @@ std::optional<IniDocument> tryLoad(const QString &path, QString *error = nullptr
     return decode(bytes);
 }
 
-// For reads: a file that cannot be read gives every setting its default.
-IniDocument load(const QString &path)
+// What identifies one state of the file: a write by any program changes its change time (and a
+// save by this one its inode too).
+struct FileStamp
 {
-    return tryLoad(path).value_or(IniDocument());
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified {};
+    timespec changed {};
+
+    bool operator==(const FileStamp &other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size
+            && modified.tv_sec == other.modified.tv_sec
+            && modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec
+            && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> stampOf(const QString &path)
+{
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return FileStamp {status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
+}
+
+// The last decoded state of each file read. The windows read their settings key by key, many
+// keys per action, so a payment would otherwise read and decode the file a dozen times. A copy
+// is used only while the file's stamp is unchanged, and only for a file that was last changed
+// more than kSettledSeconds before it was read: time stamps are coarser than a quick succession
+// of writes, so a file changed within that window is always read again.
+constexpr std::time_t kSettledSeconds = 2;
+
+struct CachedDocument
+{
+    FileStamp stamp;
+    std::shared_ptr<const IniDocument> document;
+};
+
+std::mutex &cacheMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Guarded by cacheMutex().
+std::map<QString, CachedDocument> &cache()
+{
+    static std::map<QString, CachedDocument> documents;
+    return documents;
+}
+
+// For reads: a file that cannot be read gives every setting its default.
+std::shared_ptr<const IniDocument> load(const QString &path)
+{
+    const std::optional<FileStamp> before = stampOf(path);
+    if (before) {
+        std::lock_guard<std::mutex> lock(cacheMutex());
+        const auto found = cache().find(path);
+        if (found != cache().end() && found->second.stamp == *before)
+            return found->second.document;
+    }
+    auto document = std::make_shared<const IniDocument>(tryLoad(path).value_or(IniDocument()));
+    const std::optional<FileStamp> after = stampOf(path);
+    std::lock_guard<std::mutex> lock(cacheMutex());
+    if (before && after && *before == *after
+        && after->changed.tv_sec + kSettledSeconds < std::time(nullptr)) {
+        cache()[path] = {*after, document};
+    } else {
+        cache().erase(path);
+    }
+    return document;
 }
 
 void logWriteFailure(const QString &path, const QString &section, const QString &key,
@@ -136,7 +212,7 @@ bool ConfigStore::createEmpty() const
 QString ConfigStore::readString(
     const QString &section, const QString &key, const QString &defaultValue) const
 {
-    QString value = load(m_path).value(section, key).value_or(defaultValue);
+    QString value = load(m_path)->value(section, key).value_or(defaultValue);
     if (value.size() > kWideReadLimit) {
         int cut = kWideReadLimit;
         if (value.at(cut - 1).isHighSurrogate())
@@ -154,7 +230,7 @@ int ConfigStore::readInt(const QString &section, const QString &key) const
 std::string ConfigStore::readStringA(
     const QString &section, const QString &key, const std::string &defaultValue) const
 {
-    const std::optional<QString> value = load(m_path).value(section, key);
+    const std::optional<QString> value = load(m_path)->value(section, key);
     std::string bytes = value ? Text::toLocal(*value) : defaultValue;
     if (bytes.size() > kNarrowReadLimit)
         bytes.resize(kNarrowReadLimit);
@@ -163,7 +239,7 @@ std::string ConfigStore::readStringA(
 
 int ConfigStore::readIntA(const QString &section, const QString &key, int defaultValue) const
 {
-    const std::optional<QString> value = load(m_path).value(section, key);
+    const std::optional<QString> value = load(m_path)->value(section, key);
     if (!value)
         return defaultValue;
     return clampToInt(leadingInteger(*value).value_or(0));

@@ -5,8 +5,10 @@
 #include <string>
 
 // The configuration file TallyportConfig.ini with the semantics of the Windows profile
-// functions. Every call opens the file anew, as the profile functions do, so a value written
-// by one window is seen by the next read of any other.
+// functions. Every read sees the file as it is at that moment, as the profile functions do, so
+// a value written by one window (or another program) is seen by the next read of any other; the
+// decoded file is kept between reads while its stamp (inode, size, modification and change
+// times) shows it unchanged. Safe to use from several threads.
 class ConfigStore final
 {
 public:

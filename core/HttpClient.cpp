@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <cctype>
 #include <cstdlib>
 #include <mutex>
@@ -14,11 +15,64 @@
 
 namespace {
 
-// libcurl's global state is set up once for the process and kept until it ends.
-void initialiseCurlOnce()
+constexpr const char *kCurlLibrary = "libcurl.so.4";
+
+// libcurl, and the TLS, Kerberos and LDAP libraries it pulls in, are loaded by the first request
+// rather than when the program starts: mapping and initialising them costs every start-up
+// milliseconds, and a till that only shows its login window has no use for them. The library's
+// global state is set up with it and kept until the process ends. When it cannot be loaded,
+// every request fails like a failed transfer.
+struct Curl
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
+    bool loaded = false;
+    decltype(&curl_global_init) globalInit = nullptr;
+    decltype(&curl_easy_init) easyInit = nullptr;
+    decltype(&curl_easy_setopt) easySetopt = nullptr;
+    decltype(&curl_easy_perform) easyPerform = nullptr;
+    decltype(&curl_easy_getinfo) easyGetinfo = nullptr;
+    decltype(&curl_easy_cleanup) easyCleanup = nullptr;
+    decltype(&curl_slist_append) slistAppend = nullptr;
+    decltype(&curl_slist_free_all) slistFreeAll = nullptr;
+    decltype(&curl_url) url = nullptr;
+    decltype(&curl_url_set) urlSet = nullptr;
+    decltype(&curl_url_get) urlGet = nullptr;
+    decltype(&curl_url_cleanup) urlCleanup = nullptr;
+    decltype(&curl_free) free = nullptr;
+};
+
+template<typename Function>
+bool bind(void *library, const char *name, Function &function)
+{
+    function = reinterpret_cast<Function>(::dlsym(library, name));
+    return function != nullptr;
+}
+
+const Curl &curl()
+{
+    static const Curl instance = [] {
+        Curl c;
+        void *library = ::dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            RunLog::write("无法加载 %s: %s", kCurlLibrary, ::dlerror());
+            return c;
+        }
+        c.loaded = bind(library, "curl_global_init", c.globalInit)
+            && bind(library, "curl_easy_init", c.easyInit)
+            && bind(library, "curl_easy_setopt", c.easySetopt)
+            && bind(library, "curl_easy_perform", c.easyPerform)
+            && bind(library, "curl_easy_getinfo", c.easyGetinfo)
+            && bind(library, "curl_easy_cleanup", c.easyCleanup)
+            && bind(library, "curl_slist_append", c.slistAppend)
+            && bind(library, "curl_slist_free_all", c.slistFreeAll)
+            && bind(library, "curl_url", c.url) && bind(library, "curl_url_set", c.urlSet)
+            && bind(library, "curl_url_get", c.urlGet)
+            && bind(library, "curl_url_cleanup", c.urlCleanup) && bind(library, "curl_free", c.free)
+            && c.globalInit(CURL_GLOBAL_ALL) == CURLE_OK;
+        if (!c.loaded)
+            RunLog::write("无法使用 %s", kCurlLibrary);
+        return c;
+    }();
+    return instance;
 }
 
 // Appends a received chunk; refusing a chunk (returning less than its size) ends the
@@ -64,17 +118,18 @@ bool usableBundle(const std::string &path)
 // The host of a URL, lower case ("[::1]" for an IPv6 address); empty when it has none.
 std::string hostOf(const std::string &url)
 {
-    CURLU *parsed = curl_url();
+    const Curl &c = curl();
+    CURLU *parsed = c.loaded ? c.url() : nullptr;
     if (!parsed)
         return std::string();
     std::string host;
     char *part = nullptr;
-    if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK
-        && curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK && part) {
+    if (c.urlSet(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK
+        && c.urlGet(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK && part) {
         host = part;
     }
-    curl_free(part);
-    curl_url_cleanup(parsed);
+    c.free(part);
+    c.urlCleanup(parsed);
     for (char &c : host)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return host;
@@ -132,9 +187,7 @@ HttpClient::HttpClient()
 
 HttpClient::HttpClient(std::string caBundle)
     : m_caBundle(std::move(caBundle))
-{
-    initialiseCurlOnce();
-}
+{ }
 
 void HttpClient::setCancelFlag(const std::atomic<bool> *flag)
 {
@@ -158,53 +211,56 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
         return -1;
     }
 
-    CURL *handle = curl_easy_init();
+    const Curl &c = curl();
+    if (!c.loaded)
+        return -1;
+    CURL *handle = c.easyInit();
     if (!handle)
         return -1;
 
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    c.easySetopt(handle, CURLOPT_URL, url.c_str());
+    c.easySetopt(handle, CURLOPT_USERAGENT, kUserAgent);
+    c.easySetopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    c.easySetopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
     if (usableBundle(m_caBundle) && bundleCountsFor(m_caBundle, url))
-        curl_easy_setopt(handle, CURLOPT_CAINFO, m_caBundle.c_str());
-    curl_easy_setopt(handle, CURLOPT_CAPATH, systemCaPath());
+        c.easySetopt(handle, CURLOPT_CAINFO, m_caBundle.c_str());
+    c.easySetopt(handle, CURLOPT_CAPATH, systemCaPath());
 
-    curl_slist *headers = curl_slist_append(nullptr, "Content-Type:application/json");
+    curl_slist *headers = c.slistAppend(nullptr, "Content-Type:application/json");
     if (kind == "json")
-        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+        c.easySetopt(handle, CURLOPT_HTTPHEADER, headers);
 
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_connectMs);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, m_totalMs);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    c.easySetopt(handle, CURLOPT_POSTFIELDS, body.c_str());
+    c.easySetopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    c.easySetopt(handle, CURLOPT_MAXREDIRS, 5L);
+    c.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    c.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    c.easySetopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    c.easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_connectMs);
+    c.easySetopt(handle, CURLOPT_TIMEOUT_MS, m_totalMs);
+    c.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
     if (m_cancel) {
-        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, cancelled);
-        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, m_cancel);
+        c.easySetopt(handle, CURLOPT_NOPROGRESS, 0L);
+        c.easySetopt(handle, CURLOPT_XFERINFOFUNCTION, cancelled);
+        c.easySetopt(handle, CURLOPT_XFERINFODATA, m_cancel);
     }
 
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, appendTo);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &m_header);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, appendTo);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &m_body);
+    c.easySetopt(handle, CURLOPT_HEADERFUNCTION, appendTo);
+    c.easySetopt(handle, CURLOPT_HEADERDATA, &m_header);
+    c.easySetopt(handle, CURLOPT_WRITEFUNCTION, appendTo);
+    c.easySetopt(handle, CURLOPT_WRITEDATA, &m_body);
 
     int status = -1;
-    if (curl_easy_perform(handle) == CURLE_OK) {
+    if (c.easyPerform(handle) == CURLE_OK) {
         long code = 0;
-        if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code) == CURLE_OK) {
+        if (c.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &code) == CURLE_OK) {
             status = static_cast<int>(code);
             if (status == 200)
                 reply = m_body;
         }
     }
 
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(handle);
+    c.slistFreeAll(headers);
+    c.easyCleanup(handle);
     return status;
 }

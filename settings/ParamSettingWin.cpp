@@ -20,6 +20,7 @@
 #include "WindowScaling.h"
 
 #include <QDebug>
+#include <QEvent>
 #include <QFileDialog>
 
 #include <chrono>
@@ -30,6 +31,34 @@ namespace {
 constexpr int kTimerIntervalMs = 100;
 
 using SettingSwitch::Sense;
+
+// Runs a window's timer only while the window is shown: a hidden page has nothing to tick for,
+// and an idle till should not wake up for it.
+class TickWhileShown final : public QObject
+{
+public:
+    TickWhileShown(QWidget *window, QTimer *timer, int intervalMs)
+        : QObject(window)
+        , m_timer(timer)
+    {
+        m_timer->setInterval(intervalMs);
+        window->installEventFilter(this);
+        if (window->isVisible())
+            m_timer->start();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            m_timer->start();
+        else if (event->type() == QEvent::Hide)
+            m_timer->stop();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QTimer *m_timer;
+};
 
 // Sets a caption of the language in force; a language the page has no caption for keeps the
 // form's.
@@ -145,7 +174,7 @@ ParamSettingWin::ParamSettingWin(QWidget *parent)
     registerHotKeys();
     connectWidgets();
     connect(&m_timer, &QTimer::timeout, this, &ParamSettingWin::handleTimeout);
-    m_timer.start(kTimerIntervalMs);
+    new TickWhileShown(this, &m_timer, kTimerIntervalMs);
 
     // 20. The screen.
     WindowScaling::scaleWidgetTree(this, WindowScaling::current());
