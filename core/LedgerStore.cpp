@@ -376,8 +376,8 @@ std::set<std::string> LedgerStore::heldOrderNumbers()
 
 std::vector<LedgerRow> LedgerStore::attentionRows(const QDate &day)
 {
-    return select("substr(created_at, 1, 10) = ?1 AND (state = 'unresolved'"
-                  " OR (state IN ('paid', 'closed') AND checks > 0))",
+    return select("state = 'unresolved' OR (substr(created_at, 1, 10) = ?1"
+                  " AND state IN ('paid', 'closed') AND checks > 0)",
         {dayText(day)});
 }
 

@@ -99,7 +99,8 @@ public:
     std::vector<LedgerRow> followUpRows();
     // Every order number the ledger holds.
     std::set<std::string> heldOrderNumbers();
-    // The rows of `day` that need a look: unresolved ones and those a follow-up recovered.
+    // The rows that need a look: every unresolved one, however old (the follow-up stops after
+    // kFollowUpHours), and those of `day` that a follow-up decided.
     std::vector<LedgerRow> attentionRows(const QDate &day);
 
     struct PaidTotals

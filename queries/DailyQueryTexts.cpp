@@ -1,6 +1,7 @@
 #include "DailyQueryTexts.h"
 
 #include "Amount.h"
+#include "DateText.h"
 #include "Language.h"
 
 namespace {
@@ -105,6 +106,23 @@ QString tillNotRecording(int language)
 {
     return pick(language, "本机交易记录未保存，无法显示本机数据",
         "This till's payment ledger is not recording", "Máy này không lưu được nhật ký giao dịch");
+}
+
+QString figuresNote(int language, bool queryRunning, const QDate &figuresStart,
+    const QDate &figuresEnd, const QDate &shownStart, const QDate &shownEnd)
+{
+    if (queryRunning) {
+        return pick(language, "正在查询，请稍候…", "Querying, please wait…",
+            "Đang truy vấn, vui lòng đợi…");
+    }
+    if (figuresStart == shownStart && figuresEnd == shownEnd)
+        return QString();
+    const auto text = [language](const QDate &date) {
+        return DateText::display(language, date.year(), date.month(), date.day()).trimmed();
+    };
+    return pick(language, "表中为%1至%2的数据，请点击查询",
+        "The figures are of %1 to %2: press query", "Số liệu từ %1 đến %2, hãy bấm truy vấn")
+        .arg(text(figuresStart), text(figuresEnd));
 }
 
 } // namespace DailyQueryTexts

@@ -2,6 +2,7 @@
 
 #include "LedgerStore.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -37,5 +38,11 @@ QString tillFigures(int language, const TillFigures &figures);
 QString unlistedRows(int language, const std::vector<LedgerRow> &rows);
 // The line shown when the ledger does not record on this till.
 QString tillNotRecording(int language);
+
+// What the line under the buttons says of the grid: that a query runs, or, when the figures
+// belong to other dates than the date fields show, whose they are; empty when the grid shows
+// the figures of the dates on screen.
+QString figuresNote(int language, bool queryRunning, const QDate &figuresStart,
+    const QDate &figuresEnd, const QDate &shownStart, const QDate &shownEnd);
 
 } // namespace DailyQueryTexts

@@ -87,6 +87,10 @@ DailyQueryWin::DailyQueryWin(QWidget *parent)
     connect(m_ui->calendarWidget_endtime, &QCalendarWidget::clicked, this,
         &DailyQueryWin::OnHideEndDateWidget);
     connect(m_ui->pushButton_query, &QPushButton::clicked, this, &DailyQueryWin::OnQuery);
+    // The grid's dates are said whenever the date fields show others.
+    connect(
+        m_ui->lineEdit_starttime, &QLineEdit::textChanged, this, &DailyQueryWin::showFiguresNote);
+    connect(m_ui->lineEdit_endtime, &QLineEdit::textChanged, this, &DailyQueryWin::showFiguresNote);
     connect(m_ui->pushButton_print, &QPushButton::clicked, this, &DailyQueryWin::OnPrint);
     connect(m_ui->pushButton_close, &QPushButton::clicked, this, &DailyQueryWin::OnClose);
     connect(&m_firstQueryTimer, &QTimer::timeout, this, &DailyQueryWin::QueryTimeout);
@@ -204,6 +208,8 @@ void DailyQueryWin::OnQuery()
 
     auto totals = std::make_shared<std::optional<DayTotalsReply>>();
     auto own = std::make_shared<LedgerStore::PaidTotals>();
+    m_totalsRunning = true;
+    showFiguresNote();
     // Asked while one runs, it is sent after it; asked again, the latest wins, so the grid
     // never shows the figures of dates that are no longer asked for.
     m_request.ask(
@@ -216,7 +222,10 @@ void DailyQueryWin::OnQuery()
                 *own = LedgerStore::shared().paidTotals(start, end);
         },
         [this, totals, own, start, end] {
-            // No answer, or one that cannot be read: the grid keeps its figures.
+            // No answer, or one that cannot be read: the grid keeps its figures, and the line
+            // under it says whose they are.
+            m_totalsRunning = false;
+            showFiguresNote();
             if (!*totals)
                 return;
             m_code = (*totals)->code;
@@ -225,6 +234,7 @@ void DailyQueryWin::OnQuery()
             m_figuresStart = start;
             m_figuresEnd = end;
             showFigures();
+            showFiguresNote();
             m_till = {own->count, QString::fromStdString(Amount::formatMinorUnits(own->sumMinor)),
                 DailyQueryTexts::TillFigures::Check::Running, 0};
             m_unlisted.clear();
@@ -270,6 +280,12 @@ void DailyQueryWin::askListedOrders()
             m_unlisted = std::move(check->unlisted);
             showTillFigures();
         });
+}
+
+void DailyQueryWin::showFiguresNote()
+{
+    m_ui->label_figures->setText(DailyQueryTexts::figuresNote(m_language, m_totalsRunning,
+        m_figuresStart, m_figuresEnd, m_dates->start(), m_dates->end()));
 }
 
 void DailyQueryWin::showTillFigures()

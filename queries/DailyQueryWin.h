@@ -73,6 +73,7 @@ private:
     // Compares the ledger's paid rows of the figures' dates with the gateway's order list.
     void askListedOrders();
     void showTillFigures();
+    void showFiguresNote();
 
     std::unique_ptr<Ui::DailyQueryWin> m_ui;
     QStandardItemModel *m_model = nullptr;
@@ -85,6 +86,7 @@ private:
     std::string m_clerkTel;
     SettlementFigures m_figures;
     // The dates the figures were queried for (empty figures: the first dates shown).
+    bool m_totalsRunning = false; // a day-totals question is asked and not yet answered
     QDate m_figuresStart;
     QDate m_figuresEnd;
     // This till's own figures of those dates; the rows the gateway does not list.

@@ -60,18 +60,21 @@ QString state(int language, const LedgerRow &row)
 QString summary(int language, int rows)
 {
     if (rows == 0)
-        return pick(language, "今天没有需要核实的支付", "No payment needs a look today",
-            "Hôm nay không có giao dịch cần kiểm tra");
-    return pick(language, "共 %1 笔；结果未知的支付由系统自动核实",
-        "%1 in all; payments of unknown outcome are checked automatically",
-        "Tổng %1; giao dịch chưa rõ kết quả được tự động kiểm tra")
+        return pick(language, "没有需要核实的支付", "No payment needs a look",
+            "Không có giao dịch cần kiểm tra");
+    return pick(language,
+        "共 %1 笔；24小时内结果未知的支付由系统自动核实，更早的请在订单查询中核对",
+        "%1 in all; payments of unknown outcome are checked automatically for 24 hours, older ones "
+        "need a look in the order list",
+        "Tổng %1; giao dịch chưa rõ kết quả được tự động kiểm tra trong 24 giờ, giao dịch cũ hơn "
+        "cần kiểm tra trong danh sách đơn")
         .arg(rows);
 }
 
 QString title(int language)
 {
-    return pick(language, "今日待核实与已找回的支付", "Today's payments to check and recovered",
-        "Giao dịch hôm nay cần kiểm tra và đã tìm lại");
+    return pick(language, "待核实与今日已找回的支付", "Payments to check, and today's recovered",
+        "Giao dịch cần kiểm tra và đã tìm lại hôm nay");
 }
 
 QString refreshButton(int language)

@@ -26,7 +26,7 @@ tsan_build="${TALLYPORT_TSAN_BUILD_DIR:-$root/build-tsan}"
 supp="$root/tests/sanitizers"
 
 # The ThreadSanitizer run: these tests and what they need.
-tsan_tests=(TestRunLog TestOrderPoller TestLoginExchange TestTallyport TestHttpClient
+tsan_tests=(TestRunLog TestBackgroundRequest TestOrderPoller TestLoginExchange TestTallyport TestHttpClient
   TestSandboxGateway TestSandboxFaults TestCheckoutPayments TestPrintQueue TestInputSources
   TestSingleWinPayments TestQueryWindows TestLedger TestLedgerPayments)
 tsan_targets=("${tsan_tests[@]}" tallyport-sandbox)

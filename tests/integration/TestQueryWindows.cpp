@@ -554,14 +554,21 @@ void TestQueryWindows::reportPrintsTheDatesOfItsFigures()
     DailyQueryWin daily;
     daily.show();
 
+    // The line under the buttons says a query runs, then whose figures the grid holds while the
+    // date fields show others.
+    const QLabel *note = daily.findChild<QLabel *>(QStringLiteral("label_figures"));
     QVERIFY(m_sandbox.injectFault(kSlowAnswer));
     daily.QueryTimeout();
     QVERIFY(daily.busy());
+    QCOMPARE(note->text(), QStringLiteral("正在查询，请稍候…"));
     for (const char *name : {"calendarWidget_starttime", "calendarWidget_endtime"})
         daily.findChild<QCalendarWidget *>(QLatin1String(name))->setSelectedDate(yearAgo);
     if (queryAgain)
         daily.OnQuery();
     QTRY_VERIFY_WITH_TIMEOUT(!daily.busy(), kAnswerMs);
+    const QString todayText = today.toString(QStringLiteral("yyyy年M月d日"));
+    QCOMPARE(note->text(),
+        queryAgain ? QString() : QStringLiteral("表中为%1至%1的数据，请点击查询").arg(todayText));
 
     // The grid holds the figures of the dates last asked for.
     const QStringList sent = bodies(QStringLiteral("mch_orderCount")).mid(before);
