@@ -82,6 +82,8 @@ void TestCode128::refuses_data()
     QTest::newRow("C full-width digits") << QByteArray("１２") << 2;
     QTest::newRow("B control character") << QByteArray("\x1f") << 1;
     QTest::newRow("A lower case") << QByteArray("a") << 0;
+    // Code set A ends at underscore (95).
+    QTest::newRow("A backquote") << QByteArray("`") << 0;
     QTest::newRow("no such code set") << QByteArray("12") << 3;
     QTest::newRow("beyond the buffer") << QByteArray(740, '1') << 2;
 }

@@ -89,6 +89,12 @@ void TestOrderList::decodingAgreesWithThePathReader_data()
     row("data is a list", R"({"code":"100","msg":"ok","data":[1]})");
     row("cut short", listOf(o).substr(0, 60));
     row("stray continuation byte", listOf("{\"out_trade_no\":\"\x80\"}"));
+    const std::string rest = o.substr(o.find(",\"total_fee\""));
+    row("raw U+0800", listOf("{\"out_trade_no\":\"\xe0\xa0\x80\"" + rest));
+    row("raw control byte", listOf("{\"out_trade_no\":\"a\x01\"}," + o));
+    row("a repeated name keeps the first value",
+        listOf(R"({"out_trade_no":"1","out_trade_no":"2",)" + o.substr(1)));
+    row("code without msg", R"({"code":"100","data":{"order_data":[)" + o + "]}}");
     // The body and data are two levels.
     row("64 levels",
         R"({"code":"100","msg":"ok","data":{"a":)" + std::string(62, '[') + std::string(62, ']')

@@ -303,26 +303,33 @@ void TestReceiptLayout::missingPrinterSkipsACopyAJobNotOpenedEndsTheRequest()
 
 void TestReceiptLayout::valuesArePrintedAsReceived_data()
 {
+    QTest::addColumn<bool>("orderList"); // the order list's layout, else the checkout's
     QTest::addColumn<QString>("message");
     QTest::addColumn<QStringList>("rows");
 
     QTest::newRow("null pay type and time")
-        << "11#null#25.5#null#20241207153000123456#30#11"
+        << false << "11#null#25.5#null#20241207153000123456#30#11"
         << QStringList {"1,160 交易类型:", "1,310 交易时间:", "bars 1 450-550 145"};
     // A number that cannot be a Code 128 C: printed as text, no bars at all.
-    QTest::newRow("not digits") << "11#wx#25.5#t#2024-12-07/42#30#11"
+    QTest::newRow("not digits") << false << "11#wx#25.5#t#2024-12-07/42#30#11"
                                 << QStringList {"1,380 商户单号:2024-12-07/42"};
+    // The seventh field runs to the end of the message, "#" and all.
+    QTest::newRow("# in the seventh field")
+        << true << "##wx#30#25.5#t#2024#42" << QStringList {"1,380 商户单号:2024#42"};
 }
 
 void TestReceiptLayout::valuesArePrintedAsReceived()
 {
+    QFETCH(bool, orderList);
     QFETCH(QString, message);
     QFETCH(QStringList, rows);
 
     std::vector<Call> calls;
     int opened = 0;
-    QCOMPARE(ReceiptPrinter(recording(&calls, &opened))
-                 .printPaySuccess(message.toStdWString(), kParty, {0, 0, 0, 1}),
+    const ReceiptPrinter printer(recording(&calls, &opened));
+    const std::wstring text = message.toStdWString();
+    QCOMPARE(orderList ? printer.printOrderList(text, kParty, {0, 0, 0, 1})
+                       : printer.printPaySuccess(text, kParty, {0, 0, 0, 1}),
         1);
     const QStringList lines = page(calls);
     for (const QString &row : rows)
