@@ -238,13 +238,17 @@ void Tallyport::buildTray()
     connect(m_trayMenu->addAction(Language::pick(l, "退出", "Exit", "Thoát")), &QAction::triggered,
         this, &Tallyport::OnEixtApp);
 
-    // Today's payments whose outcome is unknown or was found afterwards: one window, kept.
+    // Payments whose outcome is unknown, and today's found afterwards: one window, kept, shown
+    // in the middle of the screen.
     connect(m_trayMenu->addAction(
                 Language::pick(l, "待核实支付", "Payments to check", "Giao dịch cần kiểm tra")),
         &QAction::triggered, this, [this] {
             auto *window = findChild<LedgerAttentionWin *>(QString(), Qt::FindDirectChildrenOnly);
             if (!window)
                 window = new LedgerAttentionWin(LedgerStore::shared(), this);
+            const QSize screen = WindowScaling::screenSize();
+            window->move(
+                (screen.width() - window->width()) / 2, (screen.height() - window->height()) / 2);
             window->show();
             window->raise();
             window->activateWindow();

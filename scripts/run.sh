@@ -24,8 +24,10 @@ if curl -s --max-time 2 --cacert "$data/ca.pem" "https://127.0.0.1:$port/sandbox
 else
   offer=()
   if [ -n "${SANDBOX_OFFER_VERSION:-}" ]; then offer=(--offer-version "$SANDBOX_OFFER_VERSION"); fi
-  nohup "$root/build/bin/tallyport-sandbox" --port "$port" --data-dir "$data" "${offer[@]}" \
+  "$root/build/bin/tallyport-sandbox" --port "$port" --data-dir "$data" "${offer[@]}" \
     >"$TALLYPORT_HOME/sandbox.log" 2>&1 &
+  sandbox_pid=$!
+  trap 'kill "$sandbox_pid" 2>/dev/null || true' EXIT
   for _ in $(seq 1 100); do
     grep -q "listening on" "$TALLYPORT_HOME/sandbox.log" 2>/dev/null && break
     sleep 0.1
@@ -73,7 +75,10 @@ keyhooks_of_build() {
 }
 keyhooks_before=" $(keyhooks_of_build | tr '\n' ' ') "
 pid=""
+# What this script started ends with it: the sandbox (when it was not already listening),
+# Xvfb and the tray host.
 started=()
+if [ -n "${sandbox_pid:-}" ]; then started+=("$sandbox_pid"); fi
 finish() {
   trap - EXIT INT TERM HUP
   if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
