@@ -268,14 +268,10 @@ void SingleWin::onReply(const std::string &reply)
     m_ui->label_paymessage->clear();
     // A field changed while the request ran (a new amount from the customer display, the next
     // customer's code) holds newer input than this answer and keeps it.
-    const auto clearIfSent = [](QLineEdit *field, const QString &sent) {
-        if (field->text() == sent)
-            field->clear();
-    };
     if (decision.outcome == SinglePay::Outcome::Paid) {
-        clearIfSent(m_ui->lineEdit_money, m_sent.amount);
-        clearIfSent(m_ui->lineEdit_note, m_sent.note);
+        KeypadInput::clearIfUnchanged(m_ui->lineEdit_money, m_sent.amount);
+        KeypadInput::clearIfUnchanged(m_ui->lineEdit_note, m_sent.note);
     }
-    clearIfSent(m_ui->lineEdit_paycode, m_sent.payCode);
+    KeypadInput::clearIfUnchanged(m_ui->lineEdit_paycode, m_sent.payCode);
     showNotice(decision.notice.title, decision.notice.message, decision.notice.seconds);
 }

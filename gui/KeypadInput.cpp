@@ -38,4 +38,10 @@ void clear(std::initializer_list<QLineEdit *> fields)
         field->clear();
 }
 
+void clearIfUnchanged(QLineEdit *field, const QString &sent)
+{
+    if (field->text() == sent)
+        field->clear();
+}
+
 } // namespace KeypadInput

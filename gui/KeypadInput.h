@@ -15,4 +15,8 @@ void append(std::initializer_list<QLineEdit *> fields, const QString &text);
 void removeLast(std::initializer_list<QLineEdit *> fields);
 void clear(std::initializer_list<QLineEdit *> fields);
 
+// Clears `field` when it still holds `sent`, what a request took from it: an answer never
+// clears what the cashier or a device put there while the request ran.
+void clearIfUnchanged(QLineEdit *field, const QString &sent);
+
 } // namespace KeypadInput

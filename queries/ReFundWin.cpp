@@ -312,10 +312,8 @@ void ReFundWin::clearSent(const std::array<QString, 3> &sent)
     // What was typed or scanned while the refund ran is the next one's: it stays.
     const std::array<QLineEdit *, 3> fields {
         m_ui->lineEdit_orderno, m_ui->lineEdit_money, m_ui->lineEdit_note};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i]->text() == sent[i])
-            fields[i]->clear();
-    }
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        KeypadInput::clearIfUnchanged(fields[i], sent[i]);
 }
 
 void ReFundWin::handleTimeout()
