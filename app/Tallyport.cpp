@@ -158,19 +158,21 @@ Tallyport::Tallyport(QWidget *parent)
     m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 
-    // 11. The payment ledger, and the notice of payments its follow-up finds paid.
-    LedgerStore::shared().openDefault();
+    // 11. The notice of payments the ledger's follow-up finds paid (the ledger opens after the
+    // first paint, below).
     m_recoveredNotice = std::make_unique<RecoveredNotice>();
     m_recoveredNotice->hide();
     m_ledgerWorker = std::make_unique<LedgerWorker>(LedgerStore::shared(), this,
         [this](const std::vector<LedgerWorker::Recovered> &paid) { m_recoveredNotice->add(paid); });
-    showLedgerNotice();
 
     // 12. What the first paint does not need runs once the event loop has started, after the
-    // window is mapped: the window icon (reading the .ico loads Qt's image plug-ins) and the
-    // keyboard-hook program, which runs while the client uses it (finding whether it runs
-    // reads every process's name).
+    // window is mapped, and before any login: the payment ledger (opening it settles what an
+    // earlier run left unfinished and waits for the disk), the window icon (reading the .ico
+    // loads Qt's image plug-ins) and the keyboard-hook program, which runs while the client uses
+    // it (finding whether it runs reads every process's name).
     QTimer::singleShot(0, this, [this] {
+        LedgerStore::shared().openDefault();
+        showLedgerNotice();
         setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
         if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook)) {
             ProcessControl::startDetached(
