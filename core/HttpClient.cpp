@@ -38,6 +38,7 @@ struct Curl
     decltype(&curl_url_get) urlGet = nullptr;
     decltype(&curl_url_cleanup) urlCleanup = nullptr;
     decltype(&curl_free) free = nullptr;
+    decltype(&curl_easy_strerror) strerror = nullptr;
 };
 
 template<typename Function>
@@ -67,6 +68,7 @@ const Curl &curl()
             && bind(library, "curl_url", c.url) && bind(library, "curl_url_set", c.urlSet)
             && bind(library, "curl_url_get", c.urlGet)
             && bind(library, "curl_url_cleanup", c.urlCleanup) && bind(library, "curl_free", c.free)
+            && bind(library, "curl_easy_strerror", c.strerror)
             && c.globalInit(CURL_GLOBAL_ALL) == CURLE_OK;
         if (!c.loaded)
             RunLog::write("无法使用 %s", kCurlLibrary);
@@ -187,7 +189,21 @@ HttpClient::HttpClient()
 
 HttpClient::HttpClient(std::string caBundle)
     : m_caBundle(std::move(caBundle))
+    , m_totalMs(totalTimeoutMs())
 { }
+
+long HttpClient::totalTimeoutMs()
+{
+    // Only ever shortened: a test that exercises time-outs need not wait the full 30 s.
+    const char *text = std::getenv(kTotalTimeoutVariable);
+    if (!text || !*text)
+        return kTotalTimeoutMs;
+    char *end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (*end != '\0' || value < kMinTotalTimeoutMs || value >= kTotalTimeoutMs)
+        return kTotalTimeoutMs;
+    return value;
+}
 
 void HttpClient::setCancelFlag(const std::atomic<bool> *flag)
 {
@@ -250,14 +266,21 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
     c.easySetopt(handle, CURLOPT_WRITEFUNCTION, appendTo);
     c.easySetopt(handle, CURLOPT_WRITEDATA, &m_body);
 
+    // Every request that brings no answer leaves one line saying why: for the support engineer,
+    // the window itself only knows that it failed.
     int status = -1;
-    if (c.easyPerform(handle) == CURLE_OK) {
+    const CURLcode result = c.easyPerform(handle);
+    if (result == CURLE_OK) {
         long code = 0;
         if (c.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &code) == CURLE_OK) {
             status = static_cast<int>(code);
             if (status == 200)
                 reply = m_body;
+            else
+                RunLog::write("请求失败: %s: HTTP %d", url.c_str(), status);
         }
+    } else {
+        RunLog::write("请求失败: %s: %s", url.c_str(), c.strerror(result));
     }
 
     c.slistFreeAll(headers);

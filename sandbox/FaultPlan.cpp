@@ -63,6 +63,8 @@ std::string FaultPlan::kindName(Fault::Kind kind)
         return "drop_reply";
     case Fault::Kind::PaidLate:
         return "paid_late";
+    case Fault::Kind::CutReply:
+        return "cut_reply";
     }
     return {};
 }
@@ -217,6 +219,9 @@ bool FaultPlan::parse(const std::string &json, Fault &fault, bool &isClear, std:
     } else if (kind == "drop_reply") {
         fault.kind = Fault::Kind::DropReply;
         return true;
+    } else if (kind == "cut_reply") {
+        fault.kind = Fault::Kind::CutReply;
+        return true;
     } else if (kind == "paid_late") {
         fault.kind = Fault::Kind::PaidLate;
         fault.value = kDefaultLateQueries;
@@ -226,8 +231,8 @@ bool FaultPlan::parse(const std::string &json, Fault &fault, bool &isClear, std:
         return readBody(tree, fault.body, error);
     } else {
         error = "unknown fault kind \"" + kind
-            + "\" (delay, status, invalid_json, redirect, drop, body, drop_reply, paid_late,"
-              " clear)";
+            + "\" (delay, status, invalid_json, redirect, drop, body, drop_reply, cut_reply,"
+              " paid_late, clear)";
         return false;
     }
     if (fault.value < 0) {

@@ -9,7 +9,17 @@
 // One kind of misbehaviour the sandbox can show for the next requests.
 struct Fault
 {
-    enum class Kind { Delay, Status, InvalidJson, Redirect, Drop, Body, DropReply, PaidLate };
+    enum class Kind {
+        Delay,
+        Status,
+        InvalidJson,
+        Redirect,
+        Drop,
+        Body,
+        DropReply,
+        PaidLate,
+        CutReply
+    };
 
     Fault(Kind kind = Kind::Delay, int value = 0, int count = 1, std::string body = {})
         : kind(kind)
@@ -50,7 +60,8 @@ public:
     // ("length" is accepted for "hops") or {"kind":"redirect","location":"<url>"} (one hop to
     // exactly that address), {"kind":"drop"}, {"kind":"body","body":"<reply>"} (HTTP 200 with
     // exactly that body instead of the real answer), {"kind":"drop_reply"} (served, then the
-    // answer dropped), {"kind":"paid_late","queries":15} (the order of a payment stays pending
+    // answer dropped), {"kind":"cut_reply"} (served, then the connection closes halfway through
+    // the answer's body), {"kind":"paid_late","queries":15} (the order of a payment stays pending
     // for that many status queries and is paid at the next), {"kind":"clear"}.
     // A body can be built for hostile answers: "prefix" + "body" repeated "repeat" times +
     // "suffix" (at most kMaxBodyBytes in all), and "body_base64" gives bytes that are not text.

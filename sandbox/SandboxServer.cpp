@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -268,6 +269,22 @@ bool SandboxServer::applyFault(
             return true;
         }
         return false;
+    case Fault::Kind::CutReply: {
+        // Served as usual, then the connection closes halfway through the answer's body, after
+        // headers that promise all of it.
+        httplib::Response served;
+        serve(request.method, request.path, request.body, served);
+        auto half = std::make_shared<std::string>(served.body.substr(0, served.body.size() / 2));
+        response.status = served.status;
+        response.set_header("Connection", "close");
+        response.set_content_provider(
+            served.body.size(), kJsonType, [half](size_t offset, size_t, httplib::DataSink &sink) {
+                if (offset >= half->size())
+                    return false;
+                return sink.write(half->data() + offset, half->size() - offset);
+            });
+        return true;
+    }
     case Fault::Kind::DropReply: {
         // Served as usual (a payment is stored), then the answer is lost like a drop.
         httplib::Response served;

@@ -28,7 +28,7 @@ supp="$root/tests/sanitizers"
 # The ThreadSanitizer run: these tests and what they need.
 tsan_tests=(TestRunLog TestBackgroundRequest TestOrderPoller TestLoginExchange TestTallyport TestHttpClient
   TestSandboxGateway TestSandboxFaults TestCheckoutPayments TestPrintQueue TestInputSources
-  TestSingleWinPayments TestQueryWindows TestLedger TestLedgerPayments)
+  TestSingleWinPayments TestQueryWindows TestLedger TestLedgerPayments TestFaultMatrix)
 tsan_targets=("${tsan_tests[@]}" tallyport-sandbox)
 
 # Tests left out of a sanitizer run until the finding they show is fixed in our code. Each

@@ -114,6 +114,8 @@ void TestFaultPlan::parse_data()
                                 << Fault::Kind::Body << 0 << 2;
     QTest::newRow("drop reply") << QByteArray(R"({"kind":"drop_reply"})") << false
                                 << Fault::Kind::DropReply << 0 << 1;
+    QTest::newRow("cut reply") << QByteArray(R"({"kind":"cut_reply","count":3})") << false
+                               << Fault::Kind::CutReply << 0 << 3;
     QTest::newRow("paid late, default queries")
         << QByteArray(R"({"kind":"paid_late"})") << false << Fault::Kind::PaidLate << 15 << 1;
     QTest::newRow("paid late, 0 queries") << QByteArray(R"({"kind":"paid_late","queries":0})")

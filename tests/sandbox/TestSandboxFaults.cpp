@@ -208,6 +208,8 @@ void TestSandboxFaults::paymentFaults_data()
     // A code the sandbox pays at once: stored as paid, but the client never hears it.
     QTest::newRow("reply dropped after paid")
         << QByteArray(R"({"kind":"drop_reply"})") << -1 << QStringList {"1"};
+    QTest::newRow("reply cut halfway after paid")
+        << QByteArray(R"({"kind":"cut_reply"})") << -1 << QStringList {"1"};
     QTest::newRow("paid after the third query") << QByteArray(R"({"kind":"paid_late","queries":3})")
                                                 << 200 << QStringList {"3", "3", "3", "1", "1"};
 }

@@ -146,7 +146,8 @@ bool SandboxProcess::loginDemo(LoginSession &session) const
 bool SandboxProcess::writeClientConfig(
     const QString &directory, const QStringList &extraLines) const
 {
-    const QString host = QStringLiteral("https://127.0.0.1:%1").arg(m_port);
+    const QString host
+        = QStringLiteral("https://127.0.0.1:%1").arg(m_clientPort ? m_clientPort : m_port);
     QStringList lines {
         QStringLiteral("[GATEWAY_HOST]"),
         QStringLiteral("gateway_host=") + host,

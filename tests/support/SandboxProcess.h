@@ -53,6 +53,9 @@ public:
     // Writes TallyportConfig.ini into `directory` for a client of this sandbox: the three hosts,
     // the sandbox CA, no keyboard-hook program, then `extraLines` (CR LF line ends).
     bool writeClientConfig(const QString &directory, const QStringList &extraLines = {}) const;
+    // Clients written from now on reach the sandbox through this port (a relay in front of
+    // it); 0: its own port.
+    void setClientPort(int port) { m_clientPort = port; }
 
 private:
     QStringList m_extraArgs;
@@ -60,5 +63,6 @@ private:
     QString m_dataDir;
     ChildProcess m_process;
     int m_port = 0;
+    int m_clientPort = 0;
     QString m_caPath;
 };
