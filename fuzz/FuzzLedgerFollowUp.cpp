@@ -1,0 +1,90 @@
+// libFuzzer target: the ledger's follow-up deciding from gateway answers. The bytes are a status
+// answer, a newline, and an order-list answer. The status answer decides a row as the checkout's
+// poll would; the orders of the list are matched to an unresolved row without order number: a
+// match is one listed order of the row's amount that no row holds, and it is never a guess —
+// with a twin of it in the list, or another open row it could be, there is none.
+#include "FuzzSupport.h"
+
+#include "Amount.h"
+#include "LedgerFollowUp.h"
+#include "OrderListReply.h"
+#include "PayTransaction.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+using FuzzSupport::require;
+
+namespace {
+
+LedgerRow openRow(long long id, long long amountMinor)
+{
+    LedgerRow row;
+    row.id = id;
+    row.createdAt = "2026-12-07 10:00:00";
+    row.source = "checkout";
+    row.amountMinor = amountMinor;
+    row.state = "unresolved";
+    return row;
+}
+
+void checkStatus(const std::string &reply)
+{
+    const LedgerFollowUp::Verdict verdict = LedgerFollowUp::decideStatus(reply);
+    CurrentOrder order;
+    const PayTransaction::StatusOutcome polled = PayTransaction::decideStatusReply(reply, order);
+    require((verdict.state == LedgerStore::State::Paid)
+            == (polled == PayTransaction::StatusOutcome::Paid),
+        "the follow-up finds paid exactly what the poll finds paid");
+    require((verdict.state == LedgerStore::State::Closed)
+            == (polled == PayTransaction::StatusOutcome::Failed),
+        "the follow-up closes exactly what the poll finds failed");
+}
+
+void checkMatch(const std::vector<OrderRecord> &orders)
+{
+    // The row takes the amount of the first order that has one, so that matches happen.
+    long long amount = 1;
+    for (const OrderRecord &order : orders) {
+        if (const auto total = Amount::parseMinorUnits(order.totalFee)) {
+            amount = *total;
+            break;
+        }
+    }
+    const LedgerRow row = openRow(1, amount);
+    const std::set<std::string> held;
+    const std::optional<std::string> found = LedgerFollowUp::match(row, orders, held, {row});
+    require(found == LedgerFollowUp::match(row, orders, held, {row}), "matching is repeatable");
+    if (!found)
+        return;
+    require(!found->empty(), "a match has an order number");
+    const auto order = std::find_if(orders.begin(), orders.end(),
+        [&found](const OrderRecord &o) { return o.orderNumber == *found; });
+    require(order != orders.end(), "a match is a listed order", *found);
+    require(Amount::parseMinorUnits(order->totalFee) == amount, "a match has the row's amount",
+        order->totalFee);
+
+    std::vector<OrderRecord> twins = orders;
+    twins.push_back(*order);
+    twins.back().orderNumber += "9";
+    require(!LedgerFollowUp::match(row, twins, held, {row}), "two candidates are no match");
+    require(!LedgerFollowUp::match(row, orders, {*found}, {row}), "a held order is no match");
+    require(!LedgerFollowUp::match(row, orders, held, {row, openRow(2, amount)}),
+        "an order two open rows could be is no match");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string bytes(reinterpret_cast<const char *>(data), size);
+    const std::size_t newline = bytes.find('\n');
+    checkStatus(bytes.substr(0, newline));
+    if (newline == std::string::npos)
+        return 0;
+    if (const std::optional<OrderListReply> list
+        = OrderListReply::decode(bytes.substr(newline + 1)))
+        checkMatch(list->records);
+    return 0;
+}
