@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
@@ -17,9 +18,16 @@ class HandOff final : public QObject
 
 public:
     explicit HandOff(QObject *parent = nullptr);
+    ~HandOff() override;
 
     // From any thread.
     void post(std::function<void()> work);
+
+    // How long work posted to a hand-off of the calling thread has waited to run, in ms (the
+    // longest of them; 0 when none waits). While that thread's event loop runs, work waits
+    // milliseconds: far longer means its wake-up was lost, which a test can then report at
+    // once rather than wait out its time-out.
+    static qint64 longestWaitMs();
 
 private slots:
     void runPosted();
@@ -27,4 +35,5 @@ private slots:
 private:
     std::mutex m_mutex;
     std::vector<std::function<void()>> m_posted;
+    QElapsedTimer m_waitingSince; // since the first of m_posted was posted
 };

@@ -10,6 +10,7 @@
 #include "CheckStandWin.h"
 #include "DailyQueryWin.h"
 #include "GatewayClientFixture.h"
+#include "HandOffWait.h"
 #include "HttpClient.h"
 #include "LedgerStore.h"
 #include "MessageBoxWin.h"
@@ -265,7 +266,7 @@ void TestFaultMatrix::cell()
     act(call);
     if (afterPay && sandboxFault(fault).isEmpty())
         breakNetwork(fault);
-    QTRY_VERIFY_WITH_TIMEOUT(settled(call), kSettleMs);
+    TRY_VERIFY_HANDED_OFF(settled(call), kSettleMs);
 
     checkFailed(call, fault);
     if (QTest::currentTestFailed())
@@ -338,7 +339,7 @@ void TestFaultMatrix::prepare(Call call)
         m_orders = std::make_unique<OrderQueryWin>();
         m_orders->show();
         m_orders->QueryTimeout();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_orders->busy(), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(!m_orders->busy(), kSettleMs);
         m_listed = m_orders->pages().recordCount();
         if (call == Call::OrderList) {
             // One more: a query that works lists it.
@@ -359,7 +360,7 @@ void TestFaultMatrix::prepare(Call call)
         m_daily = std::make_unique<DailyQueryWin>();
         m_daily->show();
         m_daily->QueryTimeout();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_daily->busy(), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(!m_daily->busy(), kSettleMs);
         m_figures.clear();
         for (const QString &value : m_daily->figures().values)
             m_figures << value;
@@ -516,7 +517,7 @@ void TestFaultMatrix::checkNextWorks(Call call)
     switch (call) {
     case Call::Login:
         m_tallyport->OnInputLogin();
-        QTRY_VERIFY_WITH_TIMEOUT(!Tallyport::busy(), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(!Tallyport::busy(), kSettleMs);
         QVERIFY(!m_tallyport->session().key.empty());
         break;
     case Call::UpgradeCheck: {
@@ -532,15 +533,15 @@ void TestFaultMatrix::checkNextWorks(Call call)
         m_checkout->resultCard()->hide();
         enterSale(m_checkout, QStringLiteral("4"), kPaidAtOnce);
         m_checkout->OnInputYes();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(call), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(settled(call), kSettleMs);
         QVERIFY(m_checkout->resultCard()->successShown());
         QCOMPARE(lastLedgerRow().state, std::string("paid"));
         break;
     case Call::SingleWindowPay:
-        QTRY_VERIFY_WITH_TIMEOUT(!m_single->notice()->isVisible(), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(!m_single->notice()->isVisible(), kSettleMs);
         enterSale(m_single.get(), QStringLiteral("7.09"), kPaidAtOnce);
         m_single->OnInputYes();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(call), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(settled(call), kSettleMs);
         QCOMPARE(labelText(m_single->notice(), "label_note"), QStringLiteral("支付成功！"));
         QCOMPARE(lastLedgerRow().state, std::string("paid"));
         break;
@@ -549,24 +550,24 @@ void TestFaultMatrix::checkNextWorks(Call call)
         m_refund->resultCard()->hide();
         m_refund->findChild<QLineEdit *>(QStringLiteral("lineEdit_orderno"))->setText(m_paid.at(1));
         m_refund->OnInputYes();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(call), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(settled(call), kSettleMs);
         QVERIFY(m_refund->resultCard()->successShown());
         break;
     case Call::ListRefund:
         m_orders->resultCard()->hide();
         selectOrder(m_paid.at(1));
         m_orders->OnRefund();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(call), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(settled(call), kSettleMs);
         QVERIFY(m_orders->resultCard()->successShown());
         break;
     case Call::OrderList:
         m_orders->OnQuery();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(call), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(settled(call), kSettleMs);
         QCOMPARE(m_orders->pages().recordCount(), m_listed + 1);
         break;
     case Call::Refresh: {
         m_orders->OnFlush();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(call), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(settled(call), kSettleMs);
         const auto *table
             = m_orders->findChild<QTableWidget *>(QStringLiteral("tableWidget_message"));
         QCOMPARE(table->item(table->currentRow(), 6)->text(), QStringLiteral("已退款"));
@@ -574,7 +575,7 @@ void TestFaultMatrix::checkNextWorks(Call call)
     }
     case Call::DayTotals: {
         m_daily->OnQuery();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(call), kSettleMs);
+        TRY_VERIFY_HANDED_OFF(settled(call), kSettleMs);
         const int count = m_daily->figures().values.at(3).toInt();
         QCOMPARE(count, m_figures.value(3).toInt() + 1);
         break;

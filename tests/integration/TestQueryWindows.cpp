@@ -14,6 +14,7 @@
 #include "PayTransaction.h"
 #include "ReFundWin.h"
 #include "GatewayClientFixture.h"
+#include "HandOffWait.h"
 #include "collectionWin.h"
 
 #include <QCalendarWidget>
@@ -235,7 +236,7 @@ void TestQueryWindows::listRefundAndRefresh()
     OrderQueryWin orders;
     orders.show();
     orders.QueryTimeout(); // the first query, as two seconds after construction
-    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!orders.busy(), kAnswerMs);
 
     const QString list = lastBody(QStringLiteral("mch_orderList"));
     const QString day = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
@@ -255,7 +256,7 @@ void TestQueryWindows::listRefundAndRefresh()
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, row.center());
     orders.OnRefund();
     const collectionWin *card = orders.resultCard();
-    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(card->isVisible(), kAnswerMs);
     m_refunded[Alipay] += 3000;
     const QString refund = lastBody(QStringLiteral("auto_orderRefund"));
     QCOMPARE(refund, refundBody(refund, numbers.at(1), QString(), QString()));
@@ -263,11 +264,11 @@ void TestQueryWindows::listRefundAndRefresh()
     QCOMPARE(cardText(card, "label_sq"), QStringLiteral("30"));
     QCOMPARE(cardText(card, "label"), QStringLiteral("支付宝"));
     QCOMPARE(cardText(card, "label_ddh"), QStringLiteral("订单号：") + numbers.at(1));
-    QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(card->isHidden(), kAnswerMs);
 
     // A refresh shows it refunded; refunded, it can be neither refunded nor printed again.
     orders.OnFlush();
-    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!orders.busy(), kAnswerMs);
     QVERIFY(lastBody(QStringLiteral("auto_orderQuery"))
                 .contains(QStringLiteral("\"out_trade_no\":\"%1\"").arg(numbers.at(1))));
     QCOMPARE(table->item(1, 6)->text(), QStringLiteral("已退款"));
@@ -307,7 +308,7 @@ void TestQueryWindows::refundPageSignsTheRawRemark()
     QTest::mouseClick(
         page->findChild<QPushButton *>(QStringLiteral("pushButton_yes")), Qt::LeftButton);
     const collectionWin *card = page->resultCard();
-    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(card->isVisible(), kAnswerMs);
     m_refunded[Alipay] += total.toLongLong();
 
     const QString body = lastBody(QStringLiteral("auto_orderRefund"));
@@ -329,7 +330,7 @@ void TestQueryWindows::doublePressRefundsOnce()
 
     page->OnInputYes();
     page->OnInputYes();
-    QTRY_VERIFY_WITH_TIMEOUT(!page->busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!page->busy(), kAnswerMs);
     m_refunded[WeChat] += 900;
     QCOMPARE(bodies(QStringLiteral("auto_orderRefund")).size(), before + 1);
     QVERIFY(page->resultCard()->successShown());
@@ -353,7 +354,7 @@ void TestQueryWindows::scannedOrderNumberWithAutoConfirmRefundsAtOnce()
     QVERIFY(main.isVisible());
     QVERIFY(page->busy());
     const collectionWin *card = page->resultCard();
-    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(card->isVisible(), kAnswerMs);
     m_refunded[WeChat] += 100;
     const QString body = lastBody(QStringLiteral("auto_orderRefund"));
     QCOMPARE(body, refundBody(body, orderNumber, QString(), QStringLiteral("100")));
@@ -380,7 +381,7 @@ void TestQueryWindows::unreadableRefundReplies()
     const std::unique_ptr<ReFundWin> page = refundPage(&main, orderNumber);
     page->OnInputYes();
     const collectionWin *card = page->resultCard();
-    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(card->isVisible(), kAnswerMs);
     QVERIFY(!card->successShown());
     QCOMPARE(cardText(card, "label_sq"), QStringLiteral("请检查网络"));
     // The number stays for another try, and the button takes it.
@@ -398,7 +399,7 @@ void TestQueryWindows::dayFiguresEqualTheSumsAndPrint()
     daily.setStoreName(L"演示门店");
     daily.show();
     daily.QueryTimeout();
-    QTRY_VERIFY_WITH_TIMEOUT(!daily.busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!daily.busy(), kAnswerMs);
 
     const QString body = lastBody(QStringLiteral("mch_orderCount"));
     const QString day = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
@@ -465,7 +466,7 @@ void TestQueryWindows::scanDuringARefundStaysForTheNext()
     page->receiveRefundOrder(next.toStdString());
     QVERIFY(page->busyNotice()->isVisible());
     const collectionWin *card = page->resultCard();
-    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(card->isVisible(), kAnswerMs);
     m_refunded[WeChat] += 100;
     QVERIFY(card->successShown());
     QCOMPARE(bodies(QStringLiteral("auto_orderRefund")).size(), before + 1);
@@ -478,7 +479,7 @@ void TestQueryWindows::scanDuringARefundStaysForTheNext()
     // The cashier gives the amount and refunds it.
     field(page.get(), "lineEdit_money")->setText(QStringLiteral("2"));
     page->OnInputYes();
-    QTRY_VERIFY_WITH_TIMEOUT(!page->busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!page->busy(), kAnswerMs);
     m_refunded[WeChat] += 200;
     const QString body = lastBody(QStringLiteral("auto_orderRefund"));
     QCOMPARE(body, refundBody(body, next, QString(), QStringLiteral("200")));
@@ -499,7 +500,7 @@ void TestQueryWindows::filterPickedDuringTheFirstQuery()
     type->setCurrentIndex(type->findText(QStringLiteral("  微信")));
     QTest::mouseClick(
         orders.findChild<QPushButton *>(QStringLiteral("pushButton_query")), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!orders.busy(), kAnswerMs);
 
     QCOMPARE(bodies(QStringLiteral("mch_orderList")).size(), before + 2);
     QVERIFY(orders.pages().recordCount() > 0);
@@ -513,7 +514,7 @@ void TestQueryWindows::refreshAndRefundAskedDuringAQuery()
     OrderQueryWin orders;
     orders.show();
     orders.QueryTimeout();
-    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!orders.busy(), kAnswerMs);
     auto *table = orders.findChild<QTableWidget *>(QStringLiteral("tableWidget_message"));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
         table->visualRect(table->model()->index(0, 1)).center());
@@ -527,7 +528,7 @@ void TestQueryWindows::refreshAndRefundAskedDuringAQuery()
     orders.OnFlush();
     orders.OnRefund();
     QVERIFY(orders.busyNotice()->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!orders.busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!orders.busy(), kAnswerMs);
 
     const QStringList sent = bodies(QStringLiteral("auto_orderQuery")).mid(refreshes);
     QCOMPARE(sent.size(), 1);
@@ -565,7 +566,7 @@ void TestQueryWindows::reportPrintsTheDatesOfItsFigures()
         daily.findChild<QCalendarWidget *>(QLatin1String(name))->setSelectedDate(yearAgo);
     if (queryAgain)
         daily.OnQuery();
-    QTRY_VERIFY_WITH_TIMEOUT(!daily.busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!daily.busy(), kAnswerMs);
     const QString todayText = today.toString(QStringLiteral("yyyy年M月d日"));
     QCOMPARE(note->text(),
         queryAgain ? QString() : QStringLiteral("表中为%1至%1的数据，请点击查询").arg(todayText));
@@ -649,7 +650,7 @@ void TestQueryWindows::tillFiguresBesideTheGateways()
     }
     const int lists = bodies(QStringLiteral("mch_orderList")).size();
     daily.QueryTimeout();
-    QTRY_VERIFY_WITH_TIMEOUT(!daily.busy(), kAnswerMs);
+    TRY_VERIFY_HANDED_OFF(!daily.busy(), kAnswerMs);
 
     // The order list of the same dates, every status.
     const QString body = lastBody(QStringLiteral("mch_orderList"));

@@ -8,6 +8,7 @@
 #include "PayWin.h"
 #include "PtyPair.h"
 #include "GatewayClientFixture.h"
+#include "HandOffWait.h"
 #include "ShowWin.h"
 #include "SinglePay.h"
 #include "SingleWin.h"
@@ -179,7 +180,7 @@ void TestSingleWinPayments::answer()
     keyIn("lineEdit_money", amount);
     keyIn("lineEdit_paycode", payCode);
     press(QStringLiteral("yes"));
-    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
+    TRY_VERIFY_HANDED_OFF(form()->notice()->isVisible(), 15000);
     QCOMPARE(QString(label("label_note") + '|' + label("label_message"))
                  .replace(QRegularExpression(QStringLiteral("\\d{21}")), QStringLiteral("N")),
         notice);
@@ -206,7 +207,7 @@ void TestSingleWinPayments::answer()
     const int shownMs = notice.startsWith(QStringLiteral("支付失败")) ? 1000 : 3000;
     QElapsedTimer clock;
     clock.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!form()->notice()->isVisible(), shownMs + 3000);
+    TRY_VERIFY_HANDED_OFF(!form()->notice()->isVisible(), shownMs + 3000);
     QVERIFY2(clock.elapsed() >= shownMs - 200, qPrintable(QString::number(clock.elapsed())));
 }
 
@@ -222,7 +223,7 @@ void TestSingleWinPayments::secondConfirmWhileOneRunsSendsNothing()
     // The form's message line says why those did nothing, until the answer is in.
     const QLabel *running = form()->findChild<QLabel *>(QStringLiteral("label_paymessage"));
     QVERIFY(!running->text().isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
+    TRY_VERIFY_HANDED_OFF(form()->notice()->isVisible(), 15000);
     QVERIFY(running->text().isEmpty());
     QCOMPARE(tradeRequests().size(), before + 1);
     QCOMPARE(label("label_note"), QStringLiteral("支付成功！"));
@@ -282,7 +283,7 @@ void TestSingleWinPayments::answerKeepsNewerInput()
         QCOMPARE(field("lineEdit_paycode")->text(), nextCode);
     }
     QVERIFY(form()->paying());
-    QTRY_VERIFY_WITH_TIMEOUT(form()->notice()->isVisible(), 15000);
+    TRY_VERIFY_HANDED_OFF(form()->notice()->isVisible(), 15000);
     QCOMPARE(field("lineEdit_money")->text(), amountAfter);
     QCOMPARE(field("lineEdit_paycode")->text(), payCodeAfter);
     const QList<QJsonObject> sent = tradeRequests();
