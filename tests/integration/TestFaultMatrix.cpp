@@ -589,8 +589,8 @@ QString TestFaultMatrix::paidOrder(const QString &amount)
         m_appid.toStdString(), m_sid.toStdString(), m_key.toStdString());
     std::string reply;
     if (!request
-        || HttpClient(m_sandbox.caPath().toStdString())
-                .Post(m_sandbox.url(PayTransaction::kFacePath), request->body, reply, "json")
+        || m_sandbox.client().Post(
+               m_sandbox.url(PayTransaction::kFacePath), request->body, reply, "json")
             != 200)
         return QString();
     static const QRegularExpression number(QStringLiteral("\"out_trade_no\":\"(\\d+)\""));
@@ -603,8 +603,8 @@ bool TestFaultMatrix::refundDirectly(const QString &orderNumber)
         = QueryRequests::refund(orderNumber.toStdString(), std::nullopt, std::nullopt,
             "1234567890123456", {m_appid.toStdString(), m_sid.toStdString(), m_key.toStdString()});
     std::string reply;
-    return HttpClient(m_sandbox.caPath().toStdString())
-               .Post(m_sandbox.url(PayTransaction::kFacePath), request.body, reply, "json")
+    return m_sandbox.client().Post(
+               m_sandbox.url(PayTransaction::kFacePath), request.body, reply, "json")
         == 200
         && reply.find("\"code\":\"100\"") != std::string::npos;
 }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "ChildProcess.h"
+#include "HttpClient.h"
 #include "LoginSession.h"
 
 #include <string>
@@ -45,6 +46,8 @@ public:
 
     // The journal's lines, parsed (a line that is not a JSON object gives an empty object).
     QList<QJsonObject> journal() const;
+    // A client of this sandbox for the test's own requests: its CA, the full time-outs.
+    HttpClient client() const;
     // POSTs `json` to /sandbox/faults; true when the sandbox accepted it.
     bool injectFault(const QByteArray &json);
 
