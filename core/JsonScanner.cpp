@@ -2,16 +2,29 @@
 
 #include "Text.h"
 
+#include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    // Most bytes are past the space: one comparison for them.
+    return static_cast<unsigned char>(c) <= ' '
+        && (c == ' ' || c == '\t' || c == '\n' || c == '\r');
 }
 
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+bool startsLiteral(char c)
+{
+    return isDigit(c) || c == '-' || c == 't' || c == 'f' || c == 'n';
 }
 
 // Trailing bytes after a UTF-8 lead byte, as the tree reader counts them; -1 for a byte that
@@ -29,6 +42,39 @@ int trailingBytes(unsigned char lead)
     if (lead < 0xf8)
         return 3;
     return -1;
+}
+
+// Bytes that end a plain run inside a string: the quote, the backslash, control characters and
+// the bytes of multi-byte UTF-8 sequences, which are checked one sequence at a time.
+constexpr std::array<bool, 256> kEndsPlainRun = [] {
+    std::array<bool, 256> ends {};
+    for (int c = 0; c < 256; ++c)
+        ends[c] = c == '"' || c == '\\' || c < 0x20 || c >= 0x80;
+    return ends;
+}();
+
+// Where the plain run of a string starting at `pos` ends (the text's size when it runs out).
+inline std::size_t plainRunEnd(std::string_view text, std::size_t pos)
+{
+#if defined(__SSE2__)
+    // Sixteen bytes at a time; read as signed bytes, control characters and the bytes of UTF-8
+    // sequences are alike below the space.
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i space = _mm_set1_epi8(' ');
+    while (text.size() - pos >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + pos));
+        const __m128i ends = _mm_or_si128(_mm_cmplt_epi8(bytes, space),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(ends));
+        if (mask != 0)
+            return pos + static_cast<std::size_t>(__builtin_ctz(mask));
+        pos += 16;
+    }
+#endif
+    while (pos < text.size() && !kEndsPlainRun[static_cast<unsigned char>(text[pos])])
+        ++pos;
+    return pos;
 }
 
 void appendUtf8(std::string &out, unsigned codepoint)
@@ -62,7 +108,7 @@ bool JsonScanner::fail()
     return false;
 }
 
-void JsonScanner::skipBlanks()
+inline void JsonScanner::skipBlanks()
 {
     while (m_pos < m_text.size() && isBlank(m_text[m_pos]))
         ++m_pos;
@@ -84,58 +130,78 @@ std::optional<JsonScanner::Kind> JsonScanner::peek()
         return Kind::Array;
     case '"':
         return Kind::String;
-    case '-':
-    case 't':
-    case 'f':
-    case 'n':
-        return Kind::Literal;
     default:
-        if (isDigit(m_text[m_pos]))
+        if (startsLiteral(m_text[m_pos]))
             return Kind::Literal;
         fail();
         return std::nullopt;
     }
 }
 
-bool JsonScanner::readScalar(std::string &value)
+bool JsonScanner::readScalar(std::string_view &value)
 {
-    const std::optional<Kind> kind = peek();
-    if (kind == Kind::String)
-        return readString(value);
-    if (kind == Kind::Literal)
-        return readLiteral(value);
+    if (m_failed)
+        return false;
+    skipBlanks();
+    if (m_pos < m_text.size()) {
+        const char c = m_text[m_pos];
+        if (c == '"')
+            return readString(value, m_unescapedValue);
+        if (startsLiteral(c))
+            return readLiteral(value);
+    }
     return fail();
 }
 
-bool JsonScanner::readString(std::string &value)
+bool JsonScanner::readString(std::string_view &value, std::string &unescaped)
 {
-    ++m_pos; // the opening quote
-    value.clear();
+    // Most strings are one plain run up to the closing quote.
+    const std::size_t start = m_pos + 1;
+    const std::size_t end = plainRunEnd(m_text, start);
+    if (end < m_text.size() && m_text[end] == '"') {
+        value = m_text.substr(start, end - start);
+        m_pos = end + 1;
+        return true;
+    }
+    m_pos = start;
+    return readStringInParts(value, unescaped);
+}
+
+bool JsonScanner::readStringInParts(std::string_view &value, std::string &unescaped)
+{
+    const std::size_t start = m_pos;
+    // Once an escape is met, the string is built in `unescaped`, which holds it up to `copied`.
+    bool escaped = false;
+    std::size_t copied = start;
     while (true) {
-        // The plain run up to the next quote, escape, control character or non-ASCII byte.
-        const std::size_t runStart = m_pos;
-        while (m_pos < m_text.size()) {
-            const auto c = static_cast<unsigned char>(m_text[m_pos]);
-            if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80)
-                break;
-            ++m_pos;
-        }
-        value.append(m_text.data() + runStart, m_pos - runStart);
+        m_pos = plainRunEnd(m_text, m_pos);
         if (m_pos == m_text.size())
             return fail();
         const auto c = static_cast<unsigned char>(m_text[m_pos]);
         if (c == '"') {
+            if (escaped) {
+                unescaped.append(m_text.data() + copied, m_pos - copied);
+                value = unescaped;
+            } else {
+                value = m_text.substr(start, m_pos - start);
+            }
             ++m_pos;
             return true;
         }
         if (c < 0x20)
             return fail();
         if (c == '\\') {
+            if (!escaped)
+                unescaped.clear();
+            escaped = true;
+            unescaped.append(m_text.data() + copied, m_pos - copied);
             ++m_pos;
-            if (!readEscape(value))
+            if (!readEscape(unescaped))
                 return false;
+            copied = m_pos;
             continue;
         }
+        // A multi-byte UTF-8 sequence: checked, and kept as it is.
         const int trailing = trailingBytes(c);
         if (trailing < 0 || m_pos + 1 + static_cast<std::size_t>(trailing) > m_text.size())
             return fail();
@@ -143,7 +209,6 @@ bool JsonScanner::readString(std::string &value)
             if ((static_cast<unsigned char>(m_text[m_pos + i]) & 0xc0) != 0x80)
                 return fail();
         }
-        value.append(m_text.data() + m_pos, static_cast<std::size_t>(trailing) + 1);
         m_pos += static_cast<std::size_t>(trailing) + 1;
     }
 }
@@ -251,7 +316,7 @@ bool JsonScanner::readNumber()
     return true;
 }
 
-bool JsonScanner::readLiteral(std::string &value)
+bool JsonScanner::readLiteral(std::string_view &value)
 {
     const std::size_t start = m_pos;
     bool read = false;
@@ -271,7 +336,7 @@ bool JsonScanner::readLiteral(std::string &value)
     }
     if (!read)
         return false;
-    value.assign(m_text.data() + start, m_pos - start);
+    value = m_text.substr(start, m_pos - start);
     return true;
 }
 
@@ -280,10 +345,10 @@ bool JsonScanner::skipValue()
     const std::optional<Kind> kind = peek();
     if (!kind)
         return false;
-    std::string ignored;
+    std::string_view ignored;
     switch (*kind) {
     case Kind::String:
-        return readString(ignored);
+        return readString(ignored, m_unescapedValue);
     case Kind::Literal:
         return readLiteral(ignored);
     case Kind::Object: {
@@ -357,12 +422,12 @@ bool JsonScanner::nextItem(char close)
     return true;
 }
 
-bool JsonScanner::nextMember(std::string &name)
+bool JsonScanner::nextMember(std::string_view &name)
 {
     if (!nextItem('}'))
         return false;
     skipBlanks();
-    if (m_pos == m_text.size() || m_text[m_pos] != '"' || !readString(name))
+    if (m_pos == m_text.size() || m_text[m_pos] != '"' || !readString(name, m_unescapedName))
         return fail();
     skipBlanks();
     if (m_pos == m_text.size() || m_text[m_pos] != ':')

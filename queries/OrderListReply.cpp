@@ -3,8 +3,9 @@
 #include "JsonScanner.h"
 #include "Reply.h"
 
+#include <algorithm>
 #include <array>
-#include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -19,7 +20,7 @@ using Kind = JsonScanner::Kind;
 enum class Step { Missing, Read, Malformed };
 
 // Closes a container whose first member or element has been opened, skipping the rest.
-bool skipRest(JsonScanner &scanner, Kind kind, std::string &name)
+bool skipRest(JsonScanner &scanner, Kind kind, std::string_view &name)
 {
     if (!scanner.skipValue())
         return false;
@@ -38,13 +39,18 @@ bool skipRest(JsonScanner &scanner, Kind kind, std::string &name)
 }
 
 // A value read as a text: Read (with `value`) or Malformed (a container with members).
-Step readText(JsonScanner &scanner, std::string &value, std::string &name)
+Step readText(JsonScanner &scanner, std::string &value, std::string_view &name)
 {
     const std::optional<Kind> kind = scanner.peek();
     if (!kind)
         return Step::Malformed;
-    if (*kind == Kind::String || *kind == Kind::Literal)
-        return scanner.readScalar(value) ? Step::Read : Step::Malformed;
+    if (*kind == Kind::String || *kind == Kind::Literal) {
+        std::string_view text;
+        if (!scanner.readScalar(text))
+            return Step::Malformed;
+        value = std::string(text); // built and moved in: cheaper than assigning to it
+        return Step::Read;
+    }
     const bool more = *kind == Kind::Object ? scanner.beginObject() && scanner.nextMember(name)
                                             : scanner.beginArray() && scanner.nextElement();
     if (scanner.failed())
@@ -60,22 +66,27 @@ Step readText(JsonScanner &scanner, std::string &value, std::string &name)
 // The fields of an order, in the order they are read.
 enum Field { OrderNumber, TotalFee, Service, TimeEnd, Status, PayStatus, kFieldCount };
 
-int fieldOf(const std::string &name)
+// The list is reserved for at most as many orders as the body can hold whole (each takes at
+// least 84 bytes: the six names quoted, six one-byte values, braces and commas), and never for
+// more than the gateway's page of 20000: a larger list grows as it is read.
+constexpr std::size_t kMinOrderBytes = 84;
+constexpr std::size_t kListLimit = 20000;
+
+int fieldOf(std::string_view name)
 {
-    const auto is = [&name](const char *field) { return std::strcmp(name.c_str(), field) == 0; };
     switch (name.size()) {
     case 12:
-        return is("out_trade_no") ? OrderNumber : -1;
+        return name == "out_trade_no" ? OrderNumber : -1;
     case 9:
-        return is("total_fee") ? TotalFee : -1;
+        return name == "total_fee" ? TotalFee : -1;
     case 7:
-        return is("service") ? Service : -1;
+        return name == "service" ? Service : -1;
     case 8:
-        return is("time_end") ? TimeEnd : -1;
+        return name == "time_end" ? TimeEnd : -1;
     case 6:
-        return is("status") ? Status : -1;
+        return name == "status" ? Status : -1;
     case 10:
-        return is("pay_status") ? PayStatus : -1;
+        return name == "pay_status" ? PayStatus : -1;
     default:
         return -1;
     }
@@ -103,7 +114,8 @@ class Decoder final
 {
 public:
     explicit Decoder(const std::string &body)
-        : m_scanner(body)
+        : m_bodySize(body.size())
+        , m_scanner(body)
     { }
 
     std::optional<OrderListReply> decode();
@@ -118,8 +130,9 @@ private:
     void readOrders();
     void readOrder();
 
+    std::size_t m_bodySize;
     JsonScanner m_scanner;
-    std::string m_name;
+    std::string_view m_name;
 
     Step m_code = Step::Missing;
     Step m_message = Step::Missing;
@@ -142,7 +155,7 @@ Step Decoder::enter(Member member)
         return Step::Malformed;
     }
     if (*kind == Kind::String) {
-        std::string text;
+        std::string_view text;
         m_scanner.readScalar(text);
         return text.empty() ? Step::Missing : Step::Malformed;
     }
@@ -225,7 +238,7 @@ void Decoder::readOrders()
     if (!kind)
         return;
     if (*kind == Kind::String || *kind == Kind::Literal) {
-        std::string text;
+        std::string_view text;
         m_scanner.readScalar(text);
         if (!text.empty())
             m_orders = Step::Malformed;
@@ -251,7 +264,11 @@ void Decoder::readOrder()
         m_scanner.skipValue();
         return;
     }
-    OrderRecord record;
+    // The order is read in place and dropped again if it is not whole.
+    std::vector<OrderRecord> &records = m_list.records;
+    if (records.capacity() == 0)
+        records.reserve(std::min(kListLimit, m_bodySize / kMinOrderBytes));
+    OrderRecord &record = records.emplace_back();
     std::array<Step, kFieldCount> fields {};
     const Step order = enter([this, &record, &fields] {
         const int field = fieldOf(m_name);
@@ -263,15 +280,16 @@ void Decoder::readOrder()
     });
     if (order != Step::Read) {
         m_stop = order;
+        records.pop_back();
         return;
     }
     for (const Step field : fields) {
         if (field != Step::Read) {
             m_stop = field;
+            records.pop_back();
             return;
         }
     }
-    m_list.records.push_back(std::move(record));
 }
 
 } // namespace

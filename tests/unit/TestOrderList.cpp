@@ -92,6 +92,14 @@ void TestOrderList::decodingAgreesWithThePathReader_data()
     const std::string rest = o.substr(o.find(",\"total_fee\""));
     row("raw U+0800", listOf("{\"out_trade_no\":\"\xe0\xa0\x80\"" + rest));
     row("raw control byte", listOf("{\"out_trade_no\":\"a\x01\"}," + o));
+    row("escaped names", listOf(R"({"out_trade_\u006eo":"1","total\u005ffee":"2",)" + o.substr(1)));
+    // Strings are scanned sixteen bytes at a time.
+    row("escape and UTF-8 past sixteen bytes",
+        listOf(R"({"out_trade_no":"2026120710150010\"0","total_fee":"1250",)"
+               R"("service":"wx","time_end":"2026-12-07 10:15:00 微信","status":"1",)"
+               R"("pay_status":"1"})"));
+    row("raw control byte past sixteen bytes",
+        listOf("{\"out_trade_no\":\"2026120710150010\x1f\"}," + o));
     row("a repeated name keeps the first value",
         listOf(R"({"out_trade_no":"1","out_trade_no":"2",)" + o.substr(1)));
     row("code without msg", R"({"code":"100","data":{"order_data":[)" + o + "]}}");
