@@ -17,7 +17,6 @@
 #include "OrderQueryWin.h"
 #include "ParamSettingWin.h"
 #include "PayWin.h"
-#include "PayingWin.h"
 #include "ProcessControl.h"
 #include "ReFundWin.h"
 #include "RecoveredNotice.h"
@@ -75,25 +74,15 @@ Tallyport::Tallyport(QWidget *parent)
     m_settings = LoginSettings::load(ConfigStore());
     m_language = m_settings.language;
 
-    // 3. The exit prompt and the progress window, hidden.
-    m_noteWin = new NoteWin;
-    m_noteWin->hide();
-    m_payingWin = new PayingWin;
-    m_payingWin->hide();
-    // The exit prompt's Yes comes back here (see OnEixtApp).
-    connect(m_noteWin, &NoteWin::SendToParamSetting, this, &Tallyport::OnExitConfirmed);
-    m_leaveNote = new NoteWin;
-    m_leaveNote->hide();
-    m_leaveNote->setMode(2);
-    connect(m_leaveNote, &NoteWin::SendToParamSetting, this, &Tallyport::OnLeaveAnyway);
+    // 3. The exit prompt and the prompt of a leave that waits for work are made when first
+    // shown (exitPrompt(), leavePrompt()).
     connect(&m_leaveTimer, &QTimer::timeout, this, &Tallyport::checkPendingLeave);
     connect(&m_reapTimer, &QTimer::timeout, this, [this] {
         if (ProcessControl::reapChildren() == 0)
             m_reapTimer.stop();
     });
 
-    // 4. The tray icon (invisible until login) with its menu.
-    buildTray();
+    // 4. The tray icon, invisible until login, and its menu are made at login (buildTray()).
 
     // 5. Connections and looks.
     connect(this, &Tallyport::finishPost, this, &Tallyport::OnLogin, Qt::QueuedConnection);
@@ -158,12 +147,8 @@ Tallyport::Tallyport(QWidget *parent)
     m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 
-    // 11. The notice of payments the ledger's follow-up finds paid (the ledger opens after the
-    // first paint, below).
-    m_recoveredNotice = std::make_unique<RecoveredNotice>();
-    m_recoveredNotice->hide();
-    m_ledgerWorker = std::make_unique<LedgerWorker>(LedgerStore::shared(), this,
-        [this](const std::vector<LedgerWorker::Recovered> &paid) { m_recoveredNotice->add(paid); });
+    // 11. The ledger's follow-up and the notice of the payments it finds paid are made at the
+    // first login (startLedgerWorker()); the ledger itself opens after the first paint, below.
 
     // 12. What the first paint does not need runs once the event loop has started, after the
     // window is mapped, and before any login: the payment ledger (opening it settles what an
@@ -185,7 +170,8 @@ Tallyport::~Tallyport()
 {
     // A login under way is cut short: quitting never waits for the network.
     hide();
-    m_ledgerWorker->stop();
+    if (m_ledgerWorker)
+        m_ledgerWorker->stop();
     m_cancelLogin = true;
     if (m_loginThread.joinable()) {
         m_loginThread.join();
@@ -194,7 +180,6 @@ Tallyport::~Tallyport()
     delete m_showWin;
     delete m_noteWin;
     delete m_leaveNote;
-    delete m_payingWin;
 }
 
 bool Tallyport::busy()
@@ -202,8 +187,59 @@ bool Tallyport::busy()
     return s_busy.load();
 }
 
+NoteWin *Tallyport::exitPrompt()
+{
+    if (!m_noteWin) {
+        m_noteWin = new NoteWin;
+        // The exit prompt's Yes comes back here (see OnEixtApp).
+        connect(m_noteWin, &NoteWin::SendToParamSetting, this, &Tallyport::OnExitConfirmed);
+    }
+    return m_noteWin;
+}
+
+NoteWin *Tallyport::leavePrompt()
+{
+    if (!m_leaveNote) {
+        m_leaveNote = new NoteWin;
+        m_leaveNote->setMode(2);
+        connect(m_leaveNote, &NoteWin::SendToParamSetting, this, &Tallyport::OnLeaveAnyway);
+    }
+    return m_leaveNote;
+}
+
+QSystemTrayIcon *Tallyport::trayIcon()
+{
+    buildTray();
+    return m_tray;
+}
+
+QMenu *Tallyport::trayMenu()
+{
+    buildTray();
+    return m_trayMenu;
+}
+
+RecoveredNotice *Tallyport::recoveredNotice()
+{
+    if (!m_recoveredNotice)
+        m_recoveredNotice = std::make_unique<RecoveredNotice>();
+    return m_recoveredNotice.get();
+}
+
+void Tallyport::startLedgerWorker()
+{
+    if (!m_ledgerWorker) {
+        RecoveredNotice *notice = recoveredNotice();
+        m_ledgerWorker = std::make_unique<LedgerWorker>(LedgerStore::shared(), this,
+            [notice](const std::vector<LedgerWorker::Recovered> &paid) { notice->add(paid); });
+    }
+    m_ledgerWorker->start(LedgerWorker::configuredTarget());
+}
+
 void Tallyport::buildTray()
 {
+    if (m_tray)
+        return;
     m_tray = new QSystemTrayIcon(QIcon(QStringLiteral("://Tallyport//skin//bankicon.png")), this);
     m_tray->setToolTip(
         Language::pick(m_language, "Kovani-收银系统", "Kovani-Cashier System", "Thu ngân Kovani"));
@@ -456,19 +492,21 @@ void Tallyport::OnLogin()
     emit senDataToParamSettingWin();
 
     // A recovered payment's receipt prints as a payment's does, under the same settings.
-    connect(m_recoveredNotice.get(), &RecoveredNotice::printReceipt, settings,
+    connect(recoveredNotice(), &RecoveredNotice::printReceipt, settings,
         &ParamSettingWin::receiveMsgFromCheckStand);
-    connect(m_recoveredNotice.get(), &RecoveredNotice::printReceipt, settings,
+    connect(recoveredNotice(), &RecoveredNotice::printReceipt, settings,
         &ParamSettingWin::receivePayPrint);
     connect(m_showWin->payWin()->checkStandWin(), &CheckStandWin::ledgerUpdated, this,
         &Tallyport::onLedgerUpdated);
     connect(m_showWin->payWin()->singleWin(), &SingleWin::ledgerUpdated, this,
         &Tallyport::onLedgerUpdated);
-    m_ledgerWorker->start(LedgerWorker::configuredTarget());
+    startLedgerWorker();
 
     s_busy = false;
     setLoginButtonBusy(false);
     hide();
+    // The tray (its start-at-logon entry is saved with the settings) is first needed now.
+    buildTray();
     saveSettings();
 
     if (m_settings.suspendWindowShow == 0)
@@ -523,7 +561,7 @@ void Tallyport::OnShowThis()
 
 void Tallyport::OnExitConfirmed()
 {
-    m_noteWin->hide();
+    exitPrompt()->hide();
     requestLeave(WorkInFlight::Leave::Exit);
 }
 
@@ -552,7 +590,8 @@ void Tallyport::requestLeave(WorkInFlight::Leave leave)
 {
     const WorkInFlight work = workInFlight();
     if (!work.any()) {
-        m_leaveNote->hide();
+        if (m_leaveNote)
+            m_leaveNote->hide();
         m_leaveTimer.stop();
         m_pendingLeave.reset();
         leaveNow(leave);
@@ -561,6 +600,7 @@ void Tallyport::requestLeave(WorkInFlight::Leave leave)
     const int l = m_language;
     m_pendingLeave = leave;
     m_idleSince.invalidate();
+    leavePrompt();
     m_leaveNote->setIcon(false);
     m_leaveNote->setTexts(Language::pick(l, "请稍候", "Please wait", "Vui lòng đợi"),
         work.notice(leave, l), QString(), false);
@@ -609,7 +649,7 @@ void Tallyport::checkPendingLeave()
 
 void Tallyport::OnLeaveAnyway()
 {
-    m_leaveNote->hide();
+    leavePrompt()->hide();
     if (!m_pendingLeave)
         return;
     for (const QString &line : workInFlight().unknownOutcomeLines())
@@ -641,7 +681,8 @@ void Tallyport::leaveNow(WorkInFlight::Leave leave)
 
 void Tallyport::logout()
 {
-    m_ledgerWorker->stop();
+    if (m_ledgerWorker)
+        m_ledgerWorker->stop();
     if (m_settings.connMode == 0)
         ProcessControl::killAll(kKeyHook);
     // The logout request comes from inside the main window, so it goes once that call returns.
@@ -651,13 +692,14 @@ void Tallyport::logout()
         m_showWin->deleteLater();
         m_showWin = nullptr;
     }
-    m_tray->setVisible(false);
+    if (m_tray)
+        m_tray->setVisible(false);
     show();
 }
 
 void Tallyport::onLedgerUpdated(bool unresolved)
 {
-    if (unresolved)
+    if (unresolved && m_ledgerWorker)
         m_ledgerWorker->wake();
     showLedgerNotice();
 }
@@ -766,7 +808,7 @@ void Tallyport::OnEixtApp()
     const int l = m_language;
     // Yes comes back to OnExitConfirmed rather than quitting at once, so that a payment or
     // refund under way is not cut short without a word.
-    m_noteWin->setMode(2);
+    exitPrompt()->setMode(2);
     m_noteWin->setTexts(Language::pick(l, "退出提示", "Exit prompt", "Thông báo đăng xuất"),
         Language::pick(l, "是否退出Kovani-收银系统?",
             "Do you want to exit\nthe Kovani-cashier system?",

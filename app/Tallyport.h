@@ -24,7 +24,6 @@ class DesignGeometry;
 class HttpClient;
 class LedgerWorker;
 class NoteWin;
-class PayingWin;
 class QAction;
 class QLineEdit;
 class QMenu;
@@ -44,18 +43,21 @@ public:
 
     const LoginSession &session() const { return m_session; }
     ShowWin *floatingIcon() const { return m_showWin; }
-    QSystemTrayIcon *trayIcon() const { return m_tray; }
-    QMenu *trayMenu() const { return m_trayMenu; }
-    NoteWin *noteWin() const { return m_noteWin; }
+    // The tray icon and its menu, the prompts and the notice are made when first needed;
+    // these make them when they are not there yet.
+    QSystemTrayIcon *trayIcon();
+    QMenu *trayMenu();
+    // The exit prompt.
+    NoteWin *noteWin() { return exitPrompt(); }
     // Process-wide: a login request is under way.
     static bool busy();
     bool autoLoginPending() const { return m_autoLogin != 0; }
     // The prompt shown while a logout, exit or restart waits for a payment or refund.
-    NoteWin *leavePrompt() const { return m_leaveNote; }
+    NoteWin *leavePrompt();
     // A restart was confirmed: the process starts the program again once it has quit.
     bool restartRequested() const { return m_restart; }
     // Payments the ledger's follow-up found paid after the till had shown them unfinished.
-    RecoveredNotice *recoveredNotice() const { return m_recoveredNotice.get(); }
+    RecoveredNotice *recoveredNotice();
 
     // Logs out, exits or restarts; while a payment or refund runs, says so and waits for it
     // to end (then for its card to be read) or for the cashier to leave at once.
@@ -102,7 +104,11 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Makes the tray icon, hidden, with its menu; nothing once they are there.
     void buildTray();
+    NoteWin *exitPrompt();
+    // Makes the ledger's follow-up (and its notice) at the first login, and starts it.
+    void startLedgerWorker();
     void applyTexts();
     void setLoginButtonBusy(bool busy);
     void showFailureNotice();
@@ -125,15 +131,14 @@ private:
     int m_language;
     int m_autoLogin = 0;
 
-    NoteWin *m_noteWin;
-    PayingWin *m_payingWin;
-    QSystemTrayIcon *m_tray;
-    QMenu *m_trayMenu;
+    NoteWin *m_noteWin = nullptr;
+    QSystemTrayIcon *m_tray = nullptr;
+    QMenu *m_trayMenu = nullptr;
     QAction *m_powerBootAction = nullptr;
     QAction *m_voiceAction = nullptr;
     QAction *m_noteAction = nullptr;
     QTimer m_noteTimer;
-    NoteWin *m_leaveNote;
+    NoteWin *m_leaveNote = nullptr;
     std::optional<WorkInFlight::Leave> m_pendingLeave;
     QTimer m_leaveTimer;
     QElapsedTimer m_idleSince; // valid while the awaited work has ended and its card reads

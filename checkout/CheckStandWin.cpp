@@ -102,8 +102,14 @@ CheckStandWin::CheckStandWin(QWidget *parent)
     connect(this, &CheckStandWin::SendRecvBarCode, this, &CheckStandWin::onRecvBarCode);
     connect(this, &CheckStandWin::sendFacePayCode, this, &CheckStandWin::OnFacePayCode);
 
+    // The amount goes to the floating icon by the mirror timer: every 600 ms while the checkout
+    // is shown (from half a second after it appears, see showEvent); while it is hidden, once,
+    // 600 ms after the amount changed (from the customer display, or a payment ending).
     connect(&m_mirrorTimer, &QTimer::timeout, this, &CheckStandWin::ctrlTimeout);
-    m_mirrorTimer.start(500);
+    connect(m_ui->lineEdit_money, &QLineEdit::textChanged, this, [this] {
+        if (!isVisible() && !m_mirrorTimer.isActive())
+            m_mirrorTimer.start(600);
+    });
 
     const ScreenScale scale = WindowScaling::current();
     WindowScaling::scaleWidgetTree(this, scale);
@@ -316,7 +322,15 @@ void CheckStandWin::ctrlTimeout()
     m_ui->lineEdit_money->setText(amount);
     setLastAmount(amount);
     emit sendMoneyToShowWin(amount.toFloat());
-    m_mirrorTimer.start(600);
+    if (isVisible())
+        m_mirrorTimer.start(600);
+}
+
+void CheckStandWin::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_mirrorTimer.isActive())
+        m_mirrorTimer.start(500);
 }
 
 void CheckStandWin::receiveDataFromShowWin(QString data)

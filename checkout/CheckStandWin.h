@@ -113,6 +113,7 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void readSettings();
@@ -145,7 +146,7 @@ private:
     CardCountdown m_countdown;
     int m_countdownMode = 3;
     bool m_hideAfterCard = false;
-    QTimer m_mirrorTimer;
+    QTimer m_mirrorTimer; // ticks while the checkout is shown
 
     CheckoutSettings m_settings;
     int m_language;

@@ -5,11 +5,12 @@
 
 // The two run logs, in the working directory unless setDirectory() names another: "tallyport.log"
 // (general run log, trailer "  Kovani") and "RecordRun.log" (login log, trailer "  tallyport").
-// Each line is "YYYY-MM-DD hh:mm:ss   " + the formatted message + trailer + CR LF, appended by its
-// own open-write-close so a deleted log is recreated by the next line. Lines are written whole
-// under a lock, stamped under that lock, so each file is in time order. The format is always a
-// literal: text from outside goes in as an argument. Both return the result of closing the file
-// (EOF when it could not be opened).
+// Each line is "YYYY-MM-DD hh:mm:ss   " + the formatted message + trailer + CR LF, appended in one
+// write. The file stays open between lines; a log deleted or replaced since is opened anew, so a
+// deleted log is recreated by the next line. Lines are written whole under a lock, stamped under
+// that lock, so each file is in time order. The format is always a literal: text from outside
+// goes in as an argument. Both return 0 when the line was written, EOF when the file could not be
+// opened or written.
 namespace RunLog {
 
 // The source of the time stamps; tests set their own. Null restores the system clock.

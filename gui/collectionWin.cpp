@@ -147,31 +147,40 @@ void collectionWin::showSuccess(const QString &message, const QString &orderLine
 void collectionWin::fill(bool success, const QString &message, const QString &orderLine,
     const QString &methodCaption, const QString &title)
 {
-    m_success = success;
+    // A new style sheet re-polishes the picture: only when the picture changes.
+    if (success != m_success) {
+        m_ui->pushButton->setStyleSheet(QLatin1String(success ? kSuccessPicture : kFailurePicture));
+        m_success = success;
+    }
     m_ui->label_sk->setText(title);
     const bool noReason = !success && message.trimmed().isEmpty();
     m_message = noReason ? defaultReason() : message;
     setFitted(m_ui->label_sq, m_messageFont, m_message);
     m_ui->label_fs->setText(methodCaption);
     m_ui->label_ddh->setText(orderLine);
-    m_ui->pushButton->setStyleSheet(QLatin1String(success ? kSuccessPicture : kFailurePicture));
 }
 
 void collectionWin::setMethod(const QString &text, int kind)
 {
     m_ui->label->setText(text);
+    const char *icon = nullptr;
     switch (kind) {
     case AlipayIcon:
-        m_ui->pushButton_2->setStyleSheet(QLatin1String(kAlipayIcon));
+        icon = kAlipayIcon;
         break;
     case WeChatIcon:
-        m_ui->pushButton_2->setStyleSheet(QLatin1String(kWeChatIcon));
+        icon = kWeChatIcon;
         break;
     case NoIcon:
-        m_ui->pushButton_2->setStyleSheet(QLatin1String(kNoIcon));
+        icon = kNoIcon;
         break;
     default:
-        break;
+        return;
+    }
+    // As with the picture: the icon's style sheet is set only when the icon changes.
+    if (kind != m_methodIcon) {
+        m_ui->pushButton_2->setStyleSheet(QLatin1String(icon));
+        m_methodIcon = kind;
     }
 }
 

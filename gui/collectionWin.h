@@ -62,6 +62,7 @@ private:
     std::unique_ptr<Ui::collectionWin> m_ui;
     QFont m_messageFont; // as designed; a long message is set smaller
     QString m_message; // whole, as the card was filled
-    bool m_success = true;
+    bool m_success = true; // the picture shown; the form starts with the success picture
+    int m_methodIcon = WeChatIcon; // the wallet icon shown, as the form starts
     std::unique_ptr<DesignGeometry> m_design;
 };

@@ -94,6 +94,7 @@ private slots:
     void linesAppearInCallOrder();
     void lineBreakInMessageSplitsTheEntry();
     void deletedLogIsRecreatedWithOnlyTheNextLine();
+    void movedLogKeepsItsLinesAndANewOneTakesTheNext();
     void argumentsAreNeverTakenAsFormat();
     void chineseTextIsWrittenUnchanged();
     void longMessageIsWrittenWhole();
@@ -194,6 +195,24 @@ void TestRunLog::deletedLogIsRecreatedWithOnlyTheNextLine()
     const QList<QByteArray> lines = logLines(readLog(kGeneralLog));
     QCOMPARE(lines.size(), 1);
     QCOMPARE(parseLine(lines.at(0), "Kovani").message, QByteArray("after removal"));
+}
+
+void TestRunLog::movedLogKeepsItsLinesAndANewOneTakesTheNext()
+{
+    // As a log rotation does it: the log is renamed, and the name then leads to a new file.
+    const QString moved = kGeneralLog + QStringLiteral(".1");
+    QFile::remove(moved);
+    RunLog::write("before the move");
+    QVERIFY(QFile::rename(kGeneralLog, moved));
+
+    RunLog::write("after the move");
+    const QList<QByteArray> old = logLines(readLog(moved));
+    QCOMPARE(old.size(), 1);
+    QCOMPARE(parseLine(old.at(0), "Kovani").message, QByteArray("before the move"));
+    const QList<QByteArray> lines = logLines(readLog(kGeneralLog));
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(parseLine(lines.at(0), "Kovani").message, QByteArray("after the move"));
+    QVERIFY(QFile::remove(moved));
 }
 
 void TestRunLog::argumentsAreNeverTakenAsFormat()

@@ -481,6 +481,12 @@ void TestCheckStandWin::mirrorTimerPublishesTheAmount()
     money->clear();
     QTRY_COMPARE_WITH_TIMEOUT(CheckStandWin::lastAmount(), QString(), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(mirrored.last().at(0).toFloat() == 0.0f, 3000);
+
+    // A hidden checkout still publishes an amount that changes (the customer display's).
+    m_main->hide();
+    money->setText(QStringLiteral("7.5"));
+    QTRY_COMPARE_WITH_TIMEOUT(CheckStandWin::lastAmount(), QStringLiteral("7.5"), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(mirrored.last().at(0).toFloat() == 7.5f, 3000);
 }
 
 void TestCheckStandWin::refusedConfirmShowsTheFailureCard_data()

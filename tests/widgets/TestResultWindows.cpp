@@ -348,6 +348,9 @@ void TestResultWindows::setMethodChoosesTheWalletIcon_data()
                             << "wx.png";
     QTest::newRow("none after Alipay") << 1 << 0 << "无" << QString();
     QTest::newRow("none after WeChat") << 2 << 0 << "None" << QString();
+    QTest::newRow("Alipay again") << 1 << 1 << "支付宝"
+                                  << "zhifub.png";
+    QTest::newRow("none again") << 0 << 0 << "无" << QString();
     QTest::newRow("unknown kind keeps Alipay") << 1 << 3 << "other"
                                                << "zhifub.png";
     QTest::newRow("unknown kind keeps WeChat") << 2 << -1 << "other"
