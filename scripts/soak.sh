@@ -99,10 +99,18 @@ trap 'exit 129' HUP
 
 die() {
   echo "soak: $*" >&2
+  if [[ -n "$client_pid" ]] && ! alive; then
+    echo "soak: the till is not running any more (its output: $work/till.err)" >&2
+  fi
   failed=1
   if [[ -n "${DISPLAY:-}" ]]; then import -window root "$work/failure.png" 2>/dev/null || true; fi
   exit 1
 }
+
+# A command that fails stops the soak with its line (in functions too: set -E; a command
+# substitution that fails only tells its own command).
+set -E
+trap 'if ((BASH_SUBSHELL == 0)); then trap - ERR; die "a command failed at line $LINENO"; fi' ERR
 
 now_ms() {
   local t=${EPOCHREALTIME/./}
