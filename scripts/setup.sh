@@ -23,7 +23,7 @@ packages=(
   socat cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils zbar-tools
   alsa-utils pulseaudio pulseaudio-utils
   # tests and tools
-  openssl sqlite3 curl procps psmisc
+  openssl sqlite3 jq curl procps psmisc
   # the Debian package: building (dpkg-shlibdeps), checking its desktop entries
   dpkg-dev desktop-file-utils
 )
