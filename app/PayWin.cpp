@@ -202,13 +202,11 @@ void PayWin::styleMenu()
         const bool active = m_currentItem == i + 1;
         const QString colour = QString::fromLatin1(active ? kActiveColour : kInactiveColour);
         const QString text = QStringLiteral("color: rgb(255, 255, 255); ") + colour;
-        const QString icon
-            = QStringLiteral("color: rgb(255, 255, 255); image: url(:/Tallyport/skin/%1); ")
-                  .arg(QString::fromLatin1(kMenu[i].icon))
-            + colour;
         m_menu[i]->setButtonText(
             menuText(kMenu[i], m_language), scale.x(kMenuWidth), scale.y(kMenuHeight));
-        m_menu[i]->setStyleSheets(icon, text);
+        m_menu[i]->setIconImage(
+            QStringLiteral(":/Tallyport/skin/") + QString::fromLatin1(kMenu[i].icon));
+        m_menu[i]->setStyleSheets(text, text);
     }
 }
 

@@ -1,6 +1,8 @@
 #include "QMyButton.h"
 
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 
 namespace {
 
@@ -35,15 +37,44 @@ void QMyButton::setButtonText(const QString &text, int width, int height)
 {
     resize(width, height);
     const int iconHeight = height * kIconHeight / kHeight;
+    const bool resized = m_icon->size() != QSize(width, iconHeight);
     m_icon->setGeometry(0, 0, width, iconHeight);
     m_text->setGeometry(0, iconHeight, width, height - iconHeight);
     m_text->setText(text);
+    if (resized)
+        showIconImage();
+}
+
+void QMyButton::setIconImage(const QString &path)
+{
+    if (path == m_iconPath)
+        return;
+    m_iconPath = path;
+    m_iconImage = QIcon(path);
+    showIconImage();
+}
+
+void QMyButton::showIconImage()
+{
+    // Painted over the whole area as the style sheet paints an "image", pixel for pixel.
+    const QSize size = m_icon->contentsRect().size();
+    if (m_iconImage.isNull() || size.isEmpty())
+        return;
+    QPixmap canvas(size);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    m_iconImage.paint(&painter, canvas.rect(), Qt::AlignCenter);
+    painter.end();
+    m_icon->setPixmap(canvas);
 }
 
 void QMyButton::setStyleSheets(const QString &iconStyle, const QString &textStyle)
 {
-    m_icon->setStyleSheet(iconStyle);
-    m_text->setStyleSheet(textStyle);
+    // A sheet set again, even the same, re-polishes the labels: only what changed.
+    if (m_icon->styleSheet() != iconStyle)
+        m_icon->setStyleSheet(iconStyle);
+    if (m_text->styleSheet() != textStyle)
+        m_text->setStyleSheet(textStyle);
 }
 
 QString QMyButton::caption() const
