@@ -60,6 +60,16 @@ QProcessEnvironment DesktopSession::clientEnvironment(const QString &home) const
     return environment;
 }
 
+bool DesktopSession::startClient(
+    QProcess &client, const QString &home, const QProcessEnvironment &environment) const
+{
+    client.setProcessEnvironment(environment);
+    client.setWorkingDirectory(home);
+    client.setProcessChannelMode(QProcess::ForwardedChannels);
+    client.start(qEnvironmentVariable("TALLYPORT_CLIENT"), QStringList());
+    return client.waitForStarted(10000);
+}
+
 QString DesktopSession::run(
     const QString &program, const QStringList &arguments, int timeoutMs) const
 {

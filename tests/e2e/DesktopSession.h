@@ -27,6 +27,15 @@ public:
     // The environment a client on this display runs with: TALLYPORT_HOME, a private lock
     // directory, the xcb platform, a silent voice player.
     QProcessEnvironment clientEnvironment(const QString &home) const;
+    // Starts the client under test ($TALLYPORT_CLIENT) on this display in `home`, its output
+    // going to the test's own, with clientEnvironment(home) or the given environment; false when
+    // it does not start.
+    bool startClient(QProcess &client, const QString &home) const
+    {
+        return startClient(client, home, clientEnvironment(home));
+    }
+    bool startClient(
+        QProcess &client, const QString &home, const QProcessEnvironment &environment) const;
 
     // Runs a command on this display and returns its standard output (empty on failure).
     QString run(const QString &program, const QStringList &arguments, int timeoutMs = 10000) const;

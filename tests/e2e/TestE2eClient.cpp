@@ -67,11 +67,7 @@ void TestE2eClient::initTestCase()
         {"[USERNAME]", "username=13800000000", "[PASSWORD]", "password=123456", "[AUTOLOGIN]",
             "autologin=1", "[SUSPENDWINDOW_SHOW]", "suspendwindow_show=1"}));
 
-    m_client.setProcessEnvironment(m_desktop.clientEnvironment(m_home.path()));
-    m_client.setWorkingDirectory(m_home.path());
-    m_client.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_client.start(qEnvironmentVariable("TALLYPORT_CLIENT"), QStringList());
-    QVERIFY(m_client.waitForStarted(10000));
+    QVERIFY(m_desktop.startClient(m_client, m_home.path()));
 }
 
 void TestE2eClient::cleanupTestCase()
@@ -96,9 +92,7 @@ void TestE2eClient::autoLoginOpensTheMainWindow()
 void TestE2eClient::secondInstanceEndsAtOnceAndShowsNothing()
 {
     QProcess second;
-    second.setProcessEnvironment(m_desktop.clientEnvironment(m_home.path()));
-    second.setWorkingDirectory(m_home.path());
-    second.start(qEnvironmentVariable("TALLYPORT_CLIENT"), QStringList());
+    QVERIFY(m_desktop.startClient(second, m_home.path()));
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);

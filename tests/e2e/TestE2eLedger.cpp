@@ -21,18 +21,6 @@ const QPoint kPrintButton(110, 224);
 const QPoint kDismissButton(270, 224);
 constexpr int kTimeoutMs = 30000;
 
-QByteArray runTool(const QString &program, const QStringList &arguments)
-{
-    ChildProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    return process.readAllStandardOutput();
-}
-
 } // namespace
 
 class TestE2eLedger : public QObject
@@ -68,7 +56,7 @@ void TestE2eLedger::click(const QString &windowId, QPoint at)
 QString TestE2eLedger::lastOrderNumber() const
 {
     return QString::fromUtf8(
-        runTool("sqlite3",
+        ChildProcess::output("sqlite3",
             {"-readonly", m_sandbox.dataDir() + "/sandbox.db",
                 "SELECT out_trade_no FROM orders ORDER BY rowid DESC LIMIT 1"}))
         .trimmed();
@@ -91,11 +79,7 @@ void TestE2eLedger::initTestCase()
         {"[USERNAME]", "username=13800000000", "[PASSWORD]", "password=123456", "[AUTOLOGIN]",
             "autologin=1", "[SUSPENDWINDOW_SHOW]", "suspendwindow_show=1"}));
 
-    m_client.setProcessEnvironment(m_desktop.clientEnvironment(m_home.path()));
-    m_client.setWorkingDirectory(m_home.path());
-    m_client.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_client.start(qEnvironmentVariable("TALLYPORT_CLIENT"), QStringList());
-    QVERIFY(m_client.waitForStarted(10000));
+    QVERIFY(m_desktop.startClient(m_client, m_home.path()));
     QTRY_VERIFY_WITH_TIMEOUT(
         !m_desktop.windowWithSize("Tallyport", kCheckoutSize).isEmpty(), kTimeoutMs);
 }
@@ -133,7 +117,7 @@ void TestE2eLedger::lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt()
     click(notice, kPrintButton);
     QVERIFY2(m_cups.waitForPdfs(1), m_cups.errorLog().constData());
     const QString pdf = m_cups.outputDir() + '/' + m_cups.pdfFiles().value(0);
-    const QString text = QString::fromUtf8(runTool("pdftotext", {pdf, "-"}));
+    const QString text = QString::fromUtf8(ChildProcess::output("pdftotext", {pdf, "-"}));
     for (const QString &expected : {QStringLiteral("支付凭证"), QStringLiteral("订单金额:12.5"),
              QStringLiteral("商户单号:") + orderNumber}) {
         QVERIFY2(text.contains(expected), qPrintable(expected + " in:\n" + text));

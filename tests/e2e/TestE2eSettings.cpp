@@ -26,26 +26,15 @@ const QPoint kPageOrigin(90, 30);
 constexpr int kMenuItemHeight = 65;
 constexpr int kTimeoutMs = 20000;
 
-QByteArray runTool(const QString &program, const QStringList &arguments)
-{
-    ChildProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    return process.readAllStandardOutput();
-}
-
 // Every bar code zbarimg finds on the pages of a PDF rendered at 200 dpi.
 QStringList scannedCodes(const QString &pdf)
 {
     QTemporaryDir pages;
-    runTool("pdftoppm", {"-png", "-r", "200", pdf, pages.filePath("page")});
+    ChildProcess::output("pdftoppm", {"-png", "-r", "200", pdf, pages.filePath("page")});
     QStringList codes;
     for (const QString &image : QDir(pages.path()).entryList({"*.png"})) {
-        const QByteArray found = runTool("zbarimg", {"--raw", "-q", pages.filePath(image)});
+        const QByteArray found
+            = ChildProcess::output("zbarimg", {"--raw", "-q", pages.filePath(image)});
         for (const QByteArray &line : found.split('\n')) {
             if (!line.isEmpty())
                 codes << QString::fromLatin1(line);
@@ -188,7 +177,7 @@ QString TestE2eSettings::configValue(const QString &key) const
 QString TestE2eSettings::lastOrderNumber() const
 {
     return QString::fromUtf8(
-        runTool("sqlite3",
+        ChildProcess::output("sqlite3",
             {"-readonly", m_sandbox.dataDir() + "/sandbox.db",
                 "SELECT out_trade_no FROM orders ORDER BY rowid DESC LIMIT 1"}))
         .trimmed();
@@ -198,7 +187,7 @@ void TestE2eSettings::checkReceipt(const QString &pdfName, const QString &orderN
 {
     QCOMPARE(m_cups.jobName(CupsQueue::jobId(pdfName)), QStringLiteral("printer"));
     const QString pdf = m_cups.outputDir() + '/' + pdfName;
-    const QString text = QString::fromUtf8(runTool("pdftotext", {pdf, "-"}));
+    const QString text = QString::fromUtf8(ChildProcess::output("pdftotext", {pdf, "-"}));
     for (const QString &expected : {QStringLiteral("支付凭证"), QStringLiteral("商户名称:演示商户"),
              QStringLiteral("收银员:13800000000"), QStringLiteral("交易类型:微信"),
              QStringLiteral("订单金额:12.5"), QStringLiteral("交付金额:12.5"),
@@ -243,11 +232,7 @@ void TestE2eSettings::initTestCase()
         !(m_otherWindow = m_desktop.visibleWindows("Other program").value(0)).isEmpty(),
         kTimeoutMs);
 
-    m_client.setProcessEnvironment(m_desktop.clientEnvironment(m_home.path()));
-    m_client.setWorkingDirectory(m_home.path());
-    m_client.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_client.start(qEnvironmentVariable("TALLYPORT_CLIENT"), QStringList());
-    QVERIFY(m_client.waitForStarted(10000));
+    QVERIFY(m_desktop.startClient(m_client, m_home.path()));
     QTRY_VERIFY_WITH_TIMEOUT(!window(kCheckoutSize).isEmpty(), kTimeoutMs);
 }
 

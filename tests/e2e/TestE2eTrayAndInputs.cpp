@@ -93,10 +93,7 @@ void TestE2eTrayAndInputs::initTestCase()
     QProcessEnvironment environment = m_desktop.clientEnvironment(m_home.path());
     environment.insert("XDG_CONFIG_HOME", m_userConfig.path());
     environment.insert("TALLYPORT_KEYHOOK_PORT", listening.mid(listening.lastIndexOf(':') + 1));
-    m_client.setProcessEnvironment(environment);
-    m_client.setWorkingDirectory(m_home.path());
-    m_client.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_client.start(qEnvironmentVariable("TALLYPORT_CLIENT"), QStringList());
+    QVERIFY(m_desktop.startClient(m_client, m_home.path(), environment));
     QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 30000);
     QTRY_VERIFY_WITH_TIMEOUT(clientWindow(false).isValid(), 10000);
 }

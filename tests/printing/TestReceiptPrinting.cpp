@@ -1,6 +1,7 @@
 // Receipts on a real print spooler: a private CUPS daemon with a cups-pdf queue as the default
 // printer. What comes out is read back as a user would check it: the text with pdftotext, the
 // bar code rendered at 200 dpi and scanned with zbarimg.
+#include "ChildProcess.h"
 #include "Code128Encoder.h"
 #include "CupsQueue.h"
 #include "LastReceipt.h"
@@ -22,33 +23,20 @@
 
 namespace {
 
-constexpr int kToolTimeoutMs = 60000;
 const QString kSecondQueue = QStringLiteral("TallyportPdf2");
 const ReceiptPrinter::Party kParty {QStringLiteral("Shop 1"), QStringLiteral("13800000000")};
-
-QByteArray runTool(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    if (!process.waitForFinished(kToolTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    return process.readAllStandardOutput();
-}
 
 // Every bar code zbarimg finds on the pages of the PDF, rendered at 200 dpi, one per entry.
 QStringList scannedCodes(const QString &pdf)
 {
     QTemporaryDir pages;
     const QString prefix = pages.filePath(QStringLiteral("page"));
-    runTool(QStringLiteral("pdftoppm"),
+    ChildProcess::output(QStringLiteral("pdftoppm"),
         {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("200"), pdf, prefix});
     QStringList codes;
     const QStringList images = QDir(pages.path()).entryList({QStringLiteral("*.png")});
     for (const QString &image : images) {
-        const QByteArray found = runTool(QStringLiteral("zbarimg"),
+        const QByteArray found = ChildProcess::output(QStringLiteral("zbarimg"),
             {QStringLiteral("--raw"), QStringLiteral("-q"), pages.filePath(image)});
         for (const QByteArray &line : found.split('\n')) {
             if (!line.isEmpty())
@@ -137,7 +125,7 @@ void TestReceiptPrinting::receiptScansAsTheOrderNumber()
     for (const QString &pdf : m_cups.pdfFiles()) {
         QCOMPARE(m_cups.jobName(CupsQueue::jobId(pdf)), QStringLiteral("printer"));
         QVERIFY(QString::fromUtf8(
-            runTool(QStringLiteral("pdftotext"), {pdfPath(pdf), QStringLiteral("-")}))
+            ChildProcess::output(QStringLiteral("pdftotext"), {pdfPath(pdf), QStringLiteral("-")}))
                     .contains(QStringLiteral("商户单号:") + orderNumber));
         QCOMPARE(scannedCodes(pdfPath(pdf)), QStringList {orderNumber});
     }

@@ -13,3 +13,15 @@ void ChildProcess::setupChildProcess()
     if (::getppid() != parent) // the test already died before the line above
         ::_exit(1);
 }
+
+QByteArray ChildProcess::output(const QString &program, const QStringList &arguments, int timeoutMs)
+{
+    ChildProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return process.readAllStandardOutput();
+}

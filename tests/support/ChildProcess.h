@@ -11,6 +11,11 @@ class ChildProcess : public QProcess
 public:
     using QProcess::QProcess;
 
+    // Runs a command-line tool to its end (killed after `timeoutMs`), its error output going to
+    // the test's own: what it wrote on its standard output.
+    static QByteArray output(
+        const QString &program, const QStringList &arguments, int timeoutMs = 60000);
+
 protected:
     void setupChildProcess() override;
 };
