@@ -4,13 +4,8 @@
 // hangs the till.
 #include "CheckStandWin.h"
 #include "ConfigStore.h"
-#include "LoginSession.h"
-#include "MetaTypes.h"
-#include "Resources.h"
-#include "SandboxProcess.h"
+#include "GatewayClientFixture.h"
 #include "Tallyport.h"
-#include "TempHome.h"
-#include "WindowScaling.h"
 #include "collectionWin.h"
 
 #include <QJsonDocument>
@@ -46,7 +41,7 @@ QByteArray bytesFault(const QByteArray &bytes)
 
 } // namespace
 
-class TestHostileReplies : public QObject
+class TestHostileReplies : public QObject, GatewayClientFixture
 {
     Q_OBJECT
 
@@ -69,9 +64,6 @@ private:
     void hostileAnswers();
     CheckStandWin *checkout();
 
-    SandboxProcess m_sandbox;
-    GatewaySession::Credentials m_credentials;
-    std::unique_ptr<TempHome> m_home;
     std::unique_ptr<QWidget> m_main;
 };
 
@@ -107,21 +99,12 @@ void TestHostileReplies::hostileAnswers()
 
 void TestHostileReplies::initTestCase()
 {
-    Resources::initialise();
-    MetaTypes::registerAll();
-    WindowScaling::setScreenOverride(QSize(1366, 768));
-    QVERIFY(m_sandbox.start());
-    LoginSession login;
-    QVERIFY(m_sandbox.loginDemo(login));
-    m_credentials = {login.appid, login.key, login.sid};
+    QVERIFY(startGateway());
 }
 
 void TestHostileReplies::init()
 {
-    m_home = std::make_unique<TempHome>();
-    QVERIFY(m_home->isValid());
-    QVERIFY(m_sandbox.writeClientConfig(
-        m_home->path(), {"[USERNAME]", "username=13800000000", "[PASSWORD]", "password=123456"}));
+    QVERIFY(newHome(true, {"[USERNAME]", "username=13800000000", "[PASSWORD]", "password=123456"}));
     qputenv("TALLYPORT_PLAYER", "true");
 }
 
@@ -134,7 +117,8 @@ void TestHostileReplies::cleanup()
 
 CheckStandWin *TestHostileReplies::checkout()
 {
-    GatewaySession::set(m_credentials); // as a login would have left it
+    // As a login would have left it.
+    GatewaySession::set({m_appid.toStdWString(), m_key.toStdWString(), m_sid.toStdWString()});
     m_main = std::make_unique<QWidget>();
     auto *win = new CheckStandWin(m_main.get());
     win->setPollCadence(kFastCadence);

@@ -3,16 +3,13 @@
 // answer found through the order list, a poll given up found by a status query, a till killed
 // mid-request found at its next start, two look-alike attempts left for a person).
 #include "CheckStandWin.h"
+#include "GatewayClientFixture.h"
 #include "LedgerStore.h"
 #include "LedgerWorker.h"
-#include "LoginSession.h"
 #include "MetaTypes.h"
 #include "RecoveredNotice.h"
 #include "Resources.h"
-#include "SandboxProcess.h"
 #include "SingleWin.h"
-#include "TempHome.h"
-#include "WindowScaling.h"
 #include "collectionWin.h"
 
 #include <QLabel>
@@ -69,7 +66,7 @@ int runChildTill(int argc, char **argv)
 
 } // namespace
 
-class TestLedgerPayments : public QObject
+class TestLedgerPayments : public QObject, GatewayClientFixture
 {
     Q_OBJECT
 
@@ -88,37 +85,23 @@ private slots:
 private:
     void payAtTheCheckout(int times, const QString &money, const QString &payCode);
     void payInAKilledTill(const QString &money);
-
-    SandboxProcess m_sandbox;
-    GatewaySession::Credentials m_session;
-    std::unique_ptr<TempHome> m_home;
 };
 
 void TestLedgerPayments::initTestCase()
 {
-    Resources::initialise();
-    MetaTypes::registerAll();
-    WindowScaling::setScreenOverride(QSize(1366, 768));
-    QVERIFY(m_sandbox.start());
-    LoginSession login;
-    QVERIFY(m_sandbox.loginDemo(login));
-    m_session = {login.appid, login.key, login.sid};
-    GatewaySession::set(m_session);
+    QVERIFY(startGateway());
 }
 
 void TestLedgerPayments::init()
 {
-    m_home = std::make_unique<TempHome>();
-    QVERIFY(m_home->isValid());
-    QVERIFY(m_sandbox.writeClientConfig(m_home->path()));
+    QVERIFY(newHome());
     QVERIFY(LedgerStore::shared().openDefault());
 }
 
 void TestLedgerPayments::cleanup()
 {
     LedgerStore::shared().close();
-    m_home.reset();
-    m_sandbox.injectFault(R"({"kind":"clear"})");
+    endTest();
 }
 
 void TestLedgerPayments::payAtTheCheckout(int times, const QString &money, const QString &payCode)
@@ -155,10 +138,9 @@ void TestLedgerPayments::payInAKilledTill(const QString &money)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QLatin1String(kChildVariable), QStringLiteral("1"));
     environment.insert(QStringLiteral("LEDGER_TEST_MONEY"), money);
-    environment.insert(
-        QStringLiteral("LEDGER_TEST_APPID"), QString::fromStdWString(m_session.appid));
-    environment.insert(QStringLiteral("LEDGER_TEST_KEY"), QString::fromStdWString(m_session.key));
-    environment.insert(QStringLiteral("LEDGER_TEST_SID"), QString::fromStdWString(m_session.sid));
+    environment.insert(QStringLiteral("LEDGER_TEST_APPID"), m_appid);
+    environment.insert(QStringLiteral("LEDGER_TEST_KEY"), m_key);
+    environment.insert(QStringLiteral("LEDGER_TEST_SID"), m_sid);
     till.setProcessEnvironment(environment);
     till.setProcessChannelMode(QProcess::ForwardedChannels);
     till.start(QCoreApplication::applicationFilePath(), QStringList());
