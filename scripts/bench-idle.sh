@@ -20,7 +20,11 @@ cleanup() {
   wait 2>/dev/null || true
   rm -rf "$work"
 }
+# However it ends (Ctrl-C, kill, a closed terminal), what it started ends with it.
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
 
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &

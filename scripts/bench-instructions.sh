@@ -20,7 +20,11 @@ cleanup() {
   wait 2>/dev/null || true
   rm -rf "$work"
 }
-trap cleanup EXIT INT TERM HUP
+# However it ends (Ctrl-C, kill, a closed terminal), what it started ends with it.
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
 
 # The part of a callgrind run between two dumps: its "totals:" line.
 totals() { sed -n 's/^totals: //p' "$1"; }

@@ -20,7 +20,11 @@ cleanup() {
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
+# However it ends (Ctrl-C, kill, a closed terminal), what it started ends with it.
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
 
 # A private display: Xvfb picks a free number and writes it to fd 3.
 exec 3>"$work/display"
