@@ -9,9 +9,9 @@
 #include "HostSettings.h"
 #include "HttpClient.h"
 #include "Language.h"
-#include "LedgerAttentionWin.h"
+#include "LeaveFlow.h"
+#include "LedgerNotices.h"
 #include "LedgerStore.h"
-#include "LedgerWorker.h"
 #include "LoginRequest.h"
 #include "NoteWin.h"
 #include "OrderQueryWin.h"
@@ -24,7 +24,6 @@
 #include "ShowWin.h"
 #include "Signing.h"
 #include "SingleWin.h"
-#include "SystemMessageBox.h"
 #include "Text.h"
 #include "UpgradeCheck.h"
 #include "WindowScaling.h"
@@ -44,10 +43,6 @@ const QString kKeyHook = QStringLiteral("KeyHook");
 
 constexpr int kNoticeMs = 4000;
 constexpr int kAutoLoginDelayMs = 1000;
-// While a leave waits: how often the work is looked at, and how long the outcome's card (with
-// its three-second countdown) stays readable before the till leaves.
-constexpr int kLeaveCheckMs = 200;
-constexpr int kOutcomeReadMs = 3500;
 constexpr int kReapMs = 500;
 
 QString loginButtonStyle(bool busy)
@@ -63,6 +58,7 @@ Tallyport::Tallyport(QWidget *parent)
     : QWidget(parent)
     , m_ui(std::make_unique<Ui::TallyportClass>())
     , m_language(kLanguageChinese)
+    , m_ledgerNotices(new LedgerNotices(LedgerStore::shared(), kLanguageChinese, this))
 {
     // 1. The form, as a frameless top-level window.
     m_ui->setupUi(this);
@@ -76,7 +72,8 @@ Tallyport::Tallyport(QWidget *parent)
 
     // 3. The exit prompt and the prompt of a leave that waits for work are made when first
     // shown (exitPrompt(), leavePrompt()).
-    connect(&m_leaveTimer, &QTimer::timeout, this, &Tallyport::checkPendingLeave);
+    m_leaveFlow = std::make_unique<LeaveFlow>([this] { return workInFlight(); },
+        [this](WorkInFlight::Leave leave) { leaveNow(leave); }, m_language);
     connect(&m_reapTimer, &QTimer::timeout, this, [this] {
         if (ProcessControl::reapChildren() == 0)
             m_reapTimer.stop();
@@ -147,8 +144,8 @@ Tallyport::Tallyport(QWidget *parent)
     m_design = std::make_unique<DesignGeometry>(this);
     resizeWinodw();
 
-    // 11. The ledger's follow-up and the notice of the payments it finds paid are made at the
-    // first login (startLedgerWorker()); the ledger itself opens after the first paint, below.
+    // 11. The ledger's follow-up and its notices start at login; the ledger itself opens after
+    // the first paint, below.
 
     // 12. What the first paint does not need runs once the event loop has started, after the
     // window is mapped, and before any login: the payment ledger (opening it settles what an
@@ -157,7 +154,7 @@ Tallyport::Tallyport(QWidget *parent)
     // it (finding whether it runs reads every process's name).
     QTimer::singleShot(0, this, [this] {
         LedgerStore::shared().openDefault();
-        showLedgerNotice();
+        m_ledgerNotices->showNotRecording();
         setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
         if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook)) {
             ProcessControl::startDetached(
@@ -170,8 +167,7 @@ Tallyport::~Tallyport()
 {
     // A login under way is cut short: quitting never waits for the network.
     hide();
-    if (m_ledgerWorker)
-        m_ledgerWorker->stop();
+    m_ledgerNotices->stop();
     m_cancelLogin = true;
     if (m_loginThread.joinable()) {
         m_loginThread.join();
@@ -179,7 +175,6 @@ Tallyport::~Tallyport()
     }
     delete m_showWin;
     delete m_noteWin;
-    delete m_leaveNote;
 }
 
 bool Tallyport::busy()
@@ -199,12 +194,7 @@ NoteWin *Tallyport::exitPrompt()
 
 NoteWin *Tallyport::leavePrompt()
 {
-    if (!m_leaveNote) {
-        m_leaveNote = new NoteWin;
-        m_leaveNote->setMode(2);
-        connect(m_leaveNote, &NoteWin::SendToParamSetting, this, &Tallyport::OnLeaveAnyway);
-    }
-    return m_leaveNote;
+    return m_leaveFlow->prompt();
 }
 
 QSystemTrayIcon *Tallyport::trayIcon()
@@ -221,19 +211,7 @@ QMenu *Tallyport::trayMenu()
 
 RecoveredNotice *Tallyport::recoveredNotice()
 {
-    if (!m_recoveredNotice)
-        m_recoveredNotice = std::make_unique<RecoveredNotice>();
-    return m_recoveredNotice.get();
-}
-
-void Tallyport::startLedgerWorker()
-{
-    if (!m_ledgerWorker) {
-        RecoveredNotice *notice = recoveredNotice();
-        m_ledgerWorker = std::make_unique<LedgerWorker>(LedgerStore::shared(), this,
-            [notice](const std::vector<LedgerWorker::Recovered> &paid) { notice->add(paid); });
-    }
-    m_ledgerWorker->start(LedgerWorker::configuredTarget());
+    return m_ledgerNotices->notice();
 }
 
 void Tallyport::buildTray()
@@ -249,8 +227,9 @@ void Tallyport::buildTray()
     m_powerBootAction = m_trayMenu->addAction(Language::pick(
         l, "开机自动运行", "Start up automatic operation", "Tự động chạy khi mở máy"));
     m_powerBootAction->setCheckable(true);
-    // The entry itself tells whether the till starts at logon: someone may have removed it.
-    m_powerBootAction->setChecked(AutoStart::isEnabled());
+    m_powerBootAction->setChecked(m_settings.powerBoot);
+    if (m_settings.powerBoot && !AutoStart::isEnabled())
+        RunLog::write("%s", "开机自动运行已勾选, 但启动项不存在");
     connect(m_powerBootAction, &QAction::triggered, this, &Tallyport::OnPowerBoot);
 
     connect(m_trayMenu->addAction(Language::pick(l, "打开", "Open", "Mở")), &QAction::triggered,
@@ -276,21 +255,10 @@ void Tallyport::buildTray()
     connect(m_trayMenu->addAction(Language::pick(l, "退出", "Exit", "Thoát")), &QAction::triggered,
         this, &Tallyport::OnEixtApp);
 
-    // Payments whose outcome is unknown, and today's found afterwards: one window, kept, shown
-    // in the middle of the screen.
+    // Payments whose outcome is unknown or may be paid, and today's found afterwards.
     connect(m_trayMenu->addAction(
                 Language::pick(l, "待核实支付", "Payments to check", "Giao dịch cần kiểm tra")),
-        &QAction::triggered, this, [this] {
-            auto *window = findChild<LedgerAttentionWin *>(QString(), Qt::FindDirectChildrenOnly);
-            if (!window)
-                window = new LedgerAttentionWin(LedgerStore::shared(), this);
-            const QSize screen = WindowScaling::screenSize();
-            window->move(
-                (screen.width() - window->width()) / 2, (screen.height() - window->height()) / 2);
-            window->show();
-            window->raise();
-            window->activateWindow();
-        });
+        &QAction::triggered, m_ledgerNotices, &LedgerNotices::showAttention);
 
     m_tray->setContextMenu(m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, &Tallyport::OnShowWindowClickSystem);
@@ -492,15 +460,15 @@ void Tallyport::OnLogin()
     emit senDataToParamSettingWin();
 
     // A recovered payment's receipt prints as a payment's does, under the same settings.
-    connect(recoveredNotice(), &RecoveredNotice::printReceipt, settings,
-        &ParamSettingWin::receiveMsgFromCheckStand);
-    connect(recoveredNotice(), &RecoveredNotice::printReceipt, settings,
-        &ParamSettingWin::receivePayPrint);
-    connect(m_showWin->payWin()->checkStandWin(), &CheckStandWin::ledgerUpdated, this,
-        &Tallyport::onLedgerUpdated);
-    connect(m_showWin->payWin()->singleWin(), &SingleWin::ledgerUpdated, this,
-        &Tallyport::onLedgerUpdated);
-    startLedgerWorker();
+    connect(m_ledgerNotices, &LedgerNotices::printReceipt, settings,
+        &ParamSettingWin::receiveMsgFromCheckStand, Qt::UniqueConnection);
+    connect(m_ledgerNotices, &LedgerNotices::printReceipt, settings,
+        &ParamSettingWin::receivePayPrint, Qt::UniqueConnection);
+    connect(m_showWin->payWin()->checkStandWin(), &CheckStandWin::ledgerUpdated, m_ledgerNotices,
+        &LedgerNotices::onLedgerUpdated);
+    connect(m_showWin->payWin()->singleWin(), &SingleWin::ledgerUpdated, m_ledgerNotices,
+        &LedgerNotices::onLedgerUpdated);
+    m_ledgerNotices->start(Text::wideToUtf8(m_session.sid));
 
     s_busy = false;
     setLoginButtonBusy(false);
@@ -588,76 +556,7 @@ WorkInFlight Tallyport::workInFlight() const
 
 void Tallyport::requestLeave(WorkInFlight::Leave leave)
 {
-    const WorkInFlight work = workInFlight();
-    if (!work.any()) {
-        if (m_leaveNote)
-            m_leaveNote->hide();
-        m_leaveTimer.stop();
-        m_pendingLeave.reset();
-        leaveNow(leave);
-        return;
-    }
-    const int l = m_language;
-    m_pendingLeave = leave;
-    m_idleSince.invalidate();
-    leavePrompt();
-    m_leaveNote->setIcon(false);
-    m_leaveNote->setTexts(Language::pick(l, "请稍候", "Please wait", "Vui lòng đợi"),
-        work.notice(leave, l), QString(), false);
-    m_leaveNote->setYesNoMode(
-        WorkInFlight::leaveNowText(leave, l), Language::pick(l, "取消", "no", "Hủy"));
-    const QSize screen = WindowScaling::screenSize();
-    m_leaveNote->move(
-        (screen.width() - m_leaveNote->width()) / 2, (screen.height() - m_leaveNote->height()) / 2);
-    m_leaveNote->show();
-    m_leaveNote->raise();
-    m_leaveTimer.start(kLeaveCheckMs);
-}
-
-void Tallyport::checkPendingLeave()
-{
-    if (!m_pendingLeave) {
-        m_leaveTimer.stop();
-        return;
-    }
-    const bool waitingForWork = !m_idleSince.isValid();
-    if (waitingForWork && !m_leaveNote->isVisible()) {
-        // The cashier chose to stay.
-        m_pendingLeave.reset();
-        m_leaveTimer.stop();
-        return;
-    }
-    if (workInFlight().any()) {
-        // Work began again while its predecessor's card was read: ask once more.
-        if (!waitingForWork)
-            requestLeave(*m_pendingLeave);
-        return;
-    }
-    if (waitingForWork) {
-        // The outcome is in: its card shows before the till leaves.
-        m_leaveNote->hide();
-        m_idleSince.start();
-        return;
-    }
-    if (m_idleSince.elapsed() < kOutcomeReadMs)
-        return;
-    const WorkInFlight::Leave leave = *m_pendingLeave;
-    m_pendingLeave.reset();
-    m_leaveTimer.stop();
-    leaveNow(leave);
-}
-
-void Tallyport::OnLeaveAnyway()
-{
-    leavePrompt()->hide();
-    if (!m_pendingLeave)
-        return;
-    for (const QString &line : workInFlight().unknownOutcomeLines())
-        RunLog::write("%s", Text::toLocal(line).c_str());
-    const WorkInFlight::Leave leave = *m_pendingLeave;
-    m_pendingLeave.reset();
-    m_leaveTimer.stop();
-    leaveNow(leave);
+    m_leaveFlow->request(leave);
 }
 
 void Tallyport::leaveNow(WorkInFlight::Leave leave)
@@ -673,16 +572,15 @@ void Tallyport::leaveNow(WorkInFlight::Leave leave)
     case WorkInFlight::Leave::Exit:
         break;
     }
-    // The keyboard-hook program is ours to stop; killAll returns once it is gone.
-    if (m_settings.connMode == 0)
-        ProcessControl::killAll(kKeyHook);
+    // Exit and restart stop the keyboard-hook program whatever the connection mode (a mode
+    // changed since the start may have left one running); killAll returns once it is gone.
+    ProcessControl::killAll(kKeyHook);
     QCoreApplication::quit();
 }
 
 void Tallyport::logout()
 {
-    if (m_ledgerWorker)
-        m_ledgerWorker->stop();
+    m_ledgerNotices->stop();
     if (m_settings.connMode == 0)
         ProcessControl::killAll(kKeyHook);
     // The logout request comes from inside the main window, so it goes once that call returns.
@@ -695,22 +593,6 @@ void Tallyport::logout()
     if (m_tray)
         m_tray->setVisible(false);
     show();
-}
-
-void Tallyport::onLedgerUpdated(bool unresolved)
-{
-    if (unresolved && m_ledgerWorker)
-        m_ledgerWorker->wake();
-    showLedgerNotice();
-}
-
-void Tallyport::showLedgerNotice()
-{
-    if (LedgerStore::shared().takeNotice()) {
-        SystemMessageBox::inform(
-            Language::pick(m_language, "系统消息", "System Information", "Tin tức hệ thống"),
-            QString::fromUtf8(LedgerStore::notRecordingNotice()));
-    }
 }
 
 void Tallyport::OnShowWindow()

@@ -4,7 +4,6 @@
 #include "Settings.h"
 #include "WorkInFlight.h"
 
-#include <QElapsedTimer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -22,7 +21,8 @@ class TallyportClass;
 
 class DesignGeometry;
 class HttpClient;
-class LedgerWorker;
+class LeaveFlow;
+class LedgerNotices;
 class NoteWin;
 class QAction;
 class QLineEdit;
@@ -56,8 +56,10 @@ public:
     NoteWin *leavePrompt();
     // A restart was confirmed: the process starts the program again once it has quit.
     bool restartRequested() const { return m_restart; }
-    // Payments the ledger's follow-up found paid after the till had shown them unfinished.
+    // What the ledger's follow-up found about payments the till had shown unfinished.
     RecoveredNotice *recoveredNotice();
+    LedgerNotices *ledgerNotices() const { return m_ledgerNotices; }
+    const LeaveFlow &leaveFlow() const { return *m_leaveFlow; }
 
     // Logs out, exits or restarts; while a payment or refund runs, says so and waits for it
     // to end (then for its card to be read) or for the cashier to leave at once.
@@ -98,7 +100,6 @@ public slots:
     void OnUpgrade();
     void OnExitConfirmed();
     void OnRestartConfirmed();
-    void OnLeaveAnyway();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -107,8 +108,6 @@ private:
     // Makes the tray icon, hidden, with its menu; nothing once they are there.
     void buildTray();
     NoteWin *exitPrompt();
-    // Makes the ledger's follow-up (and its notice) at the first login, and starts it.
-    void startLedgerWorker();
     void applyTexts();
     void setLoginButtonBusy(bool busy);
     void showFailureNotice();
@@ -117,13 +116,8 @@ private:
     void saveSettings();
     void copySessionToWindows();
     WorkInFlight workInFlight() const;
-    void checkPendingLeave();
     void leaveNow(WorkInFlight::Leave leave);
     void logout();
-    // A payment's outcome went into the ledger: an unresolved one is followed up at once, and
-    // a ledger that stopped recording says so once.
-    void onLedgerUpdated(bool unresolved);
-    void showLedgerNotice();
 
     std::unique_ptr<Ui::TallyportClass> m_ui;
     LoginSettings m_settings;
@@ -138,10 +132,7 @@ private:
     QAction *m_voiceAction = nullptr;
     QAction *m_noteAction = nullptr;
     QTimer m_noteTimer;
-    NoteWin *m_leaveNote = nullptr;
-    std::optional<WorkInFlight::Leave> m_pendingLeave;
-    QTimer m_leaveTimer;
-    QElapsedTimer m_idleSince; // valid while the awaited work has ended and its card reads
+    std::unique_ptr<LeaveFlow> m_leaveFlow;
     bool m_restart = false;
     QTimer m_reapTimer; // collects the updater once it ends
     ShowWin *m_showWin = nullptr;
@@ -149,9 +140,8 @@ private:
 
     std::unique_ptr<DesignGeometry> m_design;
 
-    std::unique_ptr<RecoveredNotice> m_recoveredNotice;
-    // Follows up the ledger's unresolved payments from login to logout or exit.
-    std::unique_ptr<LedgerWorker> m_ledgerWorker;
+    // The ledger's follow-up from login to logout or exit, and its notices.
+    LedgerNotices *m_ledgerNotices;
 
     std::mutex m_replyMutex;
     std::string m_reply;

@@ -10,14 +10,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sstream>
+
 namespace {
 
-constexpr const char *kColumns = "id, created_at, source, amount_minor, code_masked,"
-                                 " out_trade_no, state, message, checks, updated_at";
+constexpr const char *kColumns
+    = "id, created_at, source, amount_minor, code_masked, out_trade_no, state, message, checks,"
+      " updated_at, sid, wallet, pay_time, acknowledged_at, rejected";
+constexpr const char *kRefundColumns
+    = "id, created_at, sid, out_trade_no, amount_minor, state, message, updated_at";
 
-// Why a row found unfinished at start has no known outcome.
-constexpr const char *kStoppedSending = "收款请求发出后程序中断，支付结果未知";
-constexpr const char *kStoppedPolling = "查询支付结果时程序中断，支付结果未知";
+// The ledger's layout: 1 had only the first ten columns of "payments"; 2 added the store, the
+// wallet, the pay time, the acknowledgement, the rejected candidates, the unique order numbers
+// and the refunds.
+constexpr int kSchemaVersion = 2;
+
+// A row still to be read by the cashier, as SQL over "payments".
+constexpr const char *kNeedsNotice
+    = "((state IN ('paid', 'closed') AND checks > 0 AND acknowledged_at IS NULL)"
+      " OR state = 'matched')";
+// A row of store ?1, or of no recorded store.
+constexpr const char *kOfStore = "(sid = ?1 OR sid IS NULL)";
 
 // One prepared statement with text and integer parameters bound in order (1-based).
 class Statement final
@@ -53,6 +66,14 @@ public:
         m_ok = m_ok && sqlite3_bind_int64(m_statement, ++m_index, value) == SQLITE_OK;
         return *this;
     }
+    // None binds NULL.
+    Statement &integerOrNull(std::optional<long long> value)
+    {
+        if (value)
+            return integer(*value);
+        m_ok = m_ok && sqlite3_bind_null(m_statement, ++m_index) == SQLITE_OK;
+        return *this;
+    }
 
     // SQLITE_ROW or SQLITE_DONE; anything else is a failure.
     int step()
@@ -74,6 +95,7 @@ public:
                      : std::string();
     }
     long long number(int index) const { return sqlite3_column_int64(m_statement, index); }
+    bool isNull(int index) const { return sqlite3_column_type(m_statement, index) == SQLITE_NULL; }
 
 private:
     sqlite3_stmt *m_statement = nullptr;
@@ -86,11 +108,48 @@ std::string dayText(const QDate &day)
     return day.toString(QStringLiteral("yyyy-MM-dd")).toStdString();
 }
 
+LedgerRow readRow(const Statement &query)
+{
+    LedgerRow row;
+    row.id = query.number(0);
+    row.createdAt = query.column(1);
+    row.source = query.column(2);
+    row.amountMinor = query.number(3);
+    row.codeMasked = query.column(4);
+    row.outTradeNo = query.column(5);
+    row.state = query.column(6);
+    row.message = query.column(7);
+    row.checks = int(query.number(8));
+    row.updatedAt = query.column(9);
+    row.sid = query.column(10);
+    row.wallet = query.column(11);
+    row.payTime = query.column(12);
+    row.acknowledgedAt = query.column(13);
+    row.rejected = query.column(14);
+    return row;
+}
+
 } // namespace
 
 bool LedgerRow::recovered() const
 {
     return (state == "paid" || state == "closed") && checks > 0;
+}
+
+bool LedgerRow::needsNotice() const
+{
+    return (recovered() && acknowledgedAt.empty()) || state == "matched";
+}
+
+bool LedgerRow::wasRejected(const std::string &orderNumber) const
+{
+    std::istringstream words(rejected);
+    std::string word;
+    while (words >> word) {
+        if (word == orderNumber)
+            return true;
+    }
+    return false;
 }
 
 LedgerStore::LedgerStore(Clock clock)
@@ -133,6 +192,8 @@ const char *LedgerStore::stateName(State state)
         return "unresolved";
     case State::Closed:
         return "closed";
+    case State::Matched:
+        return "matched";
     }
     return "";
 }
@@ -140,6 +201,21 @@ const char *LedgerStore::stateName(State state)
 const char *LedgerStore::sourceName(Source source)
 {
     return source == Source::Checkout ? "checkout" : "single-window";
+}
+
+const char *LedgerStore::refundStateName(RefundState state)
+{
+    switch (state) {
+    case RefundState::Sending:
+        return "sending";
+    case RefundState::Refunded:
+        return "refunded";
+    case RefundState::Refused:
+        return "refused";
+    case RefundState::Unresolved:
+        return "unresolved";
+    }
+    return "";
 }
 
 std::string LedgerStore::maskCode(const std::string &payCode)
@@ -173,6 +249,28 @@ void LedgerStore::fail(const char *what)
     m_db = nullptr;
 }
 
+bool LedgerStore::begin()
+{
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    fail("begin");
+    return false;
+}
+
+bool LedgerStore::commit()
+{
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    fail("commit");
+    return false;
+}
+
+void LedgerStore::rollback()
+{
+    if (m_db)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 bool LedgerStore::open(const std::string &path)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -193,7 +291,6 @@ bool LedgerStore::open(const std::string &path)
         return false;
     }
     sqlite3_busy_timeout(m_db, 2000);
-    const std::string now = timeText(this->now());
     const char *setup = "PRAGMA journal_mode=WAL;"
                         "PRAGMA synchronous=FULL;"
                         "CREATE TABLE IF NOT EXISTS payments ("
@@ -216,15 +313,108 @@ bool LedgerStore::open(const std::string &path)
         fail("journal");
         return false;
     }
+    if (!upgrade())
+        return false;
+    const std::string now = timeText(this->now());
+    if (!begin())
+        return false;
     Statement recover(m_db,
         "UPDATE payments SET message = CASE state WHEN 'sending' THEN ?1 ELSE ?2 END,"
         " state = 'unresolved', updated_at = ?3 WHERE state IN ('sending', 'pending')");
     recover.text(kStoppedSending).text(kStoppedPolling).text(now);
+    Statement recoverRefunds(m_db,
+        "UPDATE refunds SET state = 'unresolved', message = ?1, updated_at = ?2"
+        " WHERE state = 'sending'");
+    recoverRefunds.text(kRefundStopped).text(now);
+    const std::string oldest = timeText(this->now() - std::time_t(kKeepDays) * 24 * 3600);
     Statement prune(m_db, "DELETE FROM payments WHERE created_at < ?1");
-    prune.text(timeText(this->now() - std::time_t(kKeepDays) * 24 * 3600));
-    if (recover.step() != SQLITE_DONE || prune.step() != SQLITE_DONE) {
+    prune.text(oldest);
+    Statement pruneRefunds(m_db, "DELETE FROM refunds WHERE created_at < ?1");
+    pruneRefunds.text(oldest);
+    if (recover.step() != SQLITE_DONE || recoverRefunds.step() != SQLITE_DONE
+        || prune.step() != SQLITE_DONE || pruneRefunds.step() != SQLITE_DONE) {
+        rollback();
         fail("recover");
         return false;
+    }
+    return commit();
+}
+
+bool LedgerStore::upgrade()
+{
+    Statement version(m_db, "PRAGMA user_version");
+    if (version.step() != SQLITE_ROW) {
+        fail("version");
+        return false;
+    }
+    const long long found = version.number(0);
+    if (found > kSchemaVersion) {
+        // Written by a newer till: its columns are unknown here, so nothing is written.
+        RunLog::write("payment ledger of a newer version (%lld)", found);
+        fail("version");
+        return false;
+    }
+    if (found == kSchemaVersion)
+        return true;
+    std::set<std::string> columns;
+    {
+        Statement info(m_db, "PRAGMA table_info(payments)");
+        while (info.step() == SQLITE_ROW)
+            columns.insert(info.column(1));
+    }
+    if (!begin())
+        return false;
+    std::string steps;
+    const std::pair<const char *, const char *> added[] = {{"sid", "TEXT"},
+        {"wallet", "TEXT NOT NULL DEFAULT ''"}, {"pay_time", "TEXT NOT NULL DEFAULT ''"},
+        {"acknowledged_at", "TEXT"}, {"rejected", "TEXT NOT NULL DEFAULT ''"}};
+    for (const auto &[name, type] : added) {
+        if (!columns.count(name))
+            steps += std::string("ALTER TABLE payments ADD COLUMN ") + name + " " + type + ";";
+    }
+    steps += "CREATE TABLE IF NOT EXISTS refunds ("
+             " id INTEGER PRIMARY KEY,"
+             " created_at TEXT NOT NULL,"
+             " sid TEXT,"
+             " out_trade_no TEXT NOT NULL,"
+             " amount_minor INTEGER,"
+             " state TEXT NOT NULL,"
+             " message TEXT NOT NULL DEFAULT '',"
+             " updated_at TEXT NOT NULL);"
+             "CREATE INDEX IF NOT EXISTS refunds_order ON refunds(out_trade_no);";
+    if (sqlite3_exec(m_db, steps.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        rollback();
+        fail("upgrade");
+        return false;
+    }
+    // Rows an earlier till decided before today count as read: their notices, if any, were
+    // shown then. Today's are shown again.
+    Statement read(m_db,
+        "UPDATE payments SET acknowledged_at = updated_at WHERE acknowledged_at IS NULL"
+        " AND state IN ('paid', 'closed') AND checks > 0 AND updated_at < ?1");
+    read.text(timeText(now()).substr(0, 10));
+    Statement mark(m_db, "PRAGMA user_version = 2");
+    if (read.step() != SQLITE_DONE || mark.step() != SQLITE_DONE) {
+        rollback();
+        fail("upgrade");
+        return false;
+    }
+    if (!commit())
+        return false;
+    // One order number, one row. An earlier till may have booked one number twice: those rows
+    // are kept as they are and named in the log; every later write checks the number itself.
+    if (sqlite3_exec(m_db,
+            "CREATE UNIQUE INDEX IF NOT EXISTS payments_order ON payments(out_trade_no)"
+            " WHERE out_trade_no IS NOT NULL",
+            nullptr, nullptr, nullptr)
+        != SQLITE_OK) {
+        Statement twice(m_db,
+            "SELECT out_trade_no, group_concat(id, ',') FROM payments"
+            " WHERE out_trade_no IS NOT NULL GROUP BY out_trade_no HAVING count(*) > 1");
+        while (twice.step() == SQLITE_ROW) {
+            RunLog::write("payment ledger: order %s is held by rows %s", twice.column(0).c_str(),
+                twice.column(1).c_str());
+        }
     }
     return true;
 }
@@ -236,8 +426,8 @@ void LedgerStore::close()
     m_db = nullptr;
 }
 
-long long LedgerStore::recordAttempt(
-    Source source, long long amountMinor, const std::string &payCode)
+long long LedgerStore::recordAttempt(Source source, long long amountMinor,
+    const std::string &payCode, const std::string &sid, const std::string &wallet)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_db)
@@ -245,17 +435,28 @@ long long LedgerStore::recordAttempt(
     const std::string now = timeText(this->now());
     Statement insert(m_db,
         "INSERT INTO payments (created_at, source, amount_minor, code_masked, state,"
-        " updated_at) VALUES (?1, ?2, ?3, ?4, 'sending', ?5)");
+        " updated_at, sid, wallet) VALUES (?1, ?2, ?3, ?4, 'sending', ?5, ?6, ?7)");
     insert.text(now)
         .text(sourceName(source))
         .integer(amountMinor)
         .text(maskCode(payCode))
-        .text(now);
+        .text(now)
+        .textOrNull(sid)
+        .text(wallet);
     if (insert.step() != SQLITE_DONE) {
         fail("record");
         return 0;
     }
     return sqlite3_last_insert_rowid(m_db);
+}
+
+std::pair<long long, std::string> LedgerStore::holderOf(const std::string &number, long long id)
+{
+    Statement query(m_db, "SELECT id, state FROM payments WHERE out_trade_no = ?1 AND id != ?2");
+    query.text(number).integer(id);
+    if (query.step() == SQLITE_ROW)
+        return {query.number(0), query.column(1)};
+    return {0, std::string()};
 }
 
 bool LedgerStore::update(
@@ -277,11 +478,34 @@ bool LedgerStore::update(
         from = "'unresolved'";
         break;
     case State::Sending:
+    case State::Matched:
         return false;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_db || id <= 0)
+    if (!m_db || id <= 0 || !begin())
         return false;
+    if (!outTradeNo.empty()) {
+        const auto [holder, holderState] = holderOf(outTradeNo, id);
+        if (holder != 0 && holderState != "matched") {
+            rollback();
+            RunLog::write("payment ledger: order %s of row %lld is held by row %lld",
+                outTradeNo.c_str(), id, holder);
+            return false;
+        }
+        if (holder != 0) {
+            // The gateway's answer about this attempt is proof; the list's guess goes back.
+            Statement revoke(m_db,
+                "UPDATE payments SET state = 'unresolved', out_trade_no = NULL,"
+                " rejected = trim(rejected || ' ' || ?1), message = ?2, updated_at = ?3"
+                " WHERE id = ?4");
+            revoke.text(outTradeNo).text(kCandidateTaken).text(timeText(now())).integer(holder);
+            if (revoke.step() != SQLITE_DONE) {
+                rollback();
+                fail("update");
+                return false;
+            }
+        }
+    }
     const std::string sql = std::string("UPDATE payments SET state = ?1,"
                                         " out_trade_no = COALESCE(?2, out_trade_no), message = ?3,"
                                         " updated_at = ?4 WHERE id = ?5 AND state IN (")
@@ -293,14 +517,20 @@ bool LedgerStore::update(
         .text(timeText(now()))
         .integer(id);
     if (change.step() != SQLITE_DONE) {
+        rollback();
         fail("update");
         return false;
     }
-    return sqlite3_changes(m_db) == 1;
+    const bool changed = sqlite3_changes(m_db) == 1;
+    if (!changed) {
+        rollback();
+        return false;
+    }
+    return commit();
 }
 
-bool LedgerStore::noteFollowUp(
-    long long id, State outcome, const std::string &outTradeNo, const std::string &message)
+bool LedgerStore::noteFollowUp(long long id, State outcome, const std::string &outTradeNo,
+    const std::string &message, const std::string &payTime)
 {
     if (outcome != State::Unresolved && outcome != State::Paid && outcome != State::Closed)
         return false;
@@ -310,10 +540,13 @@ bool LedgerStore::noteFollowUp(
     Statement change(m_db,
         "UPDATE payments SET checks = checks + 1, state = ?1,"
         " out_trade_no = COALESCE(?2, out_trade_no), message = COALESCE(?3, message),"
-        " updated_at = ?4 WHERE id = ?5 AND state = 'unresolved'");
+        " pay_time = COALESCE(?4, pay_time), updated_at = ?5"
+        " WHERE id = ?6 AND state = 'unresolved' AND (?2 IS NULL OR NOT EXISTS"
+        " (SELECT 1 FROM payments other WHERE other.out_trade_no = ?2 AND other.id != ?6))");
     change.text(stateName(outcome))
         .textOrNull(outTradeNo)
         .textOrNull(message)
+        .textOrNull(payTime)
         .text(timeText(now()))
         .integer(id);
     if (change.step() != SQLITE_DONE) {
@@ -323,35 +556,122 @@ bool LedgerStore::noteFollowUp(
     return sqlite3_changes(m_db) == 1;
 }
 
-std::vector<LedgerRow> LedgerStore::select(
-    const char *where, const std::vector<std::string> &values)
+std::optional<LedgerStore::Candidate> LedgerStore::noteCandidate(
+    long long id, const std::function<std::optional<Candidate>(const Snapshot &)> &choose)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_db || id <= 0 || !begin())
+        return std::nullopt;
+    Snapshot snapshot;
+    const std::vector<LedgerRow> rows = selectLocked("id = ?1", {std::to_string(id)});
+    if (rows.empty() || rows.front().state != "unresolved" || !rows.front().outTradeNo.empty()) {
+        rollback();
+        return std::nullopt;
+    }
+    snapshot.row = rows.front();
+    for (const LedgerRow &held : selectLocked("out_trade_no IS NOT NULL", {}))
+        snapshot.held.insert(held.outTradeNo);
+    snapshot.open = selectLocked("(sid = ?1 OR sid IS NULL OR ?1 = '') AND out_trade_no IS NULL"
+                                 " AND state IN ('sending', 'pending', 'unresolved')",
+        {snapshot.row.sid});
+    if (!m_db)
+        return std::nullopt;
+    std::optional<Candidate> candidate = choose(snapshot);
+    if (candidate
+        && (candidate->orderNumber.empty() || snapshot.held.count(candidate->orderNumber)
+            || snapshot.row.wasRejected(candidate->orderNumber)))
+        candidate.reset();
+    Statement change(m_db,
+        "UPDATE payments SET checks = checks + 1,"
+        " state = CASE WHEN ?1 IS NULL THEN state ELSE 'matched' END,"
+        " out_trade_no = ?1, pay_time = COALESCE(?2, pay_time), updated_at = ?3 WHERE id = ?4");
+    change.textOrNull(candidate ? candidate->orderNumber : std::string())
+        .textOrNull(candidate ? candidate->payTime : std::string())
+        .text(timeText(now()))
+        .integer(id);
+    if (change.step() != SQLITE_DONE) {
+        rollback();
+        fail("follow-up");
+        return std::nullopt;
+    }
+    if (!commit())
+        return std::nullopt;
+    return candidate;
+}
+
+bool LedgerStore::confirmCandidate(long long id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_db || id <= 0)
+        return false;
+    Statement change(m_db,
+        "UPDATE payments SET state = 'paid', acknowledged_at = NULL, updated_at = ?1"
+        " WHERE id = ?2 AND state = 'matched'");
+    change.text(timeText(now())).integer(id);
+    if (change.step() != SQLITE_DONE) {
+        fail("confirm");
+        return false;
+    }
+    return sqlite3_changes(m_db) == 1;
+}
+
+bool LedgerStore::rejectCandidate(long long id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_db || id <= 0)
+        return false;
+    Statement change(m_db,
+        "UPDATE payments SET state = 'unresolved', rejected = trim(rejected || ' ' || out_trade_no),"
+        " out_trade_no = NULL, updated_at = ?1 WHERE id = ?2 AND state = 'matched'");
+    change.text(timeText(now())).integer(id);
+    if (change.step() != SQLITE_DONE) {
+        fail("reject");
+        return false;
+    }
+    return sqlite3_changes(m_db) == 1;
+}
+
+bool LedgerStore::acknowledge(long long id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_db || id <= 0)
+        return false;
+    Statement change(m_db,
+        "UPDATE payments SET acknowledged_at = ?1 WHERE id = ?2 AND acknowledged_at IS NULL"
+        " AND state IN ('paid', 'closed') AND checks > 0");
+    change.text(timeText(now())).integer(id);
+    if (change.step() != SQLITE_DONE) {
+        fail("acknowledge");
+        return false;
+    }
+    return sqlite3_changes(m_db) == 1;
+}
+
+std::vector<LedgerRow> LedgerStore::selectLocked(
+    const char *where, const std::vector<std::string> &values, const char *order)
 {
     std::vector<LedgerRow> rows;
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_db)
         return rows;
-    const std::string sql
-        = std::string("SELECT ") + kColumns + " FROM payments WHERE " + where + " ORDER BY id";
+    const std::string sql = std::string("SELECT ") + kColumns + " FROM payments WHERE " + where
+        + " ORDER BY " + order;
     Statement query(m_db, sql.c_str());
     for (const std::string &value : values)
         query.text(value);
-    while (query.step() == SQLITE_ROW) {
-        LedgerRow row;
-        row.id = query.number(0);
-        row.createdAt = query.column(1);
-        row.source = query.column(2);
-        row.amountMinor = query.number(3);
-        row.codeMasked = query.column(4);
-        row.outTradeNo = query.column(5);
-        row.state = query.column(6);
-        row.message = query.column(7);
-        row.checks = int(query.number(8));
-        row.updatedAt = query.column(9);
-        rows.push_back(std::move(row));
-    }
-    if (!query.ok())
+    while (query.step() == SQLITE_ROW)
+        rows.push_back(readRow(query));
+    if (!query.ok()) {
+        rollback();
         fail("read");
+    }
     return rows;
+}
+
+std::vector<LedgerRow> LedgerStore::select(
+    const char *where, const std::vector<std::string> &values, const char *order)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return selectLocked(where, values, order);
 }
 
 LedgerRow LedgerStore::row(long long id)
@@ -360,33 +680,48 @@ LedgerRow LedgerStore::row(long long id)
     return rows.empty() ? LedgerRow() : rows.front();
 }
 
-std::vector<LedgerRow> LedgerStore::followUpRows()
+std::vector<LedgerRow> LedgerStore::followUpRows(const std::string &sid)
 {
-    return select("state = 'unresolved' AND created_at >= ?1",
-        {timeText(now() - std::time_t(kFollowUpHours) * 3600)});
+    return select("state = 'unresolved' AND (sid = ?1 OR sid IS NULL) AND created_at >= ?2",
+        {sid, timeText(now() - std::time_t(kFollowUpHours) * 3600)});
 }
 
-std::set<std::string> LedgerStore::heldOrderNumbers()
+std::vector<LedgerRow> LedgerStore::noticeRows(const std::string &sid)
 {
-    std::set<std::string> numbers;
-    for (const LedgerRow &row : select("out_trade_no IS NOT NULL", {}))
-        numbers.insert(row.outTradeNo);
-    return numbers;
+    return select((std::string(kNeedsNotice) + " AND " + kOfStore).c_str(), {sid},
+        "updated_at, id");
 }
 
 std::vector<LedgerRow> LedgerStore::attentionRows(const QDate &day)
 {
-    return select("state = 'unresolved' OR (substr(created_at, 1, 10) = ?1"
+    return select("state IN ('unresolved', 'matched') OR (substr(updated_at, 1, 10) = ?1"
                   " AND state IN ('paid', 'closed') AND checks > 0)",
-        {dayText(day)});
+        {dayText(day)}, "updated_at, id");
+}
+
+std::optional<LedgerRow> LedgerStore::unknownAttemptOfAmount(
+    long long amountMinor, const std::string &sid)
+{
+    std::vector<LedgerRow> rows = select("state IN ('unresolved', 'matched') AND "
+                                         "(sid = ?1 OR sid IS NULL) AND amount_minor = ?2"
+                                         " AND created_at >= ?3",
+        {sid, std::to_string(amountMinor),
+            timeText(now() - std::time_t(kRetryMinutes) * 60)});
+    if (rows.empty())
+        return std::nullopt;
+    return rows.back();
 }
 
 LedgerStore::PaidTotals LedgerStore::paidTotals(const QDate &from, const QDate &to)
 {
     PaidTotals totals;
     for (const LedgerRow &row :
-        select("state = 'paid' AND substr(created_at, 1, 10) BETWEEN ?1 AND ?2",
+        select("state IN ('paid', 'matched') AND substr(created_at, 1, 10) BETWEEN ?1 AND ?2",
             {dayText(from), dayText(to)})) {
+        if (row.state == "matched") {
+            ++totals.matched;
+            continue;
+        }
         ++totals.count;
         totals.sumMinor += row.amountMinor;
     }
@@ -403,4 +738,96 @@ std::vector<LedgerRow> LedgerStore::paidRowsMissingFrom(
             missing.push_back(std::move(row));
     }
     return missing;
+}
+
+long long LedgerStore::recordRefund(
+    const std::string &sid, const std::string &outTradeNo, std::optional<long long> amountMinor)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_db)
+        return 0;
+    const std::string now = timeText(this->now());
+    Statement insert(m_db,
+        "INSERT INTO refunds (created_at, sid, out_trade_no, amount_minor, state, updated_at)"
+        " VALUES (?1, ?2, ?3, ?4, 'sending', ?5)");
+    insert.text(now).textOrNull(sid).text(outTradeNo).integerOrNull(amountMinor).text(now);
+    if (insert.step() != SQLITE_DONE) {
+        fail("record refund");
+        return 0;
+    }
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+bool LedgerStore::updateRefund(long long id, RefundState to, const std::string &message)
+{
+    const char *from = nullptr;
+    switch (to) {
+    case RefundState::Unresolved:
+        from = "'sending'";
+        break;
+    case RefundState::Refunded:
+    case RefundState::Refused:
+        from = "'sending', 'unresolved'";
+        break;
+    case RefundState::Sending:
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_db || id <= 0)
+        return false;
+    const std::string sql = std::string("UPDATE refunds SET state = ?1, message = ?2,"
+                                        " updated_at = ?3 WHERE id = ?4 AND state IN (")
+        + from + ")";
+    Statement change(m_db, sql.c_str());
+    change.text(refundStateName(to)).text(message).text(timeText(now())).integer(id);
+    if (change.step() != SQLITE_DONE) {
+        fail("update refund");
+        return false;
+    }
+    return sqlite3_changes(m_db) == 1;
+}
+
+std::vector<RefundRow> LedgerStore::selectRefunds(
+    const char *where, const std::vector<std::string> &values)
+{
+    std::vector<RefundRow> rows;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_db)
+        return rows;
+    const std::string sql
+        = std::string("SELECT ") + kRefundColumns + " FROM refunds WHERE " + where + " ORDER BY id";
+    Statement query(m_db, sql.c_str());
+    for (const std::string &value : values)
+        query.text(value);
+    while (query.step() == SQLITE_ROW) {
+        RefundRow row;
+        row.id = query.number(0);
+        row.createdAt = query.column(1);
+        row.sid = query.column(2);
+        row.outTradeNo = query.column(3);
+        if (!query.isNull(4))
+            row.amountMinor = query.number(4);
+        row.state = query.column(5);
+        row.message = query.column(6);
+        row.updatedAt = query.column(7);
+        rows.push_back(std::move(row));
+    }
+    if (!query.ok())
+        fail("read refunds");
+    return rows;
+}
+
+std::optional<RefundRow> LedgerStore::unresolvedRefund(const std::string &outTradeNo)
+{
+    std::vector<RefundRow> rows
+        = selectRefunds("out_trade_no = ?1 AND state = 'unresolved'", {outTradeNo});
+    if (rows.empty())
+        return std::nullopt;
+    return rows.back();
+}
+
+RefundRow LedgerStore::refund(long long id)
+{
+    std::vector<RefundRow> rows = selectRefunds("id = ?1", {std::to_string(id)});
+    return rows.empty() ? RefundRow() : rows.front();
 }

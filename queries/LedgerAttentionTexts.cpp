@@ -52,9 +52,54 @@ QString state(int language, const LedgerRow &row)
         return pick(language, "已找回·支付成功", "Recovered: paid", "Đã tìm lại: đã thanh toán");
     if (row.state == "closed")
         return pick(language, "已关闭", "Closed", "Đã đóng");
+    if (row.state == "matched")
+        return candidateLine(language, row.outTradeNo);
     if (row.state == "unresolved")
         return pick(language, "结果未知", "Outcome unknown", "Chưa rõ kết quả");
     return QString::fromStdString(row.state);
+}
+
+QString candidateLine(int language, const std::string &orderNumber)
+{
+    return pick(language, "可能已支付：订单 %1，请核对", "May be paid: order %1, please check",
+        "Có thể đã thanh toán: đơn %1, vui lòng kiểm tra")
+        .arg(QString::fromStdString(orderNumber));
+}
+
+QString noticeTitle(int language, const LedgerRow &row)
+{
+    if (row.state == "matched")
+        return pick(language, "请核对这笔收款", "Please check this payment",
+            "Vui lòng kiểm tra giao dịch này");
+    if (row.state == "closed")
+        return pick(language, "收款未成功", "Payment not made", "Chưa nhận được tiền");
+    return pick(language, "收款已核实到账", "Payment found paid", "Đã xác nhận nhận tiền");
+}
+
+QString noticeReason(int language, const LedgerRow &row)
+{
+    if (row.state == "matched")
+        return candidateLine(language, row.outTradeNo)
+            + pick(language, "（同店同金额同时段的订单，可能是其他收银台的）",
+                " (an order of the store of this amount at that time; it may be another till's)",
+                " (đơn cùng cửa hàng, cùng số tiền, cùng thời gian; có thể của quầy khác)");
+    if (row.state == "closed")
+        return pick(language, "这笔收款当时结果未知，现已查明订单已关闭，顾客未付款",
+            "Its outcome was unknown; the order is now closed and the customer did not pay",
+            "Kết quả trước đó chưa rõ; đơn đã đóng, khách chưa thanh toán");
+    return pick(language, "这笔收款当时未显示成功，现已查明顾客已付款，请勿重复收款",
+        "It was not shown as paid; the customer has paid, do not charge again",
+        "Giao dịch chưa hiển thị thành công; khách đã thanh toán, đừng thu lại");
+}
+
+QString confirmButton(int language)
+{
+    return pick(language, "是这笔", "It is this one", "Đúng giao dịch này");
+}
+
+QString rejectButton(int language)
+{
+    return pick(language, "不是", "It is not", "Không phải");
 }
 
 QString summary(int language, int rows)

@@ -17,8 +17,17 @@ QStringList headers(int language);
 // currency's unit, the masked code, the order number or "—" while unknown, its state in words,
 // the gateway's message or why the outcome is unknown, the follow-up queries made.
 QStringList cells(int language, const LedgerRow &row);
-// "结果未知" while unresolved; "已找回·支付成功" or "已关闭" once a follow-up decided it.
+// "结果未知" while unresolved; "可能已支付：订单 …，请核对" while an order of the list may be
+// it; "已找回·支付成功" or "已关闭" once a follow-up decided it.
 QString state(int language, const LedgerRow &row);
+// "可能已支付：订单 N，请核对": an order of the list may be the payment of the row.
+QString candidateLine(int language, const std::string &orderNumber);
+// The notice of a row the cashier has still to read: its title and the line under it.
+QString noticeTitle(int language, const LedgerRow &row);
+QString noticeReason(int language, const LedgerRow &row);
+// The cashier's two answers about a candidate: it is the payment, it is not.
+QString confirmButton(int language);
+QString rejectButton(int language);
 // Under the list: how many rows it holds, or that there are none.
 QString summary(int language, int rows);
 QString title(int language);

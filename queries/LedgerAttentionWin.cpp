@@ -26,6 +26,8 @@ LedgerAttentionWin::LedgerAttentionWin(LedgerStore &ledger, QWidget *parent)
     m_ui->label_heading->setText(LedgerAttentionTexts::title(l));
     m_ui->pushButton_refresh->setText(LedgerAttentionTexts::refreshButton(l));
     m_ui->pushButton_dismiss->setText(LedgerAttentionTexts::closeButton(l));
+    m_ui->pushButton_confirm->setText(LedgerAttentionTexts::confirmButton(l));
+    m_ui->pushButton_reject->setText(LedgerAttentionTexts::rejectButton(l));
 
     QTableWidget *table = m_ui->tableWidget_attention;
     const QStringList headers = LedgerAttentionTexts::headers(l);
@@ -36,17 +38,24 @@ LedgerAttentionWin::LedgerAttentionWin(LedgerStore &ledger, QWidget *parent)
     table->horizontalHeader()->setSectionResizeMode(kMessageColumn, QHeaderView::Stretch);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setWordWrap(true);
 
     connect(m_ui->pushButton_refresh, &QPushButton::clicked, this, &LedgerAttentionWin::refresh);
     connect(m_ui->pushButton_dismiss, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_ui->pushButton_confirm, &QPushButton::clicked, this, &LedgerAttentionWin::OnConfirm);
+    connect(m_ui->pushButton_reject, &QPushButton::clicked, this, &LedgerAttentionWin::OnReject);
+    connect(table, &QTableWidget::itemSelectionChanged, this,
+        &LedgerAttentionWin::updateAnswerButtons);
+    updateAnswerButtons();
 }
 
 LedgerAttentionWin::~LedgerAttentionWin() = default;
 
 void LedgerAttentionWin::refresh()
 {
-    const std::vector<LedgerRow> rows = m_ledger.attentionRows(QDate::currentDate());
+    m_rows = m_ledger.attentionRows(QDate::currentDate());
+    const std::vector<LedgerRow> &rows = m_rows;
     QTableWidget *table = m_ui->tableWidget_attention;
     table->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < table->rowCount(); ++r) {
@@ -61,6 +70,37 @@ void LedgerAttentionWin::refresh()
     }
     table->resizeRowsToContents();
     m_ui->label_summary->setText(LedgerAttentionTexts::summary(m_language, table->rowCount()));
+    updateAnswerButtons();
+}
+
+long long LedgerAttentionWin::selectedCandidate() const
+{
+    const QList<QTableWidgetItem *> selected = m_ui->tableWidget_attention->selectedItems();
+    if (selected.isEmpty())
+        return 0;
+    const std::size_t r = static_cast<std::size_t>(selected.first()->row());
+    return r < m_rows.size() && m_rows[r].state == "matched" ? m_rows[r].id : 0;
+}
+
+void LedgerAttentionWin::updateAnswerButtons()
+{
+    const bool candidate = selectedCandidate() != 0;
+    m_ui->pushButton_confirm->setEnabled(candidate);
+    m_ui->pushButton_reject->setEnabled(candidate);
+}
+
+void LedgerAttentionWin::OnConfirm()
+{
+    if (m_ledger.confirmCandidate(selectedCandidate()))
+        emit answered();
+    refresh();
+}
+
+void LedgerAttentionWin::OnReject()
+{
+    if (m_ledger.rejectCandidate(selectedCandidate()))
+        emit answered();
+    refresh();
 }
 
 void LedgerAttentionWin::showEvent(QShowEvent *event)

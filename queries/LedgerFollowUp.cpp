@@ -4,6 +4,7 @@
 #include "CurrentOrder.h"
 #include "PayTransaction.h"
 #include "Reply.h"
+#include "Text.h"
 
 #include <QDateTime>
 
@@ -16,16 +17,6 @@ std::optional<std::time_t> localTime(const std::string &text, const char *format
     if (!when.isValid())
         return std::nullopt;
     return std::time_t(when.toSecsSinceEpoch());
-}
-
-bool inWindow(const LedgerRow &row, const OrderRecord &order)
-{
-    const std::optional<std::time_t> created = LedgerFollowUp::rowTime(row);
-    const std::optional<std::time_t> ordered = LedgerFollowUp::orderTime(order);
-    const std::optional<long long> total = Amount::parseMinorUnits(order.totalFee);
-    return created && ordered && total && *total == row.amountMinor
-        && *ordered >= *created - LedgerFollowUp::kWindowBefore
-        && *ordered <= *created + LedgerFollowUp::kWindowAfter;
 }
 
 } // namespace
@@ -58,24 +49,71 @@ std::optional<std::time_t> rowTime(const LedgerRow &row)
     return localTime(row.createdAt, "yyyy-MM-dd HH:mm:ss");
 }
 
-std::optional<std::string> match(const LedgerRow &row, const std::vector<OrderRecord> &orders,
+bool couldBe(const LedgerRow &row, const OrderRecord &order)
+{
+    if (order.status != "1" && order.status != "2")
+        return false;
+    if (!row.wallet.empty() && order.service != row.wallet)
+        return false;
+    const std::optional<std::time_t> created = rowTime(row);
+    const std::optional<std::time_t> ordered = orderTime(order);
+    const std::optional<long long> total = Amount::parseMinorUnits(order.totalFee);
+    return created && ordered && total && *total == row.amountMinor
+        && *ordered >= *created - kWindowBefore && *ordered <= *created + kWindowAfter;
+}
+
+namespace {
+
+const OrderRecord *matchRecord(const LedgerRow &row, const std::vector<OrderRecord> &orders,
     const std::set<std::string> &held, const std::vector<LedgerRow> &openRows)
 {
     const OrderRecord *found = nullptr;
     for (const OrderRecord &order : orders) {
-        if (order.orderNumber.empty() || held.count(order.orderNumber) || !inWindow(row, order))
+        if (order.orderNumber.empty() || held.count(order.orderNumber)
+            || row.wasRejected(order.orderNumber) || !couldBe(row, order))
             continue;
         if (found)
-            return std::nullopt;
+            return nullptr;
         found = &order;
     }
     if (!found)
-        return std::nullopt;
+        return nullptr;
     for (const LedgerRow &other : openRows) {
-        if (other.id != row.id && other.outTradeNo.empty() && inWindow(other, *found))
-            return std::nullopt;
+        if (other.id != row.id && other.outTradeNo.empty() && couldBe(other, *found))
+            return nullptr;
     }
-    return found->orderNumber;
+    return found;
+}
+
+} // namespace
+
+std::optional<std::string> match(const LedgerRow &row, const std::vector<OrderRecord> &orders,
+    const std::set<std::string> &held, const std::vector<LedgerRow> &openRows)
+{
+    if (const OrderRecord *found = matchRecord(row, orders, held, openRows))
+        return found->orderNumber;
+    return std::nullopt;
+}
+
+std::optional<LedgerStore::Candidate> candidate(
+    const LedgerStore::Snapshot &snapshot, const std::vector<OrderRecord> &orders)
+{
+    if (const OrderRecord *found = matchRecord(snapshot.row, orders, snapshot.held, snapshot.open))
+        return LedgerStore::Candidate {found->orderNumber, found->timeEnd};
+    return std::nullopt;
+}
+
+CurrentOrder receiptOrder(const LedgerRow &row)
+{
+    CurrentOrder order;
+    order.orderNumber = Text::utf8ToWide(row.outTradeNo);
+    order.payType = Text::utf8ToWide(row.wallet);
+    order.amountA = Text::utf8ToWide(Amount::formatMinorUnits(row.amountMinor));
+    order.amountB = order.amountA;
+    order.payTime = Text::utf8ToWide(row.payTime);
+    order.status = L"1";
+    order.marker = L"1";
+    return order;
 }
 
 std::pair<std::string, std::string> listRange(const LedgerRow &row)

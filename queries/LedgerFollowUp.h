@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
-// The decisions of the ledger's follow-up, without the network: what a status answer means
-// for an unresolved row, and which order of the order list a row without order number is.
+// The decisions of the ledger's follow-up, without the network: what a status answer about a
+// row's own order means for it, and which order of the order list may be the payment of a row
+// without order number. The first is proof; the second is only a candidate for the cashier to
+// confirm: the store's list holds every till's orders, and a retry may be the real payment.
 namespace LedgerFollowUp {
 
 // An order of the list belongs to a row when it was created from kWindowBefore seconds before
@@ -36,11 +38,23 @@ std::optional<std::time_t> orderTime(const OrderRecord &order);
 // A row's created_at as a local time.
 std::optional<std::time_t> rowTime(const LedgerRow &row);
 
-// The order number of `row` among `orders`: the one order of the same amount, created within
-// the row's window, that no row holds (`held`) and that no other row without order number
-// (`openRows`, which may include `row` itself) could also be. None or several: nullopt, no guess.
+// An order of the list could be the payment of `row`: the list has it paid, of the row's
+// amount, of the row's wallet (when the code told it), created within the row's window.
+bool couldBe(const LedgerRow &row, const OrderRecord &order);
+
+// The candidate for `row` among `orders`: the one order that could be it, that no row holds
+// (`held`), that the cashier has not said is another payment, and that no other row without
+// order number (`openRows`, which may include `row` itself) could also be. None or several:
+// nullopt.
 std::optional<std::string> match(const LedgerRow &row, const std::vector<OrderRecord> &orders,
     const std::set<std::string> &held, const std::vector<LedgerRow> &openRows);
+
+// The candidate of a snapshot the ledger took for the row, with the pay time the list gives.
+std::optional<LedgerStore::Candidate> candidate(
+    const LedgerStore::Snapshot &snapshot, const std::vector<OrderRecord> &orders);
+
+// What a receipt of a row found paid prints: its order number, wallet, amount and pay time.
+CurrentOrder receiptOrder(const LedgerRow &row);
 
 // The first and last moment of the order list to ask for `row` ("yyyyMMddHHmmss"): the days
 // its window touches, whole.

@@ -17,10 +17,10 @@ LedgerWorker::Target LedgerWorker::configuredTarget()
     return {post.url, post.caBundle};
 }
 
-LedgerWorker::LedgerWorker(LedgerStore &ledger, QObject *owner,
-    std::function<void(const std::vector<Recovered> &)> recovered)
+LedgerWorker::LedgerWorker(
+    LedgerStore &ledger, QObject *owner, std::function<void()> decided)
     : m_ledger(ledger)
-    , m_recovered(std::move(recovered))
+    , m_decided(std::move(decided))
 {
     m_handOff.moveToThread(owner->thread());
 }
@@ -77,14 +77,14 @@ void LedgerWorker::run(Target target, int intervalMs, unsigned generation)
                 return;
             m_woken = false;
         }
-        std::vector<Recovered> paid = pass(client, target);
+        const bool decided = pass(client, target);
         if (m_stop)
             return;
         ++m_passes;
-        if (!paid.empty()) {
-            m_handOff.post([this, generation, paid = std::move(paid)] {
+        if (decided) {
+            m_handOff.post([this, generation] {
                 if (generation == m_generation.load())
-                    m_recovered(paid);
+                    m_decided();
             });
         }
     }
@@ -98,52 +98,54 @@ std::string LedgerWorker::post(HttpClient &client, const Target &target, const s
     return reply;
 }
 
-std::vector<LedgerWorker::Recovered> LedgerWorker::pass(HttpClient &client, const Target &target)
+bool LedgerWorker::pass(HttpClient &client, const Target &target)
 {
-    std::vector<Recovered> paid;
-    const std::vector<LedgerRow> rows = m_ledger.followUpRows();
-    if (rows.empty())
-        return paid;
+    bool decided = false;
     const QueryRequests::Session session = QueryRequests::currentSession();
     if (session.appid.empty())
-        return paid; // nobody is logged in: the next pass after a login
-    std::set<std::string> held = m_ledger.heldOrderNumbers();
-    for (const LedgerRow &row : rows) {
+        return decided; // nobody is logged in: the next pass after a login
+    for (const LedgerRow &row : m_ledger.followUpRows(session.sid)) {
         if (m_stop)
             break;
-        std::string number = row.outTradeNo;
-        if (number.empty()) {
+        if (row.outTradeNo.empty()) {
             const auto [from, to] = LedgerFollowUp::listRange(row);
             const std::string reply = post(
                 client, target, QueryRequests::orderList(from, to, Signing::nonce(), session).body);
             if (m_stop)
                 break;
             const std::optional<OrderListReply> list = OrderListReply::decode(reply);
-            const std::optional<std::string> found
-                = list ? LedgerFollowUp::match(row, list->records, held, rows) : std::nullopt;
-            if (!found) {
-                m_ledger.noteFollowUp(row.id, LedgerStore::State::Unresolved, {}, {});
-                continue;
+            const std::vector<OrderRecord> none;
+            const std::vector<OrderRecord> &orders = list ? list->records : none;
+            // Matched against the ledger as it is when the match is written: a retry recorded
+            // or answered meanwhile is seen.
+            const std::optional<LedgerStore::Candidate> found
+                = m_ledger.noteCandidate(row.id, [&orders](const LedgerStore::Snapshot &now) {
+                      return LedgerFollowUp::candidate(now, orders);
+                  });
+            if (found) {
+                RunLog::write("payment ledger: order %s may be the payment of row %lld, to be"
+                              " confirmed by the cashier",
+                    found->orderNumber.c_str(), row.id);
+                decided = true;
             }
-            number = *found;
-            held.insert(number);
+            continue;
         }
         const std::string reply = post(client, target,
-            PayTransaction::statusRequest(number, Signing::nonce(), session.appid, session.key)
+            PayTransaction::statusRequest(row.outTradeNo, Signing::nonce(), session.appid,
+                session.key)
                 .body);
         if (m_stop)
             break;
-        LedgerFollowUp::Verdict verdict = LedgerFollowUp::decideStatus(reply);
-        const std::string message
-            = verdict.state == LedgerStore::State::Unresolved ? std::string() : verdict.message;
-        if (m_ledger.noteFollowUp(row.id, verdict.state, number, message)
-            && verdict.state == LedgerStore::State::Paid) {
-            RunLog::write("payment ledger: order %s found paid by a follow-up", number.c_str());
-            // The status answer does not repeat the order number its receipt prints.
-            if (verdict.order.orderNumber.empty())
-                verdict.order.orderNumber = Text::utf8ToWide(number);
-            paid.push_back({m_ledger.row(row.id), verdict.order});
+        const LedgerFollowUp::Verdict verdict = LedgerFollowUp::decideStatus(reply);
+        const bool final = verdict.state != LedgerStore::State::Unresolved;
+        if (m_ledger.noteFollowUp(row.id, verdict.state, row.outTradeNo,
+                final ? verdict.message : std::string(),
+                final ? Text::wideToUtf8(verdict.order.payTime) : std::string())
+            && final) {
+            RunLog::write("payment ledger: order %s found %s by a follow-up",
+                row.outTradeNo.c_str(), LedgerStore::stateName(verdict.state));
+            decided = true;
         }
     }
-    return paid;
+    return decided;
 }
