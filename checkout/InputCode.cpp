@@ -63,4 +63,18 @@ Classified classify(const std::string &raw)
     return result;
 }
 
+std::string wallet(const std::string &payCode)
+{
+    switch (classify(payCode).kind) {
+    case Kind::WeChat:
+        return "wx";
+    case Kind::Alipay:
+        return "ali";
+    case Kind::OrderNumber:
+    case Kind::Ignored:
+        break;
+    }
+    return std::string();
+}
+
 } // namespace InputCode

@@ -32,4 +32,8 @@ long leadingNumber(const std::string &text);
 //   anything else                          ignored
 Classified classify(const std::string &raw);
 
+// The wallet a payment code belongs to, as the order list names it: "wx" for a WeChat Pay code,
+// "ali" for an Alipay code, empty for anything else.
+std::string wallet(const std::string &payCode);
+
 } // namespace InputCode

@@ -70,6 +70,9 @@ void TestInputCode::classify()
     const InputCode::Classified result = InputCode::classify(raw.toStdString());
     QCOMPARE(result.kind, kind);
     QCOMPARE(QByteArray::fromStdString(result.text), text);
+    // The ledger's wallet of a code follows the same kind.
+    const char *wallet = kind == Kind::WeChat ? "wx" : kind == Kind::Alipay ? "ali" : "";
+    QCOMPARE(InputCode::wallet(raw.toStdString()), std::string(wallet));
 }
 
 void TestInputCode::serialBytes_data()
