@@ -546,6 +546,7 @@ WorkInFlight Tallyport::workInFlight() const
     if (!m_showWin)
         return work;
     const PayWin *payWin = m_showWin->payWin();
+    work.checkoutPaying = payWin->checkStandWin()->paying();
     work.checkoutPolling = payWin->checkStandWin()->polling();
     if (work.checkoutPolling)
         work.checkoutOrder = QString::fromStdWString(payWin->checkStandWin()->pendingOrderNumber());

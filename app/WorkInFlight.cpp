@@ -22,7 +22,7 @@ QString verb(WorkInFlight::Leave leave, int language)
 QString WorkInFlight::notice(Leave leave, int language) const
 {
     QString what;
-    if (checkoutPolling || singlePayment)
+    if (checkoutPaying || checkoutPolling || singlePayment)
         what = Language::pick(language, "支付", "A payment", "Thanh toán");
     if (refund) {
         what += what.isEmpty()
@@ -44,6 +44,8 @@ QString WorkInFlight::leaveNowText(Leave leave, int language)
 QStringList WorkInFlight::unknownOutcomeLines() const
 {
     QStringList lines;
+    if (checkoutPaying)
+        lines.append(QStringLiteral("退出时收款请求仍在进行, 结果未知"));
     if (checkoutPolling) {
         lines.append(QStringLiteral("退出时订单仍在查询, 订单号: %1 结果未知")
                          .arg(checkoutOrder.isEmpty() ? QStringLiteral("-") : checkoutOrder));

@@ -1,20 +1,57 @@
+#include "AppDir.h"
 #include "InstalledData.h"
+#include "LedgerStore.h"
 #include "MetaTypes.h"
+#include "PrintQueue.h"
 #include "Resources.h"
 #include "RunLog.h"
 #include "SingleInstance.h"
 #include "Tallyport.h"
+#include "Text.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QMessageBox>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
+
+namespace {
+
+// What a restart runs again: the arguments as they came (Qt takes its options out of argv) in
+// the directory the till started in.
+struct Start
+{
+    std::vector<std::string> arguments;
+    QByteArray directory;
+};
+
+// Runs the program again in this process, so whoever waits for the till (the training
+// launcher, the demo script) keeps waiting for the new one. The locks go before the new image
+// looks for them. Returns only when that fails.
+void runAgain(const Start &start, SingleInstance &instance, std::unique_ptr<QLockFile> &dataLock)
+{
+    LedgerStore::shared().close();
+    dataLock.reset();
+    instance.release();
+    std::vector<std::string> words = start.arguments;
+    std::vector<char *> argvAgain;
+    for (std::string &word : words)
+        argvAgain.push_back(word.data());
+    argvAgain.push_back(nullptr);
+    if (::chdir(start.directory.constData()) == 0)
+        ::execv("/proc/self/exe", argvAgain.data());
+    RunLog::write("重启失败: %s", std::strerror(errno));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -32,13 +69,12 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (!instance.acquire())
         return 0;
-    // What a restart runs again: the arguments as they came (Qt takes its options out of argv)
-    // in the directory the till started in.
-    const std::vector<std::string> arguments(argv, argv + argc);
-    const QByteArray startDirectory = QFile::encodeName(QDir::currentPath());
+    const Start start {
+        std::vector<std::string>(argv, argv + argc), QFile::encodeName(QDir::currentPath())};
 
     int status = 0;
     bool restart = false;
+    std::unique_ptr<QLockFile> dataLock;
     {
         QApplication app(argc, argv);
         app.setQuitOnLastWindowClosed(false);
@@ -49,24 +85,34 @@ int main(int argc, char *argv[])
         if (!notReady.isEmpty())
             qWarning("tallyport: %s", qPrintable(notReady));
 
+        // One till per data directory, for the life of the process: a second one would settle
+        // the first one's payments under way as interrupted. It says so and changes nothing.
+        dataLock = std::make_unique<QLockFile>(AppDir::dataFilePath(QStringLiteral("ledger.lock")));
+        dataLock->setStaleLockTime(0); // a lock left by a crash is taken over (pid checked)
+        if (!dataLock->tryLock(0) && dataLock->error() == QLockFile::LockFailedError) {
+            const QString text = QStringLiteral("另一个收银程序正在使用数据目录\n%1\n"
+                                                "本程序不会启动，请使用已打开的收银程序。")
+                                     .arg(AppDir::dataPath());
+            RunLog::write("%s", Text::toLocal(QStringLiteral("未启动: ") + text).c_str());
+            QMessageBox::warning(nullptr, QStringLiteral("系统消息"), text);
+            return 1;
+        }
+
         Tallyport login;
+        // A print job that hangs at the end makes the process end without waiting for it; a
+        // restart asked for meanwhile still starts the program again.
+        PrintQueue::setRestart([&start, &instance, &dataLock, &login] {
+            if (login.restartRequested())
+                runAgain(start, instance, dataLock);
+        });
         login.show();
         status = app.exec();
         restart = login.restartRequested();
+        PrintQueue::setRestart(nullptr);
     }
     if (restart) {
-        // The program runs again in this process, so whoever waits for the till (the training
-        // launcher, the demo script) keeps waiting for the new one. The windows and the
-        // application are gone; the lock goes before the new image looks for it.
-        instance.release();
-        std::vector<std::string> words = arguments;
-        std::vector<char *> argvAgain;
-        for (std::string &word : words)
-            argvAgain.push_back(word.data());
-        argvAgain.push_back(nullptr);
-        if (::chdir(startDirectory.constData()) == 0)
-            ::execv("/proc/self/exe", argvAgain.data());
-        RunLog::write("重启失败: %s", std::strerror(errno));
+        // The windows and the application are gone.
+        runAgain(start, instance, dataLock);
         return 1;
     }
     return status;

@@ -18,6 +18,7 @@
 #include "PayTransaction.h"
 #include "PayingWin.h"
 #include "ProgressTable.h"
+#include "RetryQuestion.h"
 #include "RunLog.h"
 #include "SerialHex.h"
 #include "Text.h"
@@ -114,7 +115,8 @@ CheckStandWin::CheckStandWin(QWidget *parent)
     const ScreenScale scale = WindowScaling::current();
     WindowScaling::scaleWidgetTree(this, scale);
 
-    m_http = std::make_unique<HttpClient>();
+    m_retry = new RetryQuestion(m_language, this);
+    connect(m_retry, &RetryQuestion::confirmed, this, &CheckStandWin::OnInputYes);
     s_instance = this;
     // The readers emit these signals on their own threads, so the slots run queued on this one.
     PayCodeSources::Signals toWindow;
@@ -129,6 +131,11 @@ CheckStandWin::~CheckStandWin()
 {
     // No reader and no poll may touch this window once it starts going.
     m_codeSources->stop();
+    // A pay request under way is cut short with the window: nobody will read its answer.
+    if (m_payRequest.busy()) {
+        LedgerStore::shared().update(
+            m_ledgerId, LedgerStore::State::Unresolved, {}, LedgerStore::kCutShort);
+    }
     abandonPayment();
     if (m_pollThread.joinable())
         m_pollThread.join();
@@ -376,11 +383,16 @@ void CheckStandWin::OnInputYes()
 {
     RunLog::write("OnInputYes m_stopPay = %d", m_stopPay.load());
     readSettings();
+    if (m_payRequest.busy()) {
+        // The sale stays in the fields; nothing is sent twice.
+        RunLog::write("%s", "收款请求尚未返回, 本次确认未发送");
+        showPayMessage(CheckoutTexts::payRequestRunning(m_language));
+        return;
+    }
     if (m_stopPay.load() != 0) {
         // The sale stays in the fields; the cashier confirms it again once the card is shown.
         RunLog::write("%s", "上一笔收款尚未完成, 本次确认未发送");
-        m_ui->label_paymessage->setText(CheckoutTexts::paymentRunning(m_language));
-        m_ui->label_paymessage->show();
+        showPayMessage(CheckoutTexts::paymentRunning(m_language));
         return;
     }
 
@@ -403,60 +415,102 @@ void CheckStandWin::OnInputYes()
         return;
     }
 
-    RunLog::write("%s", "searchUrl = PAYMONEY_URL_NEW");
     const GatewaySession::Credentials session = GatewaySession::get();
     const std::optional<PayTransaction::Request> request
         = PayTransaction::payRequest(amount, payCode, Text::wideToLocal(session.appid),
             Text::wideToLocal(session.sid), Text::wideToLocal(session.key));
+    const long long amountMinor = Amount::parseMinorUnits(request->total).value_or(0);
+    const std::string sid = Text::wideToUtf8(session.sid);
+    // A recent attempt of this amount whose outcome is unknown may be this customer's: the
+    // cashier says whether to charge again (confirmed() comes back here).
+    if (!m_retry->mayPay(amountMinor, sid, this)) {
+        RunLog::write("%s", "同金额的上一笔收款结果未知, 等待收银员确认");
+        return;
+    }
+
+    RunLog::write("%s", "searchUrl = PAYMONEY_URL_NEW");
     const HostSettings hosts = HostSettings::load();
     // On record before the request leaves: whatever happens next, the attempt is not lost.
-    LedgerStore &ledger = LedgerStore::shared();
-    m_ledgerId = ledger.recordAttempt(LedgerStore::Source::Checkout,
-        Amount::parseMinorUnits(request->total).value_or(0), payCode);
-    std::string reply;
-    m_http->Post(hosts.gatewayUrl(PayTransaction::kFacePath), Text::localToUtf8(request->body),
-        reply, "json");
-    qDebug() << "----------------PayMoney post:" << QString::fromStdString(reply);
-    qDebug() << "Paramers ====  " << QString::fromStdString(request->body);
+    m_ledgerId = LedgerStore::shared().recordAttempt(
+        LedgerStore::Source::Checkout, amountMinor, payCode, sid, InputCode::wallet(payCode));
+    m_sent = {
+        m_ui->lineEdit_money->text(), m_ui->lineEdit_note->text(), m_ui->lineEdit_paycode->text()};
+    // The request runs beside the window, which keeps painting and answering; what is typed
+    // meanwhile stays, and a confirm meanwhile is refused with this line.
+    showPayMessage(CheckoutTexts::payRequestRunning(m_language));
+    const std::string body = request->body;
+    auto reply = std::make_shared<std::string>();
+    m_payRequest.start(
+        {hosts.gatewayUrl(PayTransaction::kFacePath), Text::localToUtf8(body), hosts.caBundle},
+        [reply](const std::string &answer) { *reply = answer; },
+        [this, reply, body, money, hosts] {
+            qDebug() << "----------------PayMoney post:" << QString::fromStdString(*reply);
+            qDebug() << "Paramers ====  " << QString::fromStdString(body);
+            onPayReply(*reply, money, hosts);
+        });
+}
 
+void CheckStandWin::onPayReply(
+    const std::string &reply, const QString &money, const HostSettings &hosts)
+{
+    m_ui->label_paymessage->hide();
     m_order = CurrentOrder();
     const PayTransaction::PayDecision decision = PayTransaction::decidePayReply(reply, m_order);
     const QString orderNumber = QString::fromStdWString(m_order.orderNumber);
     const std::string number = Text::wideToLocal(m_order.orderNumber);
     const std::string message = Text::wideToUtf8(decision.message);
+    const bool followedUp = m_ledgerId != 0;
+    LedgerStore &ledger = LedgerStore::shared();
+    bool unresolved = false;
     switch (decision.outcome) {
     case PayTransaction::PayOutcome::RequestFailed:
-        ledger.update(m_ledgerId, LedgerStore::State::Unresolved, {}, LedgerStore::kNoAnswer);
-        clearFields();
+        unresolved
+            = ledger.update(m_ledgerId, LedgerStore::State::Unresolved, {}, LedgerStore::kNoAnswer);
+        clearSent();
         setCardMethodNone();
-        showCard(false, CheckoutTexts::requestFailedOutcomeUnknown(m_language, m_ledgerId != 0),
+        showCard(false, CheckoutTexts::requestFailedOutcomeUnknown(m_language, followedUp),
+            CheckoutTexts::noOrderLineRequest(m_language), CheckoutTexts::failureTitle(m_language));
+        break;
+    case PayTransaction::PayOutcome::Unknown:
+        // Nothing says which order it is: a paid card would book goods on a guess.
+        unresolved = ledger.update(
+            m_ledgerId, LedgerStore::State::Unresolved, {}, LedgerStore::kNoOrderNumber);
+        RunLog::write("%s", "支付应答没有订单号, 支付结果未知");
+        clearSent();
+        setCardMethodNone();
+        showCard(false, CheckoutTexts::outcomeUnknown(m_language, followedUp),
             CheckoutTexts::noOrderLineRequest(m_language), CheckoutTexts::failureTitle(m_language));
         break;
     case PayTransaction::PayOutcome::Refused:
         ledger.update(m_ledgerId, LedgerStore::State::Refused, {}, message);
-        clearFields();
+        clearSent();
         setCardMethodNone();
-        showCard(false, QString::fromStdWString(decision.message),
+        // The gateway's reason is the message; when it gives none, the card says so.
+        showCard(false, collectionWin::reasonOrUnsaid(QString::fromStdWString(decision.message)),
             CheckoutTexts::noOrderLineRequest(m_language), CheckoutTexts::failureTitle(m_language));
         RunLog::write("%s", "OnInputYes m_noteDlg->show()4;");
         break;
     case PayTransaction::PayOutcome::Failed:
         ledger.update(m_ledgerId, LedgerStore::State::Refused, number, message);
-        clearFields();
+        clearSent();
         setCardMethod(m_order.payType);
         showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
             CheckoutTexts::failureTitle(m_language));
         RunLog::write("%s", "OnInputYes m_noteDlg->show()6;");
         break;
     case PayTransaction::PayOutcome::FailedKeepFields:
-        ledger.update(m_ledgerId, LedgerStore::State::Refused, number, message);
+        // Awaiting payment: the customer may still confirm on the phone. The fields stay as the
+        // card has always left them, and the order is followed up by its number.
+        unresolved = ledger.update(
+            m_ledgerId, LedgerStore::State::Unresolved, number, LedgerStore::kAwaitingPayment);
         setCardMethod(m_order.payType);
-        showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
+        showCard(false, CheckoutTexts::outcomeUnknown(m_language, followedUp),
+            CheckoutTexts::orderLine(m_language, orderNumber),
             CheckoutTexts::failureTitle(m_language));
         break;
     case PayTransaction::PayOutcome::Pending:
         ledger.update(m_ledgerId, LedgerStore::State::Pending, number, message);
-        clearFields();
+        clearSent();
         startPolling(hosts);
         RunLog::write("%s", "OnInputYes _beginthread;");
         break;
@@ -465,15 +519,27 @@ void CheckStandWin::OnInputYes()
         directSuccess(money);
         break;
     }
-    emit ledgerUpdated(
-        decision.outcome == PayTransaction::PayOutcome::RequestFailed && m_ledgerId != 0);
+    emit ledgerUpdated(unresolved);
+}
+
+void CheckStandWin::showPayMessage(const QString &text)
+{
+    m_ui->label_paymessage->setText(text);
+    m_ui->label_paymessage->show();
+}
+
+void CheckStandWin::clearSent()
+{
+    KeypadInput::clearIfUnchanged(m_ui->lineEdit_money, m_sent.amount);
+    KeypadInput::clearIfUnchanged(m_ui->lineEdit_note, m_sent.note);
+    KeypadInput::clearIfUnchanged(m_ui->lineEdit_paycode, m_sent.payCode);
 }
 
 void CheckStandWin::directSuccess(const QString &money)
 {
     if (m_settings.download == 1)
         playVoice();
-    clearFields();
+    clearSent();
     setCardMethod(m_order.payType);
     showCard(true, money,
         CheckoutTexts::orderLine(m_language, QString::fromStdWString(m_order.orderNumber)),
@@ -589,11 +655,6 @@ void CheckStandWin::endOfPoll()
     m_ui->label_paymessage->hide();
 }
 
-bool CheckStandWin::saleInFields() const
-{
-    return !m_ui->lineEdit_money->text().isEmpty() || !m_ui->lineEdit_paycode->text().isEmpty();
-}
-
 CurrentOrder CheckStandWin::polledOrder()
 {
     std::lock_guard<std::mutex> lock(m_polledMutex);
@@ -667,8 +728,8 @@ void CheckStandWin::handleTimeout()
         return;
     }
     m_countdownTimer.stop();
-    // A sale typed during the card keeps its window.
-    if (m_hideAfterCard && parentWidget() && !saleInFields()) {
+    // A sale typed during the card stays in the fields for when the window is shown again.
+    if (m_hideAfterCard && parentWidget()) {
         parentWidget()->hide();
         RunLog::write("%s", "PayWin payWin  HideWidget()");
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackgroundRequest.h"
 #include "CardCountdown.h"
 #include "CurrentOrder.h"
 #include "MetaTypes.h"
@@ -19,10 +20,10 @@ namespace Ui {
 class CheckStandWin;
 }
 
-class HttpClient;
 struct HostSettings;
 class PayCodeSources;
 class PayingWin;
+class RetryQuestion;
 class collectionWin;
 
 // The checkout page: the amount, the customer's payment code, a keypad and the confirm key.
@@ -50,7 +51,9 @@ public:
     // Tests follow a pending order faster than a cashier would.
     void setPollCadence(const OrderPoller::Cadence &cadence);
     const OrderPoller::Cadence &pollCadence() const { return m_cadence; }
-    // True while a pending order is followed (the pay request itself runs on this thread).
+    // True from a confirm that sends a payment until its answer is in.
+    bool paying() const { return m_payRequest.busy(); }
+    // True while a pending order is followed.
     bool polling() const { return m_stopPay.load() != 0; }
     const std::wstring &pendingOrderNumber() const { return m_order.orderNumber; }
     // Stops following the pending order without waiting for its outcome and logs the order
@@ -59,6 +62,7 @@ public:
     void abandonPayment();
     collectionWin *resultCard() const { return m_noteDlg; }
     PayingWin *progressWindow() const { return m_payingWin; }
+    RetryQuestion *retryQuestion() const { return m_retry; }
 
     // Acts on a scanned text: a payment code goes into its field (and is paid at once with
     // the auto-pay switch on and an amount present), an order number goes to the refund window.
@@ -136,8 +140,11 @@ private:
     bool polledOrderDecided();
     // The end of a poll: the progress window goes and a refused confirm's notice with it.
     void endOfPoll();
-    // A sale typed or scanned since the last one left; the fields are not empty.
-    bool saleInFields() const;
+    // On this window's thread, with the pay answer (empty when the request failed).
+    void onPayReply(const std::string &reply, const QString &money, const HostSettings &hosts);
+    void showPayMessage(const QString &text);
+    // Empties the fields that still hold what the last payment sent.
+    void clearSent();
 
     std::unique_ptr<Ui::CheckStandWin> m_ui;
     collectionWin *m_noteDlg;
@@ -151,7 +158,7 @@ private:
     CheckoutSettings m_settings;
     int m_language;
     std::string m_clerkTel;
-    std::unique_ptr<HttpClient> m_http;
+    RetryQuestion *m_retry = nullptr;
 
     CurrentOrder m_order;
     // The payment ledger's row of the last payment sent (0: not recorded).
@@ -164,5 +171,16 @@ private:
     std::shared_ptr<OrderPoller> m_poller;
     std::thread m_pollThread;
 
+    // The field texts the last payment sent.
+    struct Sent
+    {
+        QString amount;
+        QString note;
+        QString payCode;
+    };
+    Sent m_sent;
+
     std::unique_ptr<PayCodeSources> m_codeSources;
+    // Last, so that a pay request under way is cut short before anything else goes.
+    BackgroundRequest m_payRequest {this};
 };

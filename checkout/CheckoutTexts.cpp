@@ -105,6 +105,12 @@ QString paymentRunning(int language)
         "Giao dịch trước chưa xong, vui lòng xác nhận lại sau");
 }
 
+QString payRequestRunning(int language)
+{
+    return Language::pick(language, "正在收款，请稍候…", "Taking the payment, please wait…",
+        "Đang thu tiền, vui lòng đợi…");
+}
+
 QString outcomeUnknown(int language, bool followedUp)
 {
     if (followedUp) {

@@ -19,6 +19,8 @@ QString wechat(int language);
 QString requestFailed(int language);
 // A confirm that arrives while an order is still followed.
 QString paymentRunning(int language);
+// While the pay request is out: a confirm meanwhile is refused with it.
+QString payRequestRunning(int language);
 // The line on the card of a payment whose outcome is not known (its answer was lost, or the
 // order was given up while still pending): the customer may have paid. `followedUp`: the
 // payment ledger records it, so a follow-up will find out.

@@ -99,10 +99,12 @@ PayDecision decidePayReply(const std::string &reply, CurrentOrder &order)
         decision.outcome = PayOutcome::Refused;
     else if (status == L"0" || status == L"支付失败")
         decision.outcome = PayOutcome::Failed;
-    else if (status == L"3")
-        decision.outcome = PayOutcome::Pending;
     else if (status == L"4")
         decision.outcome = PayOutcome::FailedKeepFields;
+    else if (order.orderNumber.empty())
+        decision.outcome = PayOutcome::Unknown;
+    else if (status == L"3")
+        decision.outcome = PayOutcome::Pending;
     else
         decision.outcome = PayOutcome::Paid;
     return decision;

@@ -46,9 +46,10 @@ enum class PayOutcome {
     RequestFailed, // no answer, or one that is not JSON or of the wrong shape
     Refused, // "code" other than "100": the answer's msg is the message
     Failed, // status "0" or "支付失败"
-    FailedKeepFields, // status "4": failure card, the fields keep their texts
+    FailedKeepFields, // status "4": awaiting payment; failure card, the fields keep their texts
+    Unknown, // "code" "100" without an order number: nothing says it was paid, nor which order
     Pending, // status "3": poll the order
-    Paid, // any other status, a missing one included
+    Paid, // any other status, a missing one included, with an order number
 };
 
 struct PayDecision

@@ -308,10 +308,12 @@ bool LedgerStore::open(const std::string &path)
         fail("create");
         return false;
     }
-    Statement wal(m_db, "PRAGMA journal_mode");
-    if (wal.step() != SQLITE_ROW || wal.column(0) != "wal") {
-        fail("journal");
-        return false;
+    {
+        Statement wal(m_db, "PRAGMA journal_mode");
+        if (wal.step() != SQLITE_ROW || wal.column(0) != "wal") {
+            fail("journal");
+            return false;
+        }
     }
     if (!upgrade())
         return false;
@@ -342,12 +344,15 @@ bool LedgerStore::open(const std::string &path)
 
 bool LedgerStore::upgrade()
 {
-    Statement version(m_db, "PRAGMA user_version");
-    if (version.step() != SQLITE_ROW) {
-        fail("version");
-        return false;
+    long long found = 0;
+    {
+        Statement version(m_db, "PRAGMA user_version");
+        if (version.step() != SQLITE_ROW) {
+            fail("version");
+            return false;
+        }
+        found = version.number(0);
     }
-    const long long found = version.number(0);
     if (found > kSchemaVersion) {
         // Written by a newer till: its columns are unknown here, so nothing is written.
         RunLog::write("payment ledger of a newer version (%lld)", found);
@@ -621,7 +626,8 @@ bool LedgerStore::rejectCandidate(long long id)
     if (!m_db || id <= 0)
         return false;
     Statement change(m_db,
-        "UPDATE payments SET state = 'unresolved', rejected = trim(rejected || ' ' || out_trade_no),"
+        "UPDATE payments SET state = 'unresolved', rejected = trim(rejected || ' ' || "
+        "out_trade_no),"
         " out_trade_no = NULL, updated_at = ?1 WHERE id = ?2 AND state = 'matched'");
     change.text(timeText(now())).integer(id);
     if (change.step() != SQLITE_DONE) {
@@ -688,8 +694,8 @@ std::vector<LedgerRow> LedgerStore::followUpRows(const std::string &sid)
 
 std::vector<LedgerRow> LedgerStore::noticeRows(const std::string &sid)
 {
-    return select((std::string(kNeedsNotice) + " AND " + kOfStore).c_str(), {sid},
-        "updated_at, id");
+    return select(
+        (std::string(kNeedsNotice) + " AND " + kOfStore).c_str(), {sid}, "updated_at, id");
 }
 
 std::vector<LedgerRow> LedgerStore::attentionRows(const QDate &day)
@@ -705,8 +711,7 @@ std::optional<LedgerRow> LedgerStore::unknownAttemptOfAmount(
     std::vector<LedgerRow> rows = select("state IN ('unresolved', 'matched') AND "
                                          "(sid = ?1 OR sid IS NULL) AND amount_minor = ?2"
                                          " AND created_at >= ?3",
-        {sid, std::to_string(amountMinor),
-            timeText(now() - std::time_t(kRetryMinutes) * 60)});
+        {sid, std::to_string(amountMinor), timeText(now() - std::time_t(kRetryMinutes) * 60)});
     if (rows.empty())
         return std::nullopt;
     return rows.back();

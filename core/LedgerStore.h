@@ -83,6 +83,7 @@ public:
     static constexpr const char *kPollingGaveUp = "查询支付结果已达次数上限，支付结果未知";
     static constexpr const char *kCutShort = "收款中途退出登录或关闭程序，支付结果未知";
     static constexpr const char *kAwaitingPayment = "等待顾客确认支付，支付结果未知";
+    static constexpr const char *kNoOrderNumber = "支付应答没有订单号，支付结果未知";
     // Why a row found unfinished at start has no known outcome.
     static constexpr const char *kStoppedSending = "收款请求发出后程序中断，支付结果未知";
     static constexpr const char *kStoppedPolling = "查询支付结果时程序中断，支付结果未知";
@@ -206,10 +207,10 @@ private:
     std::time_t now() const;
     void fail(const char *what);
     bool upgrade();
-    std::vector<LedgerRow> select(const char *where, const std::vector<std::string> &values,
-        const char *order = "id");
-    std::vector<LedgerRow> selectLocked(const char *where, const std::vector<std::string> &values,
-        const char *order = "id");
+    std::vector<LedgerRow> select(
+        const char *where, const std::vector<std::string> &values, const char *order = "id");
+    std::vector<LedgerRow> selectLocked(
+        const char *where, const std::vector<std::string> &values, const char *order = "id");
     std::vector<RefundRow> selectRefunds(const char *where, const std::vector<std::string> &values);
     // The id of another row than `id` holding `number` and its state; 0 when none does.
     std::pair<long long, std::string> holderOf(const std::string &number, long long id);

@@ -12,6 +12,9 @@
 
 namespace {
 
+std::mutex s_restartMutex;
+std::function<void()> s_restart;
+
 void logNotPrinted(const std::string &what)
 {
     RunLog::write("PrintQueue: %s not printed, the program is ending", what.c_str());
@@ -98,9 +101,22 @@ void PrintQueue::close()
         m_worker.join();
 }
 
+void PrintQueue::setRestart(std::function<void()> restart)
+{
+    std::lock_guard<std::mutex> lock(s_restartMutex);
+    s_restart = std::move(restart);
+}
+
 void PrintQueue::endProcess()
 {
     std::fflush(nullptr);
+    std::function<void()> restart;
+    {
+        std::lock_guard<std::mutex> lock(s_restartMutex);
+        restart = s_restart;
+    }
+    if (restart)
+        restart();
     ::_exit(EXIT_SUCCESS);
 }
 

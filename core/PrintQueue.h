@@ -48,8 +48,12 @@ public:
     // See the class comment. Idempotent.
     void close();
 
-    // Writes what is buffered and ends the process with status 0, running no destructor.
+    // Writes what is buffered and ends the process with status 0, running no destructor; a
+    // process that was asked to start again does so instead (setRestart()).
     [[noreturn]] static void endProcess();
+    // What endProcess() runs before it ends the process: the program's own start again, when
+    // a restart was asked (it returns only when that fails).
+    static void setRestart(std::function<void()> restart);
 
 private:
     struct Entry

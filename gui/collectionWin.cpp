@@ -132,6 +132,11 @@ QString collectionWin::defaultReason()
     return QStringLiteral("支付平台未说明原因");
 }
 
+QString collectionWin::reasonOrUnsaid(const QString &reason)
+{
+    return reason.trimmed().isEmpty() ? defaultReason() : reason;
+}
+
 void collectionWin::showFailure(const QString &message, const QString &orderLine,
     const QString &methodCaption, const QString &title)
 {
@@ -153,8 +158,7 @@ void collectionWin::fill(bool success, const QString &message, const QString &or
         m_success = success;
     }
     m_ui->label_sk->setText(title);
-    const bool noReason = !success && message.trimmed().isEmpty();
-    m_message = noReason ? defaultReason() : message;
+    m_message = message;
     setFitted(m_ui->label_sq, m_messageFont, m_message);
     m_ui->label_fs->setText(methodCaption);
     m_ui->label_ddh->setText(orderLine);

@@ -26,8 +26,10 @@ public:
     explicit collectionWin(QWidget *parent = nullptr);
     ~collectionWin() override;
 
-    // Shown as the reason of a failure that came without one.
+    // Shown where a card gives the gateway's reason and the gateway gave none.
     static QString defaultReason();
+    // The gateway's reason for a card, or defaultReason() when it is blank.
+    static QString reasonOrUnsaid(const QString &reason);
 
     // Both fill the card's texts and choose its picture; neither shows nor moves the card. A
     // message too long for its line is wrapped, then set smaller, then cut with an ellipsis

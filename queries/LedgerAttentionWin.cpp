@@ -45,8 +45,8 @@ LedgerAttentionWin::LedgerAttentionWin(LedgerStore &ledger, QWidget *parent)
     connect(m_ui->pushButton_dismiss, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ui->pushButton_confirm, &QPushButton::clicked, this, &LedgerAttentionWin::OnConfirm);
     connect(m_ui->pushButton_reject, &QPushButton::clicked, this, &LedgerAttentionWin::OnReject);
-    connect(table, &QTableWidget::itemSelectionChanged, this,
-        &LedgerAttentionWin::updateAnswerButtons);
+    connect(
+        table, &QTableWidget::itemSelectionChanged, this, &LedgerAttentionWin::updateAnswerButtons);
     updateAnswerButtons();
 }
 

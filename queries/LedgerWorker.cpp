@@ -17,8 +17,7 @@ LedgerWorker::Target LedgerWorker::configuredTarget()
     return {post.url, post.caBundle};
 }
 
-LedgerWorker::LedgerWorker(
-    LedgerStore &ledger, QObject *owner, std::function<void()> decided)
+LedgerWorker::LedgerWorker(LedgerStore &ledger, QObject *owner, std::function<void()> decided)
     : m_ledger(ledger)
     , m_decided(std::move(decided))
 {
@@ -131,8 +130,8 @@ bool LedgerWorker::pass(HttpClient &client, const Target &target)
             continue;
         }
         const std::string reply = post(client, target,
-            PayTransaction::statusRequest(row.outTradeNo, Signing::nonce(), session.appid,
-                session.key)
+            PayTransaction::statusRequest(
+                row.outTradeNo, Signing::nonce(), session.appid, session.key)
                 .body);
         if (m_stop)
             break;

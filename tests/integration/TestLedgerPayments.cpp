@@ -1,15 +1,24 @@
 // The payment ledger with the checkout against the sandbox gateway over real HTTPS: every
-// attempt's row after the payment, and after the follow-up worker has looked at it (a lost
-// answer found through the order list, a poll given up found by a status query, a till killed
-// mid-request found at its next start, two look-alike attempts left for a person).
+// attempt's row after the payment, and after the follow-up worker has looked at it (a poll
+// given up found paid by a status query; a lost answer, or a till killed mid-request, offered
+// an order of the list as a candidate for the cashier; two look-alike attempts left for a
+// person); another till's order is never booked as ours, nor a retry's order twice; the
+// notices of what was found are read from the ledger until the cashier answers them.
 #include "CheckStandWin.h"
+#include "CurrentOrder.h"
 #include "GatewayClientFixture.h"
+#include "HttpClient.h"
 #include "LedgerStore.h"
 #include "LedgerWorker.h"
+#include "LoginSession.h"
 #include "MetaTypes.h"
+#include "NoteWin.h"
+#include "PayTransaction.h"
 #include "RecoveredNotice.h"
 #include "Resources.h"
+#include "RetryQuestion.h"
 #include "SingleWin.h"
+#include "Text.h"
 #include "collectionWin.h"
 
 #include <QLabel>
@@ -61,7 +70,8 @@ int runChildTill(int argc, char **argv)
     main.show();
     enter(win, qEnvironmentVariable("LEDGER_TEST_MONEY"), kPaidAtOnce);
     win->OnInputYes();
-    return 0;
+    // The request is out; the test kills this till before its answer comes.
+    return app.exec();
 }
 
 } // namespace
@@ -77,8 +87,11 @@ private slots:
 
     void attemptsAndFollowUp_data();
     void attemptsAndFollowUp();
+    void anotherTillsOrderIsOnlyACandidate_data();
+    void anotherTillsOrderIsOnlyACandidate();
+    void aRetryDuringASlowListIsNotBookedTwice();
     void singleWindowAttemptsAreRecorded();
-    void recoveredPaymentsWaitTheirTurn();
+    void noticesLastUntilAnswered();
     // Last: the shared ledger stays not recording.
     void paymentsGoOnWhenTheLedgerCannotRecord();
 
@@ -120,6 +133,9 @@ void TestLedgerPayments::payAtTheCheckout(int times, const QString &money, const
     for (int i = 0; i < times; ++i) {
         enter(win, money, payCode);
         win->OnInputYes();
+        // The second of two look-alike attempts: the cashier takes it all the same.
+        if (win->retryQuestion()->prompt()->isVisible())
+            win->retryQuestion()->prompt()->OnBtnYes();
         QTRY_VERIFY_WITH_TIMEOUT(win->resultCard()->isVisible() && !win->polling(), kOutcomeMs);
         win->resultCard()->hide();
     }
@@ -176,7 +192,7 @@ void TestLedgerPayments::attemptsAndFollowUp_data()
     QTest::addColumn<QString>("message"); // the row's; empty: not looked at
     QTest::addColumn<QString>("cardLine"); // how the failure card ends; empty: not looked at
     QTest::addColumn<QString>("stateAfterFollowUp");
-    QTest::addColumn<int>("recovered");
+    QTest::addColumn<int>("noticed"); // rows whose notice shows after the follow-up
 
     QTest::newRow("paid at once") << QStringLiteral("7.01") << QByteArray() << kPaidAtOnce << 1
                                   << QStringLiteral("paid") << true << QString() << QString()
@@ -184,19 +200,19 @@ void TestLedgerPayments::attemptsAndFollowUp_data()
     QTest::newRow("refused") << QStringLiteral("7.02") << QByteArray() << kRefused << 1
                              << QStringLiteral("refused") << false << QString() << QString()
                              << QStringLiteral("refused") << 0;
-    QTest::newRow("reply lost: found through the order list")
+    QTest::newRow("reply lost: a candidate from the order list")
         << QStringLiteral("7.03") << QByteArray(R"({"kind":"drop_reply"})") << kPaidAtOnce << 1
         << QStringLiteral("unresolved") << false << QString::fromUtf8(LedgerStore::kNoAnswer)
-        << kFollowedUp << QStringLiteral("paid") << 1;
+        << kFollowedUp << QStringLiteral("matched") << 1;
     QTest::newRow("polling gave up: found by a status query")
         << QStringLiteral("7.04") << QByteArray(R"({"kind":"paid_late","queries":15})")
         << kPaidAtOnce << 1 << QStringLiteral("unresolved") << true
         << QString::fromUtf8(LedgerStore::kPollingGaveUp) << kFollowedUp << QStringLiteral("paid")
         << 1;
-    QTest::newRow("killed after the request left: found at the next start")
+    QTest::newRow("killed after the request left: a candidate at the next start")
         << QStringLiteral("7.05") << QByteArray() << kPaidAtOnce << 0
-        << QStringLiteral("unresolved") << false << QString() << QString() << QStringLiteral("paid")
-        << 1;
+        << QStringLiteral("unresolved") << false << QString() << QString()
+        << QStringLiteral("matched") << 1;
     QTest::newRow("two look-alike attempts: no guess")
         << QStringLiteral("7.06") << QByteArray(R"({"kind":"drop_reply","count":2})") << kPaidAtOnce
         << 2 << QStringLiteral("unresolved") << false << QString::fromUtf8(LedgerStore::kNoAnswer)
@@ -218,7 +234,7 @@ void TestLedgerPayments::attemptsAndFollowUp()
     QFETCH(bool, numberAfterPayment);
     QFETCH(QString, message);
     QFETCH(QString, stateAfterFollowUp);
-    QFETCH(int, recovered);
+    QFETCH(int, noticed);
 
     if (!fault.isEmpty())
         QVERIFY(m_sandbox.injectFault(fault));
@@ -243,28 +259,141 @@ void TestLedgerPayments::attemptsAndFollowUp()
     QVERIFY(ledger.row(rows + 1).id == 0);
 
     QObject owner;
-    std::vector<LedgerWorker::Recovered> found;
-    LedgerWorker worker(ledger, &owner, [&found](const std::vector<LedgerWorker::Recovered> &paid) {
-        found.insert(found.end(), paid.begin(), paid.end());
-    });
+    int decided = 0;
+    LedgerWorker worker(ledger, &owner, [&decided] { ++decided; });
     worker.start(LedgerWorker::configuredTarget(), 200);
     QTRY_VERIFY_WITH_TIMEOUT(worker.passes() >= 2, kOutcomeMs);
     for (int id = 1; id <= rows; ++id) {
         QTRY_COMPARE_WITH_TIMEOUT(
             QString::fromStdString(ledger.row(id).state), stateAfterFollowUp, kOutcomeMs);
     }
-    QTRY_COMPARE_WITH_TIMEOUT(int(found.size()), recovered, kOutcomeMs);
     worker.stop();
-    QCOMPARE(int(found.size()), recovered);
-    for (const LedgerWorker::Recovered &paid : found) {
-        const LedgerRow row = ledger.row(paid.row.id);
-        QVERIFY(!row.outTradeNo.empty());
-        QCOMPARE(paid.row.outTradeNo, row.outTradeNo);
-        QVERIFY(row.recovered());
-        // The receipt of a recovered payment names its order, as a payment's does.
-        QVERIFY(QString::fromStdWString(paid.order.receiptMessage())
-                    .contains(QString::fromStdString(row.outTradeNo)));
+    QCOMPARE(decided > 0, noticed > 0);
+    const std::vector<LedgerRow> notices = ledger.noticeRows(m_sid.toStdString());
+    QCOMPARE(int(notices.size()), noticed);
+    for (const LedgerRow &row : notices) {
+        QCOMPARE(row.outTradeNo.size(), std::size_t(21));
+        QCOMPARE(row.wallet, std::string("wx"));
+        QCOMPARE(row.sid, m_sid.toStdString());
     }
+}
+
+void TestLedgerPayments::anotherTillsOrderIsOnlyACandidate_data()
+{
+    QTest::addColumn<QString>("money");
+    QTest::addColumn<QString>("otherTillsCode");
+    QTest::addColumn<QString>("candidateState"); // after the follow-up
+
+    QTest::newRow("same wallet: a candidate, which the cashier turns down") << QStringLiteral(
+        "7.11") << QStringLiteral("134567890123456781") << QStringLiteral("matched");
+    QTest::newRow("another wallet: not even a candidate") << QStringLiteral(
+        "7.12") << QStringLiteral("2812345678901231") << QStringLiteral("unresolved");
+}
+
+void TestLedgerPayments::anotherTillsOrderIsOnlyACandidate()
+{
+    QFETCH(QString, money);
+    QFETCH(QString, otherTillsCode);
+    QFETCH(QString, candidateState);
+
+    // This till's request never reaches the gateway...
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"drop"})"));
+    QWidget main;
+    auto *win = new CheckStandWin(&main);
+    main.show();
+    enter(win, money, kPaidAtOnce);
+    win->OnInputYes();
+    QTRY_VERIFY_WITH_TIMEOUT(win->resultCard()->isVisible(), kOutcomeMs);
+    LedgerStore &ledger = LedgerStore::shared();
+    QCOMPARE(ledger.row(1).state, std::string("unresolved"));
+
+    // ...and within the minute another cashier of the store takes the same amount at their own
+    // till, logged in on their own.
+    LoginSession other;
+    QVERIFY(m_sandbox.loginDemo(other));
+    const std::optional<PayTransaction::Request> request = PayTransaction::payRequest(
+        money.toStdString(), otherTillsCode.toStdString(), Text::wideToUtf8(other.appid),
+        Text::wideToUtf8(other.sid), Text::wideToUtf8(other.key));
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_sandbox.url("/api/face"), request->body, reply, "json"), 200);
+    CurrentOrder paid;
+    QCOMPARE(PayTransaction::decidePayReply(reply, paid).outcome, PayTransaction::PayOutcome::Paid);
+
+    QObject owner;
+    LedgerWorker worker(ledger, &owner, [] {});
+    worker.start(LedgerWorker::configuredTarget(), 200);
+    QTRY_VERIFY_WITH_TIMEOUT(worker.passes() >= 2, kOutcomeMs);
+    worker.stop();
+    LedgerRow row = ledger.row(1);
+    QCOMPARE(QString::fromStdString(row.state), candidateState);
+    const LedgerStore::PaidTotals today
+        = ledger.paidTotals(QDate::currentDate(), QDate::currentDate());
+    QCOMPARE(today.count, 0LL);
+    if (candidateState == "unresolved") {
+        QVERIFY(row.outTradeNo.empty());
+        return;
+    }
+    QCOMPARE(row.outTradeNo, Text::wideToUtf8(paid.orderNumber));
+    QCOMPARE(today.matched, 1LL);
+
+    // The notice asks; 不是 lets it go, and it is never offered for this row again.
+    RecoveredNotice notice(ledger);
+    notice.reload(m_sid.toStdString());
+    QVERIFY(notice.isVisible());
+    const auto *reason = notice.findChild<QLabel *>(QStringLiteral("label_reason"));
+    QVERIFY2(reason->text().startsWith(QStringLiteral("可能已支付：订单 ")
+                 + QString::fromStdWString(paid.orderNumber) + QStringLiteral("，请核对")),
+        qPrintable(reason->text()));
+    QVERIFY(notice.findChild<QPushButton *>(QStringLiteral("pushButton_print"))->isHidden());
+    notice.findChild<QPushButton *>(QStringLiteral("pushButton_reject"))->click();
+    QVERIFY(notice.isHidden());
+    worker.start(LedgerWorker::configuredTarget(), 200);
+    QTRY_VERIFY_WITH_TIMEOUT(worker.passes() >= 2, kOutcomeMs);
+    worker.stop();
+    row = ledger.row(1);
+    QCOMPARE(row.state, std::string("unresolved"));
+    QVERIFY(row.outTradeNo.empty());
+    QVERIFY(row.checks >= 3);
+}
+
+void TestLedgerPayments::aRetryDuringASlowListIsNotBookedTwice()
+{
+    // 9.98, and the request never reaches the gateway.
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"drop"})"));
+    QWidget main;
+    auto *win = new CheckStandWin(&main);
+    main.show();
+    enter(win, QStringLiteral("9.98"), kPaidAtOnce);
+    win->OnInputYes();
+    QTRY_VERIFY_WITH_TIMEOUT(win->resultCard()->isVisible(), kOutcomeMs);
+    LedgerStore &ledger = LedgerStore::shared();
+    QCOMPARE(ledger.row(1).state, std::string("unresolved"));
+
+    // The follow-up asks for the order list, which is slow to come...
+    const int before = m_sandbox.journal().size();
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":5000})"));
+    QObject owner;
+    LedgerWorker worker(ledger, &owner, [] {});
+    worker.start(LedgerWorker::configuredTarget(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_sandbox.journal().size() > before, kOutcomeMs);
+
+    // ...and meanwhile the cashier takes the payment again, which the till asks about first.
+    enter(win, QStringLiteral("9.98"), QStringLiteral("134567890123456781"));
+    win->OnInputYes();
+    QVERIFY(win->retryQuestion()->prompt()->isVisible());
+    win->retryQuestion()->prompt()->OnBtnYes();
+    QTRY_COMPARE_WITH_TIMEOUT(ledger.row(2).state, std::string("paid"), kOutcomeMs);
+
+    // The list comes with the retry's order in it: that order is the retry's alone.
+    QTRY_VERIFY_WITH_TIMEOUT(worker.passes() >= 1, kOutcomeMs);
+    worker.stop();
+    QCOMPARE(ledger.row(1).state, std::string("unresolved"));
+    QVERIFY(ledger.row(1).outTradeNo.empty());
+    QCOMPARE(ledger.row(1).checks, 1);
+    const LedgerStore::PaidTotals today
+        = ledger.paidTotals(QDate::currentDate(), QDate::currentDate());
+    QCOMPARE(today.count, 1LL);
 }
 
 void TestLedgerPayments::singleWindowAttemptsAreRecorded()
@@ -293,31 +422,58 @@ void TestLedgerPayments::singleWindowAttemptsAreRecorded()
     QCOMPARE(lost.message, std::string(LedgerStore::kNoAnswer));
 }
 
-void TestLedgerPayments::recoveredPaymentsWaitTheirTurn()
+void TestLedgerPayments::noticesLastUntilAnswered()
 {
-    // Two found in one pass, a third in the next while the first is still shown.
-    const auto recovered = [](long long id, const char *number) {
-        LedgerWorker::Recovered paid;
-        paid.row.id = id;
-        paid.row.outTradeNo = number;
-        paid.order.orderNumber = QString::fromLatin1(number).toStdWString();
-        return paid;
+    // A follow-up found one paid, one closed and one candidate, and the till went away before
+    // anybody read them: the next login shows them, in the order they were found.
+    LedgerStore &ledger = LedgerStore::shared();
+    const std::string sid = m_sid.toStdString();
+    const auto unresolved = [&](const std::string &number) {
+        const long long id = ledger.recordAttempt(
+            LedgerStore::Source::Checkout, 712, "134567890123456780", sid, "wx");
+        ledger.update(id, LedgerStore::State::Unresolved, number, "lost");
+        return id;
     };
-    RecoveredNotice notice;
-    QSignalSpy printed(&notice, &RecoveredNotice::printReceipt);
-    notice.add({recovered(1, "N1"), recovered(2, "N2")});
-    notice.add({recovered(3, "N3")});
-    auto *print = notice.findChild<QPushButton *>(QStringLiteral("pushButton_print"));
-    auto *dismiss = notice.findChild<QPushButton *>(QStringLiteral("pushButton_ok"));
-    for (const char *number : {"N1", "N2", "N3"}) {
-        QVERIFY(notice.isVisible());
-        QCOMPARE(notice.waiting().front().row.outTradeNo, std::string(number));
-        print->click();
-        QVERIFY(QString::fromStdWString(printed.takeLast().at(0).value<std::wstring>())
-                    .contains(QLatin1String(number)));
-        dismiss->click();
-    }
-    QVERIFY(notice.isHidden());
+    const long long paid = unresolved("202612070000000000011");
+    QVERIFY(ledger.noteFollowUp(paid, LedgerStore::State::Paid, {}, "ok", "2026-12-07 10:00:00"));
+    const long long closed = unresolved("202612070000000000012");
+    QVERIFY(ledger.noteFollowUp(closed, LedgerStore::State::Closed, {}, "closed"));
+    const long long guessed = unresolved({});
+    QVERIFY(ledger.noteCandidate(guessed, [](const LedgerStore::Snapshot &) {
+        return std::optional<LedgerStore::Candidate>({"202612070000000000013", {}});
+    }));
+
+    auto notice = std::make_unique<RecoveredNotice>(ledger);
+    QSignalSpy printed(notice.get(), &RecoveredNotice::printReceipt);
+    notice->reload(sid);
+    const auto button = [&notice](const char *name) {
+        return notice->findChild<QPushButton *>(QString::fromLatin1(name));
+    };
+    const auto shown = [&notice] { return notice->waiting().front().id; };
+    QVERIFY(notice->isVisible());
+    QCOMPARE(shown(), paid);
+    button("pushButton_print")->click();
+    QVERIFY(QString::fromStdWString(printed.takeLast().at(0).value<std::wstring>())
+                .contains(QStringLiteral("202612070000000000011")));
+    button("pushButton_ok")->click();
+    QCOMPARE(shown(), closed);
+    QVERIFY(button("pushButton_print")->isHidden());
+
+    // A restart before 知道了: the closed one and the candidate are still there.
+    notice = std::make_unique<RecoveredNotice>(ledger);
+    notice->reload(sid);
+    QCOMPARE(int(notice->waiting().size()), 2);
+    button("pushButton_ok")->click();
+    QCOMPARE(shown(), guessed);
+    QVERIFY(button("pushButton_ok")->isHidden());
+    // 是这笔: now a payment, offered with its receipt.
+    button("pushButton_confirm")->click();
+    QCOMPARE(ledger.row(guessed).state, std::string("paid"));
+    QCOMPARE(shown(), guessed);
+    QVERIFY(button("pushButton_print")->isVisible());
+    button("pushButton_ok")->click();
+    QVERIFY(notice->isHidden());
+    QVERIFY(ledger.noticeRows(sid).empty());
 }
 
 void TestLedgerPayments::paymentsGoOnWhenTheLedgerCannotRecord()

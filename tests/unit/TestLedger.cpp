@@ -1,5 +1,6 @@
 #include "CurrentOrder.h"
 #include "HttpClient.h"
+#include "InputCode.h"
 #include "LedgerFollowUp.h"
 #include "LedgerStore.h"
 #include "LedgerWorker.h"
@@ -24,7 +25,10 @@
 
 #include <csignal>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <thread>
 
 using State = LedgerStore::State;
 Q_DECLARE_METATYPE(State)
@@ -59,12 +63,32 @@ QString readPragma(const QString &path, const char *pragma)
     return value;
 }
 
+// A paid WeChat Pay order of the list.
 OrderRecord order(const std::string &number, const std::string &total)
 {
     OrderRecord record;
     record.orderNumber = number;
     record.totalFee = total;
+    record.service = "wx";
+    record.status = "1";
     return record;
+}
+
+// A file as the first ledger wrote it: ten columns, no index, no refunds.
+void writeFirstLedger(const QString &path, const QStringList &rows)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    QString sql = QStringLiteral(
+        "PRAGMA journal_mode=WAL; CREATE TABLE payments (id INTEGER PRIMARY KEY,"
+        " created_at TEXT NOT NULL, source TEXT NOT NULL, amount_minor INTEGER NOT NULL,"
+        " code_masked TEXT NOT NULL, out_trade_no TEXT, state TEXT NOT NULL,"
+        " message TEXT NOT NULL DEFAULT '', checks INTEGER NOT NULL DEFAULT 0,"
+        " updated_at TEXT NOT NULL);");
+    for (const QString &row : rows)
+        sql += QStringLiteral("INSERT INTO payments VALUES (%1);").arg(row);
+    sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
 }
 
 } // namespace
@@ -88,12 +112,18 @@ private slots:
     void prunesOldRows();
     void readOnlyDirectoryKeepsPaymentsGoing();
     void queriesOfTheWindows();
+    void oneOrderNumberOneRow();
+    void refundsAreRecorded();
+    void upgradesALedgerOfTheFirstVersion();
     void matcher_data();
     void matcher();
+    void listRange_data();
+    void listRange();
     void statusDecision_data();
     void statusDecision();
 
     void followUpAgainstTheSandbox();
+    void stoppedWorkerReportsNothingMore();
 
 private:
     std::unique_ptr<TempHome> m_home;
@@ -125,6 +155,11 @@ void TestLedger::moves_data()
                                  << "unresolved";
     QTest::newRow("polled to paid")
         << QList<State> {State::Pending, State::Paid} << QList<bool> {true, true} << "paid";
+    QTest::newRow("polling gave up, then paid")
+        << QList<State> {State::Pending, State::Unresolved, State::Paid}
+        << QList<bool> {true, true, true} << "paid";
+    QTest::newRow("a candidate is never written as an answer") << QList<State> {State::Unresolved,
+        State::Matched} << QList<bool> {true, false} << "unresolved";
     QTest::newRow("polling gave up, then closed")
         << QList<State> {State::Pending, State::Unresolved, State::Closed}
         << QList<bool> {true, true, true} << "closed";
@@ -210,6 +245,7 @@ void TestLedger::restartLeavesNothingInFlight()
             = ledger.recordAttempt(LedgerStore::Source::SingleWindow, 300, "134567890123456781");
         ledger.update(pending, State::Pending, "20261207100000000001", "等待用户支付");
         ledger.update(paid, State::Paid, "20261207100000000002", "支付成功");
+        ledger.recordRefund("S", "20261207090000000009", std::nullopt);
         raise(SIGKILL);
     }
     int status = 0;
@@ -223,10 +259,16 @@ void TestLedger::restartLeavesNothingInFlight()
     QVERIFY(ledger.row(sending).outTradeNo.empty());
     QCOMPARE(ledger.row(pending).state, std::string("unresolved"));
     QCOMPARE(ledger.row(pending).outTradeNo, std::string("20261207100000000001"));
-    QVERIFY(ledger.row(sending).message != ledger.row(pending).message);
+    // Each says where it was cut short.
+    QCOMPARE(ledger.row(sending).message, std::string(LedgerStore::kStoppedSending));
+    QCOMPARE(ledger.row(pending).message, std::string(LedgerStore::kStoppedPolling));
     QCOMPARE(ledger.row(pending).updatedAt, std::string("2026-12-07 10:00:30"));
     QCOMPARE(ledger.row(paid).state, std::string("paid"));
-    QCOMPARE(ledger.followUpRows().size(), std::size_t(2));
+    QCOMPARE(ledger.followUpRows({}).size(), std::size_t(2));
+    // A refund cut short is not known either: it is never sent again without a look.
+    const std::optional<RefundRow> refund = ledger.unresolvedRefund("20261207090000000009");
+    QVERIFY(refund);
+    QCOMPARE(refund->message, std::string(LedgerStore::kRefundStopped));
 }
 
 void TestLedger::prunesOldRows()
@@ -266,7 +308,7 @@ void TestLedger::readOnlyDirectoryKeepsPaymentsGoing()
         QCOMPARE(id, 0LL);
         QVERIFY(!ledger.update(id, State::Paid, "N", "支付成功"));
     }
-    QVERIFY(ledger.followUpRows().empty());
+    QVERIFY(ledger.followUpRows({}).empty());
     QVERIFY(timer.elapsed() < 1000);
 
     QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
@@ -278,68 +320,232 @@ void TestLedger::queriesOfTheWindows()
 {
     LedgerStore ledger(testClock);
     QVERIFY(ledger.open(m_path.toStdString()));
-    const auto attempt = [&ledger](const char *when, long long amount, State state,
-                             const std::string &number) {
-        s_now = at(when);
-        const long long id = ledger.recordAttempt(LedgerStore::Source::Checkout, amount, "12345");
-        if (state == State::Closed) {
-            ledger.update(id, State::Unresolved, number, "why");
-            ledger.noteFollowUp(id, State::Closed, {}, "closed");
-        } else if (state != State::Sending) {
-            ledger.update(id, state, number, "why");
-        }
-        return id;
-    };
+    const auto attempt
+        = [&ledger](const char *when, long long amount, State state, const std::string &number) {
+              s_now = at(when);
+              const long long id = ledger.recordAttempt(
+                  LedgerStore::Source::Checkout, amount, "12345", "S1", "wx");
+              if (state == State::Closed) {
+                  ledger.update(id, State::Unresolved, number, "why");
+                  ledger.noteFollowUp(id, State::Closed, {}, "closed");
+              } else if (state != State::Sending) {
+                  ledger.update(id, state, number, "why");
+              }
+              return id;
+          };
     const long long earlier = attempt("2026-12-01 10:00:00", 300, State::Unresolved, {});
-    attempt("2026-12-01 10:05:00", 300, State::Closed, "E");
+    const long long closedEarlier = attempt("2026-12-01 10:05:00", 300, State::Closed, "E");
     const long long yesterday = attempt("2026-12-06 23:59:59", 100, State::Paid, "A");
+    // Attempted a minute before midnight, found paid after it: decided today.
+    const long long lateNight = attempt("2026-12-06 23:59:00", 800, State::Unresolved, "F");
     const long long paid = attempt("2026-12-07 09:00:00", 250, State::Paid, "B");
     const long long lost = attempt("2026-12-07 09:10:00", 400, State::Unresolved, {});
     const long long closed = attempt("2026-12-07 09:20:00", 500, State::Closed, "C");
     const long long recovered = attempt("2026-12-07 09:30:00", 700, State::Unresolved, "D");
     attempt("2026-12-07 09:40:00", 900, State::Refused, {});
-    QVERIFY(ledger.noteFollowUp(recovered, State::Paid, {}, "支付成功"));
+    const long long guessed = attempt("2026-12-07 09:50:00", 400, State::Unresolved, {});
+    s_now = at("2026-12-07 09:55:00");
+    QVERIFY(ledger.noteFollowUp(recovered, State::Paid, {}, "支付成功", "2026-12-07 09:31:00"));
     QVERIFY(ledger.noteFollowUp(lost, State::Unresolved, {}, {}));
+    QVERIFY(ledger.noteCandidate(guessed, [](const LedgerStore::Snapshot &) {
+        return std::optional<LedgerStore::Candidate>({"G", "2026-12-07 09:50:30"});
+    }));
+    s_now = at("2026-12-07 00:00:10");
+    QVERIFY(ledger.noteFollowUp(lateNight, State::Paid, {}, "支付成功"));
+    s_now = at("2026-12-07 10:00:00");
 
     QCOMPARE(ledger.row(lost).checks, 1);
     QCOMPARE(ledger.row(lost).message, std::string("why")); // a fruitless check keeps it
     QVERIFY(ledger.row(recovered).recovered());
+    QCOMPARE(ledger.row(recovered).payTime, std::string("2026-12-07 09:31:00"));
     QVERIFY(!ledger.row(paid).recovered());
+    QCOMPARE(ledger.row(guessed).state, std::string("matched"));
+    QCOMPARE(ledger.row(guessed).outTradeNo, std::string("G"));
+    // A note on a row no longer unresolved changes nothing, not even its checks.
+    QVERIFY(!ledger.noteFollowUp(paid, State::Closed, {}, "closed"));
+    QCOMPARE(ledger.row(paid).state, std::string("paid"));
+    QCOMPARE(ledger.row(paid).checks, 0);
 
-    QList<long long> attention;
-    for (const LedgerRow &row : ledger.attentionRows(QDate(2026, 12, 7)))
-        attention << row.id;
-    // Every attempt still unresolved needs a look, however old; of those a follow-up decided,
-    // the day's.
-    QCOMPARE(attention, (QList<long long> {earlier, lost, closed, recovered}));
+    const auto ids = [](const std::vector<LedgerRow> &rows) {
+        QList<long long> list;
+        for (const LedgerRow &row : rows)
+            list << row.id;
+        return list;
+    };
+    // Every attempt still unresolved or waiting for the cashier's word needs a look, however
+    // old; of those a follow-up decided, the day's, by when it decided.
+    QCOMPARE(ids(ledger.attentionRows(QDate(2026, 12, 7))),
+        (QList<long long> {earlier, lateNight, closed, lost, recovered, guessed}));
+    // The notices of the store: what a follow-up decided and nobody has read, in that order.
+    QCOMPARE(ids(ledger.noticeRows("S1")),
+        (QList<long long> {closedEarlier, lateNight, closed, recovered, guessed}));
+    QVERIFY(ledger.noticeRows("S2").empty());
+    QVERIFY(ledger.acknowledge(closed));
+    QVERIFY(!ledger.acknowledge(closed));
+    QVERIFY(!ledger.acknowledge(guessed)); // a candidate waits for its answer
+    QCOMPARE(ids(ledger.noticeRows("S1")),
+        (QList<long long> {closedEarlier, lateNight, recovered, guessed}));
 
     const LedgerStore::PaidTotals today = ledger.paidTotals(QDate(2026, 12, 7), QDate(2026, 12, 7));
     QCOMPARE(today.count, 2LL);
     QCOMPARE(today.sumMinor, 950LL);
-    QCOMPARE(ledger.paidTotals(QDate(2026, 12, 6), QDate(2026, 12, 7)).sumMinor, 1050LL);
+    QCOMPARE(today.matched, 1LL); // listed apart, never counted as paid
+    QCOMPARE(ledger.paidTotals(QDate(2026, 12, 6), QDate(2026, 12, 7)).sumMinor, 1850LL);
 
     const std::vector<LedgerRow> missing
-        = ledger.paidRowsMissingFrom(QDate(2026, 12, 6), QDate(2026, 12, 7), {"B", "X"});
-    QCOMPARE(missing.size(), std::size_t(2));
-    QCOMPARE(missing.at(0).id, yesterday);
-    QCOMPARE(missing.at(1).id, recovered);
+        = ledger.paidRowsMissingFrom(QDate(2026, 12, 6), QDate(2026, 12, 7), {"B", "F", "X"});
+    QCOMPARE(ids(missing), (QList<long long> {yesterday, recovered}));
 
-    QCOMPARE(ledger.heldOrderNumbers(), (std::set<std::string> {"A", "B", "C", "D", "E"}));
-    // 24 hours after the lost attempt, it is no longer followed up.
+    // A payment of 4.00 now may be a retry of the guessed one; of 2.50, of nothing unknown.
+    QCOMPARE(ledger.unknownAttemptOfAmount(400, "S1").value_or(LedgerRow()).id, guessed);
+    QVERIFY(!ledger.unknownAttemptOfAmount(250, "S1"));
+    QVERIFY(!ledger.unknownAttemptOfAmount(400, "S2"));
+    s_now = at("2026-12-07 10:05:01");
+    QVERIFY(!ledger.unknownAttemptOfAmount(400, "S1")); // 15 minutes on
+
+    // 24 hours after the lost attempt, it is no longer followed up; another store's never.
     s_now = at("2026-12-08 09:10:00");
-    QCOMPARE(ledger.followUpRows().size(), std::size_t(1));
+    QCOMPARE(ids(ledger.followUpRows("S1")), (QList<long long> {lost}));
+    QVERIFY(ledger.followUpRows("S2").empty());
     s_now += 1;
-    QVERIFY(ledger.followUpRows().empty());
+    QVERIFY(ledger.followUpRows("S1").empty());
+}
+
+void TestLedger::oneOrderNumberOneRow()
+{
+    LedgerStore ledger(testClock);
+    QVERIFY(ledger.open(m_path.toStdString()));
+    const auto attempt = [&ledger] {
+        return ledger.recordAttempt(
+            LedgerStore::Source::Checkout, 998, "134567890123456780", "S1", "wx");
+    };
+    const auto candidate = [](const std::string &number) {
+        return [number](const LedgerStore::Snapshot &) {
+            return std::optional<LedgerStore::Candidate>({number, {}});
+        };
+    };
+    const long long lost = attempt();
+    QVERIFY(ledger.update(lost, State::Unresolved, {}, "lost"));
+    const long long retry = attempt();
+    QVERIFY(ledger.update(retry, State::Paid, "Y", "ok"));
+
+    // The retry's order is held: it is nobody else's candidate.
+    QVERIFY(!ledger.noteCandidate(lost, candidate("Y")));
+    QCOMPARE(ledger.row(lost).state, std::string("unresolved"));
+    QVERIFY(ledger.row(lost).outTradeNo.empty());
+    QCOMPARE(ledger.row(lost).checks, 1);
+
+    // The snapshot is the ledger at the write: held numbers, and open rows of the store.
+    const long long sending = attempt();
+    std::optional<LedgerStore::Snapshot> seen;
+    ledger.noteCandidate(lost, [&seen](const LedgerStore::Snapshot &now) {
+        seen = now;
+        return std::nullopt;
+    });
+    QVERIFY(seen);
+    QVERIFY(seen->held.count("Y"));
+    QList<long long> open;
+    for (const LedgerRow &row : seen->open)
+        open << row.id;
+    QCOMPARE(open, (QList<long long> {lost, sending}));
+
+    // A candidate yields to the gateway's answer about another attempt: that is proof.
+    QVERIFY(ledger.noteCandidate(lost, candidate("Z")));
+    QCOMPARE(ledger.row(lost).state, std::string("matched"));
+    QVERIFY(ledger.update(sending, State::Paid, "Z", "ok"));
+    QCOMPARE(ledger.row(sending).outTradeNo, std::string("Z"));
+    QCOMPARE(ledger.row(lost).state, std::string("unresolved"));
+    QVERIFY(ledger.row(lost).outTradeNo.empty());
+    QCOMPARE(ledger.row(lost).message, std::string(LedgerStore::kCandidateTaken));
+    QVERIFY(!ledger.noteCandidate(lost, candidate("Z")));
+
+    // A number a proven row holds is refused to another answer, and the row stays as it was.
+    const long long other = attempt();
+    QVERIFY(!ledger.update(other, State::Paid, "Y", "ok"));
+    QCOMPARE(ledger.row(other).state, std::string("sending"));
+    QVERIFY(!ledger.noteFollowUp(lost, State::Paid, "Y", "ok"));
+
+    // The cashier's word: 不是 lets the number go for good; 是这笔 makes it a payment.
+    QVERIFY(ledger.noteCandidate(lost, candidate("W")));
+    QVERIFY(ledger.rejectCandidate(lost));
+    QCOMPARE(ledger.row(lost).state, std::string("unresolved"));
+    QVERIFY(ledger.row(lost).wasRejected("W"));
+    QVERIFY(ledger.row(lost).wasRejected("Z"));
+    QVERIFY(!ledger.noteCandidate(lost, candidate("W")));
+    QVERIFY(ledger.noteCandidate(lost, candidate("V")));
+    QVERIFY(!ledger.confirmCandidate(retry));
+    QVERIFY(ledger.confirmCandidate(lost));
+    QCOMPARE(ledger.row(lost).state, std::string("paid"));
+    QCOMPARE(ledger.row(lost).outTradeNo, std::string("V"));
+    QVERIFY(ledger.row(lost).needsNotice()); // now its receipt may be printed
+}
+
+void TestLedger::refundsAreRecorded()
+{
+    LedgerStore ledger(testClock);
+    QVERIFY(ledger.open(m_path.toStdString()));
+    const long long whole = ledger.recordRefund("S1", "N1", std::nullopt);
+    const long long part = ledger.recordRefund("S1", "N2", 250);
+    QCOMPARE(ledger.refund(whole).state, std::string("sending"));
+    QVERIFY(!ledger.refund(whole).amountMinor);
+    QCOMPARE(ledger.refund(part).amountMinor.value_or(0), 250LL);
+
+    QVERIFY(ledger.updateRefund(whole, LedgerStore::RefundState::Refunded, "ok"));
+    QVERIFY(!ledger.updateRefund(whole, LedgerStore::RefundState::Unresolved, "late"));
+    QVERIFY(ledger.updateRefund(part, LedgerStore::RefundState::Unresolved, "lost"));
+    QVERIFY(!ledger.unresolvedRefund("N1"));
+    QCOMPARE(ledger.unresolvedRefund("N2").value_or(RefundRow()).id, part);
+    // A look at the order settles it.
+    QVERIFY(ledger.updateRefund(part, LedgerStore::RefundState::Refused, "not refunded"));
+    QVERIFY(!ledger.unresolvedRefund("N2"));
+}
+
+void TestLedger::upgradesALedgerOfTheFirstVersion()
+{
+    // Written by the till before stores and candidates were recorded, with the fault that one
+    // order number was booked to two rows.
+    writeFirstLedger(m_path,
+        {"1, '2026-12-06 09:00:00', 'checkout', 100, '***0', 'A', 'paid', '', 1,"
+         " '2026-12-06 09:02:00'",
+            "2, '2026-12-07 09:00:00', 'checkout', 998, '***0', 'Y', 'paid', '', 1,"
+            " '2026-12-07 09:03:00'",
+            "3, '2026-12-07 09:01:00', 'checkout', 998, '***1', 'Y', 'paid', '', 0,"
+            " '2026-12-07 09:01:00'",
+            "4, '2026-12-07 09:05:00', 'single-window', 300, '***2', NULL, 'sending', '', 0,"
+            " '2026-12-07 09:05:00'"});
+    LedgerStore ledger(testClock);
+    QVERIFY(ledger.open(m_path.toStdString()));
+    QVERIFY(!ledger.notRecording());
+    for (long long id = 1; id <= 4; ++id)
+        QCOMPARE(ledger.row(id).id, id);
+    QCOMPARE(ledger.row(3).outTradeNo, std::string("Y"));
+    QCOMPARE(ledger.row(4).state, std::string("unresolved"));
+    QVERIFY(ledger.row(4).sid.empty());
+    // Yesterday's recovered payment counts as read; today's is still shown.
+    QVERIFY(!ledger.row(1).needsNotice());
+    QVERIFY(ledger.row(2).needsNotice());
+    // A row without a store is followed up under any store.
+    QCOMPARE(ledger.followUpRows("S1").size(), std::size_t(1));
+    // New rows go on, and the number booked twice is held.
+    const long long id = ledger.recordAttempt(LedgerStore::Source::Checkout, 1, "1", "S1", "");
+    QVERIFY(!ledger.update(id, State::Paid, "Y", "ok"));
+    QVERIFY(ledger.update(id, State::Paid, "Q", "ok"));
+    QVERIFY(ledger.recordRefund("S1", "Q", std::nullopt) > 0);
+    QCOMPARE(readPragma(m_path, "PRAGMA user_version"), QStringLiteral("2"));
+    ledger.close();
+    QVERIFY(ledger.open(m_path.toStdString()));
+    QCOMPARE(ledger.row(id).outTradeNo, std::string("Q"));
 }
 
 void TestLedger::matcher_data()
 {
-    QTest::addColumn<QStringList>("orders"); // "number total" each
+    QTest::addColumn<QStringList>("orders"); // "number total [service [status]]" each
     QTest::addColumn<QStringList>("held");
-    QTest::addColumn<QString>("otherOpenRow"); // created_at of another row of 1250 without number
+    QTest::addColumn<QString>("otherOpenRow"); // created_at of another row of 1250, and its number
     QTest::addColumn<QString>("expected");
 
-    // The row: 12.50 attempted at 2026-12-07 10:00:00.
+    // The row: 12.50 by WeChat Pay, attempted at 2026-12-07 10:00:00; 202612071000070000009
+    // was offered before and the cashier said it is another payment.
     QTest::newRow("one match") << QStringList {"202612071000030000001 1250"} << QStringList {}
                                << QString() << "202612071000030000001";
     QTest::newRow("none") << QStringList {"202612071000030000001 1251"} << QStringList {}
@@ -350,9 +556,24 @@ void TestLedger::matcher_data()
     QTest::newRow("held by another row")
         << QStringList {"202612071000030000001 1250", "202612071001000000002 1250"}
         << QStringList {"202612071000030000001"} << QString() << "202612071001000000002";
+    QTest::newRow("said to be another payment")
+        << QStringList {"202612071000070000009 1250"} << QStringList {} << QString() << QString();
+    QTest::newRow("another wallet") << QStringList {"202612071000030000001 1250 ali"}
+                                    << QStringList {} << QString() << QString();
+    QTest::newRow("another wallet beside")
+        << QStringList {"202612071000030000001 1250 ali", "202612071000040000002 1250 wx"}
+        << QStringList {} << QString() << "202612071000040000002";
+    QTest::newRow("not paid in the list") << QStringList {"202612071000030000001 1250 wx 4"}
+                                          << QStringList {} << QString() << QString();
+    QTest::newRow("paid, shown as 2") << QStringList {"202612071000030000001 1250 wx 2"}
+                                      << QStringList {} << QString() << "202612071000030000001";
     QTest::newRow("another open row could be it")
         << QStringList {"202612071000030000001 1250"} << QStringList {} << "2026-12-07 09:59:30"
         << QString();
+    QTest::newRow("another open row with its own number")
+        << QStringList {"202612071000030000001 1250"} << QStringList {}
+        << "2026-12-07 09:59:30 202612070959300000005"
+        << "202612071000030000001";
     QTest::newRow("another open row out of reach")
         << QStringList {"202612071000030000001 1250"} << QStringList {} << "2026-12-07 10:03:00"
         << "202612071000030000001";
@@ -373,27 +594,69 @@ void TestLedger::matcher()
     QFETCH(QString, otherOpenRow);
     QFETCH(QString, expected);
 
-    LedgerRow row;
+    LedgerStore::Snapshot snapshot;
+    LedgerRow &row = snapshot.row;
     row.id = 1;
     row.createdAt = "2026-12-07 10:00:00";
     row.amountMinor = 1250;
-    std::vector<LedgerRow> open {row};
+    row.wallet = "wx";
+    row.rejected = "202612071000070000009";
+    snapshot.open = {row};
     if (!otherOpenRow.isEmpty()) {
         LedgerRow other = row;
         other.id = 2;
-        other.createdAt = otherOpenRow.toStdString();
-        open.push_back(other);
+        other.createdAt = otherOpenRow.left(19).toStdString();
+        other.outTradeNo = otherOpenRow.mid(20).toStdString();
+        snapshot.open.push_back(other);
     }
     std::vector<OrderRecord> records;
-    for (const QString &text : orders)
-        records.push_back(
-            order(text.section(' ', 0, 0).toStdString(), text.section(' ', 1, 1).toStdString()));
-    std::set<std::string> heldNumbers;
+    for (const QString &text : orders) {
+        const QStringList parts = text.split(' ');
+        OrderRecord record = order(parts.at(0).toStdString(), parts.at(1).toStdString());
+        record.service = parts.value(2, QStringLiteral("wx")).toStdString();
+        record.status = parts.value(3, QStringLiteral("1")).toStdString();
+        records.push_back(record);
+    }
     for (const QString &number : held)
-        heldNumbers.insert(number.toStdString());
+        snapshot.held.insert(number.toStdString());
 
-    const std::optional<std::string> found = LedgerFollowUp::match(row, records, heldNumbers, open);
+    const std::optional<std::string> found
+        = LedgerFollowUp::match(row, records, snapshot.held, snapshot.open);
     QCOMPARE(QString::fromStdString(found.value_or(std::string())), expected);
+    const std::optional<LedgerStore::Candidate> candidate
+        = LedgerFollowUp::candidate(snapshot, records);
+    QCOMPARE(QString::fromStdString(candidate ? candidate->orderNumber : std::string()), expected);
+}
+
+void TestLedger::listRange_data()
+{
+    QTest::addColumn<QString>("createdAt");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+
+    // The whole days the row's window touches: from 5 s before it to 120 s after it.
+    QTest::newRow("mid-morning") << "2026-12-07 10:00:00"
+                                 << "20261207000000"
+                                 << "20261207235959";
+    QTest::newRow("just after midnight") << "2026-12-07 00:00:03"
+                                         << "20261206000000"
+                                         << "20261207235959";
+    QTest::newRow("a minute before midnight") << "2026-12-07 23:59:00"
+                                              << "20261207000000"
+                                              << "20261208235959";
+}
+
+void TestLedger::listRange()
+{
+    QFETCH(QString, createdAt);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+
+    LedgerRow row;
+    row.createdAt = createdAt.toStdString();
+    const auto [first, last] = LedgerFollowUp::listRange(row);
+    QCOMPARE(QString::fromStdString(first), from);
+    QCOMPARE(QString::fromStdString(last), to);
 }
 
 void TestLedger::statusDecision_data()
@@ -430,6 +693,7 @@ void TestLedger::followUpAgainstTheSandbox()
     LoginSession session;
     QVERIFY(sandbox.loginDemo(session));
     GatewaySession::set({session.appid, session.key, session.sid});
+    const std::string sid = Text::wideToUtf8(session.sid);
     const LedgerWorker::Target target {sandbox.url("/api/face"), sandbox.caPath().toStdString()};
 
     // Each attempt is recorded as a window records it, at the time the sandbox sees it.
@@ -438,12 +702,12 @@ void TestLedger::followUpAgainstTheSandbox()
     const auto pay = [&](const QByteArray &fault, const std::string &code, long long total) {
         if (!fault.isEmpty() && !sandbox.injectFault(fault))
             return 0LL;
-        const long long id = ledger.recordAttempt(LedgerStore::Source::Checkout, total, code);
+        const long long id = ledger.recordAttempt(
+            LedgerStore::Source::Checkout, total, code, sid, InputCode::wallet(code));
         HttpClient client(target.caBundle);
         const auto request = PayTransaction::payRequest(std::to_string(total / 100) + "."
                 + QString::number(total % 100).rightJustified(2, '0').toStdString(),
-            code, Text::wideToUtf8(session.appid), Text::wideToUtf8(session.sid),
-            Text::wideToUtf8(session.key));
+            code, Text::wideToUtf8(session.appid), sid, Text::wideToUtf8(session.key));
         std::string reply;
         client.Post(target.url, request->body, reply, "json");
         CurrentOrder order;
@@ -454,11 +718,11 @@ void TestLedger::followUpAgainstTheSandbox()
             ledger.update(id, State::Unresolved, Text::wideToUtf8(order.orderNumber), "轮询结束");
         return id;
     };
-    // The answer lost after the order was paid: found through the order list.
+    // The answer lost after the order was paid: the order list shows one that may be it.
     const long long lost = pay(R"({"kind":"drop_reply"})", "134567890123456780", 1234);
-    // Paid at the first query after the polling gave up.
+    // Paid at the first query after the polling gave up: its own number proves it.
     const long long late = pay(R"({"kind":"paid_late","queries":0})", "134567890123456780", 2345);
-    // Two answers lost for the same amount within the window: no guess.
+    // Two answers lost for the same amount within the window: no candidate.
     const long long twinA = pay(R"({"kind":"drop_reply"})", "134567890123456781", 3456);
     const long long twinB = pay(R"({"kind":"drop_reply"})", "134567890123456782", 3456);
     // Still pending at every follow-up.
@@ -466,30 +730,97 @@ void TestLedger::followUpAgainstTheSandbox()
     QVERIFY(lost && late && twinA && twinB && waiting);
     QVERIFY(ledger.row(lost).outTradeNo.empty());
 
-    QList<long long> recovered;
-    QString lostReceipt;
-    LedgerWorker worker(ledger, this, [&](const std::vector<LedgerWorker::Recovered> &rows) {
-        for (const LedgerWorker::Recovered &found : rows) {
-            recovered << found.row.id;
-            if (found.row.id == lost)
-                lostReceipt = QString::fromStdWString(found.order.receiptMessage());
-        }
-    });
+    int decided = 0;
+    LedgerWorker worker(ledger, this, [&decided] { ++decided; });
     worker.start(target);
-    QTRY_COMPARE_WITH_TIMEOUT(recovered.size(), 2, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(decided > 0, 20000);
     worker.stop();
     QCOMPARE(worker.passes(), 1);
 
-    QCOMPARE(recovered, (QList<long long> {lost, late}));
-    QCOMPARE(ledger.row(lost).state, std::string("paid"));
+    QList<long long> noticed;
+    for (const LedgerRow &row : ledger.noticeRows(sid))
+        noticed << row.id;
+    QCOMPARE(noticed, (QList<long long> {lost, late}));
+    // A guess: shown for the cashier to confirm, never booked as paid.
+    QCOMPARE(ledger.row(lost).state, std::string("matched"));
     QCOMPARE(ledger.row(lost).outTradeNo.size(), std::size_t(21));
-    QVERIFY2(lostReceipt.contains(QString::fromStdString("#wx#12.34#")), qPrintable(lostReceipt));
     QCOMPARE(ledger.row(late).state, std::string("paid"));
+    QVERIFY(!ledger.row(late).payTime.empty());
     for (const long long id : {twinA, twinB, waiting}) {
         QCOMPARE(ledger.row(id).state, std::string("unresolved"));
         QCOMPARE(ledger.row(id).checks, 1);
     }
     QVERIFY(ledger.row(twinA).outTradeNo.empty());
+    // Confirmed, its receipt is that of the order the list gave.
+    QVERIFY(ledger.confirmCandidate(lost));
+    const QString receipt
+        = QString::fromStdWString(LedgerFollowUp::receiptOrder(ledger.row(lost)).receiptMessage());
+    QVERIFY2(receipt.contains(QStringLiteral("#wx#12.34#")), qPrintable(receipt));
+    QVERIFY(receipt.contains(QString::fromStdString(ledger.row(lost).outTradeNo)));
+    GatewaySession::set({});
+}
+
+void TestLedger::stoppedWorkerReportsNothingMore()
+{
+    SandboxProcess sandbox;
+    QVERIFY(sandbox.start());
+    LoginSession session;
+    QVERIFY(sandbox.loginDemo(session));
+    GatewaySession::set({session.appid, session.key, session.sid});
+    const LedgerWorker::Target target {sandbox.url("/api/face"), sandbox.caPath().toStdString()};
+    LedgerStore ledger;
+    QVERIFY(ledger.open(m_path.toStdString()));
+    // Waits for the worker without running this thread's events, where its report would land.
+    const auto waitFor = [](const std::function<bool()> &done) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 20000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return done();
+    };
+
+    // Idle at its default interval: stop() wakes it rather than waiting out the minute.
+    int reports = 0;
+    LedgerWorker worker(ledger, this, [&reports] { ++reports; });
+    worker.start(target);
+    QVERIFY(waitFor([&worker] { return worker.passes() >= 1; }));
+    QElapsedTimer stopping;
+    stopping.start();
+    worker.stop();
+    QVERIFY2(stopping.elapsed() < 5000, "stop() waited for the interval");
+
+    // A pass that found an order paid hands its report over; stopped before the report runs,
+    // the report is dropped.
+    const long long id = ledger.recordAttempt(LedgerStore::Source::Checkout, 100, "1", {}, {});
+    QVERIFY(ledger.update(id, State::Unresolved, "202612070000000000001", "lost"));
+    const QByteArray paidAnswer = QJsonDocument(
+        QJsonObject {{"kind", "body"},
+            {"body",
+                R"({"code":"100","msg":"ok","data":{"payType":"wx","total":"100","status":"1"}})"}})
+                                      .toJson(QJsonDocument::Compact);
+    QVERIFY(sandbox.injectFault(paidAnswer));
+    worker.start(target);
+    QVERIFY(waitFor([&worker] { return worker.passes() >= 1; }));
+    worker.stop();
+    QCOMPARE(ledger.row(id).state, std::string("paid"));
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(reports, 0);
+
+    // Stopped in the middle of a request: cut short, nothing reported.
+    const long long other = ledger.recordAttempt(LedgerStore::Source::Checkout, 200, "1", {}, {});
+    QVERIFY(ledger.update(other, State::Unresolved, "202612070000000000002", "lost"));
+    const int before = sandbox.journal().size();
+    QVERIFY(sandbox.injectFault(R"({"kind":"delay","ms":20000})"));
+    worker.start(target);
+    QTRY_VERIFY_WITH_TIMEOUT(sandbox.journal().size() > before, 20000);
+    stopping.restart();
+    worker.stop();
+    QVERIFY2(stopping.elapsed() < 5000, "stop() waited for the answer");
+    QCoreApplication::processEvents();
+    QCOMPARE(reports, 0);
+    QCOMPARE(ledger.row(other).state, std::string("unresolved"));
+    QVERIFY(sandbox.injectFault(R"({"kind":"clear"})"));
     GatewaySession::set({});
 }
 

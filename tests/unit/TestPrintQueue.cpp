@@ -12,6 +12,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <future>
 
@@ -26,6 +29,8 @@ private slots:
     void closingDropsWaitingJobsAndEndsAHungOne();
     // Last: it closes the process's queue.
     void processQueueClosesWhenTheEventLoopEnds();
+    void endingWithAHungJobStartsAgainWhenAsked_data();
+    void endingWithAHungJobStartsAgainWhenAsked();
 };
 
 void TestPrintQueue::closingDropsWaitingJobsAndEndsAHungOne_data()
@@ -105,6 +110,32 @@ void TestPrintQueue::processQueueClosesWhenTheEventLoopEnds()
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll().count("late receipt not printed"), 1);
     RunLog::setDirectory({});
+}
+
+void TestPrintQueue::endingWithAHungJobStartsAgainWhenAsked_data()
+{
+    QTest::addColumn<bool>("restartAsked");
+    QTest::addColumn<int>("status"); // 42: the stand-in of the program's new start ran
+    QTest::newRow("exit") << false << 0;
+    QTest::newRow("restart") << true << 42;
+}
+
+void TestPrintQueue::endingWithAHungJobStartsAgainWhenAsked()
+{
+    QFETCH(bool, restartAsked);
+    QFETCH(int, status);
+
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        if (restartAsked)
+            PrintQueue::setRestart([] { ::_exit(42); });
+        PrintQueue::endProcess();
+    }
+    int ended = 0;
+    QCOMPARE(waitpid(child, &ended, 0), child);
+    QVERIFY(WIFEXITED(ended));
+    QCOMPARE(WEXITSTATUS(ended), status);
 }
 
 QTEST_GUILESS_MAIN(TestPrintQueue)

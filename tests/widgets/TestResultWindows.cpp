@@ -243,8 +243,10 @@ void TestResultWindows::reasonStaysReadableInsideTheCard_data()
     QTest::newRow("sign error without spaces") << signError << signError;
     QTest::newRow("refusal over and over") << refusal + refusal + refusal << QString();
     QTest::newRow("one word a reply long") << QString(100000, QChar(0x62d2)) << QString();
-    QTest::newRow("no reason") << QString() << collectionWin::defaultReason();
-    QTest::newRow("blank reason") << QStringLiteral("  ") << collectionWin::defaultReason();
+    QTest::newRow("no reason") << collectionWin::reasonOrUnsaid(QString())
+                               << collectionWin::defaultReason();
+    QTest::newRow("blank reason") << collectionWin::reasonOrUnsaid(QStringLiteral("  "))
+                                  << collectionWin::defaultReason();
 }
 
 void TestResultWindows::reasonStaysReadableInsideTheCard()
