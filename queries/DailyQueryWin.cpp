@@ -20,6 +20,7 @@
 #include <QDebug>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QShowEvent>
 #include <QStyle>
 #include <QStandardItemModel>
 
@@ -202,12 +203,15 @@ void DailyQueryWin::OnQuery()
 {
     const QDate start = m_dates->start();
     const QDate end = m_dates->end();
+    // The figures hold every payment made before this moment; the report prints it with them.
+    const QDateTime asked = QDateTime::currentDateTime();
     const QueryRequests::Request request = QueryRequests::dayTotals(
         compact(start), compact(end), Signing::nonce(), QueryRequests::currentSession());
     qDebug() << "DAILY PARAMERS  =====" << QString::fromStdString(request.body);
 
     auto totals = std::make_shared<std::optional<DayTotalsReply>>();
     auto own = std::make_shared<LedgerStore::PaidTotals>();
+    m_firstQueryTimer.stop(); // asked already, the first query has nothing left to do
     m_totalsRunning = true;
     showFiguresNote();
     // Asked while one runs, it is sent after it; asked again, the latest wins, so the grid
@@ -221,7 +225,7 @@ void DailyQueryWin::OnQuery()
             if (*totals)
                 *own = LedgerStore::shared().paidTotals(start, end);
         },
-        [this, totals, own, start, end] {
+        [this, totals, own, start, end, asked] {
             // No answer, or one that cannot be read: the grid keeps its figures, and the line
             // under it says whose they are.
             m_totalsRunning = false;
@@ -233,6 +237,7 @@ void DailyQueryWin::OnQuery()
             m_figures = (*totals)->figures;
             m_figuresStart = start;
             m_figuresEnd = end;
+            m_figuresQueried = asked;
             showFigures();
             showFiguresNote();
             m_till = {own->count, QString::fromStdString(Amount::formatMinorUnits(own->sumMinor)),
@@ -302,10 +307,10 @@ void DailyQueryWin::showTillFigures()
 
 void DailyQueryWin::OnPrint()
 {
-    // Printed on the process's print queue, with the figures, their dates and the settings of
-    // this moment.
-    const ReportLayout::Content content {
-        m_figuresStart, m_figuresEnd, QString::fromStdWString(m_storeName), m_figures};
+    // Printed on the process's print queue, with the figures, their dates, when they were asked
+    // for and the settings of this moment.
+    const ReportLayout::Content content {m_figuresStart, m_figuresEnd, m_figuresQueried,
+        QString::fromStdWString(m_storeName), m_figures};
     const ReportPrinter::Settings settings {m_print, m_printCount, m_printWidth};
     PrintQueue::process().post("settlement report", [content, settings] {
         const int jobs = ReportPrinter(&QtPrintDevice::openDefault).print(content, settings);
@@ -348,6 +353,14 @@ void DailyQueryWin::resizeWinodw()
     const int rowHeight = scale.active() ? scale.y(kRowHeight) : kRowHeight;
     for (int row = 0; row < kRows; ++row)
         grid->setRowHeight(row, rowHeight);
+}
+
+void DailyQueryWin::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Opened, the page asks for the figures of its dates afresh: those asked at login, or when
+    // it was last open, leave out every payment since, and a report printed from them would too.
+    OnQuery();
 }
 
 void DailyQueryWin::mousePressEvent(QMouseEvent *event)
