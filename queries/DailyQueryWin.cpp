@@ -54,6 +54,23 @@ std::string compact(const QDate &date)
     return DateText::compact(date.year(), date.month(), date.day());
 }
 
+// Whether the ledger's paid rows add up to what the gateway counts as paid. Of the day totals,
+// `count` (the paid orders of the dates) and `total` (the sum paid) are the paid count and
+// sum: both keep an order that was refunded later, as the ledger does, which knows nothing of
+// refunds. `suc_total` is the sum kept after refunds (total less re_total): a refund would make
+// it differ from the ledger although every payment is there.
+bool sameAsGateway(const LedgerStore::PaidTotals &own, const SettlementFigures &figures)
+{
+    bool countRead = false;
+    const long long count = figures[SettlementFigures::Count].toLongLong(&countRead);
+    // The figure is shown exactly in the currency's unit: back to minor units.
+    const std::optional<std::string> sum
+        = Amount::toMinorUnits(figures[SettlementFigures::Total].toStdString());
+    const std::optional<long long> sumMinor
+        = sum ? Amount::parseMinorUnits(*sum) : std::optional<long long>();
+    return countRead && sumMinor && count == own.count && *sumMinor == own.sumMinor;
+}
+
 } // namespace
 
 DailyQueryWin::DailyQueryWin(QWidget *parent)
@@ -201,6 +218,11 @@ void DailyQueryWin::OnHideEndDateWidget()
 
 void DailyQueryWin::OnQuery()
 {
+    queryFigures(true);
+}
+
+void DailyQueryWin::queryFigures(bool byCashier)
+{
     const QDate start = m_dates->start();
     const QDate end = m_dates->end();
     // The figures hold every payment made before this moment; the report prints it with them.
@@ -225,7 +247,7 @@ void DailyQueryWin::OnQuery()
             if (*totals)
                 *own = LedgerStore::shared().paidTotals(start, end);
         },
-        [this, totals, own, start, end, asked] {
+        [this, totals, own, start, end, asked, byCashier] {
             // No answer, or one that cannot be read: the grid keeps its figures, and the line
             // under it says whose they are.
             m_totalsRunning = false;
@@ -240,11 +262,22 @@ void DailyQueryWin::OnQuery()
             m_figuresQueried = asked;
             showFigures();
             showFiguresNote();
+            // The whole order list of the dates (up to 20 000 orders) is fetched only to name
+            // the attempts behind a difference, and only when the cashier asked for it.
+            using Check = DailyQueryTexts::TillFigures::Check;
+            const bool same = sameAsGateway(*own, m_figures);
+            const bool listCheck = !same && byCashier && !LedgerStore::shared().notRecording();
+            Check check = Check::NotAsked;
+            if (same)
+                check = Check::Same;
+            else if (listCheck)
+                check = Check::Running;
             m_till = {own->count, QString::fromStdString(Amount::formatMinorUnits(own->sumMinor)),
-                DailyQueryTexts::TillFigures::Check::Running, 0};
+                check, 0};
             m_unlisted.clear();
             showTillFigures();
-            askListedOrders();
+            if (listCheck)
+                askListedOrders();
         });
 }
 
@@ -337,7 +370,7 @@ void DailyQueryWin::QueryTimeout()
 {
     if (!m_firstQueryTimer.isActive())
         return;
-    OnQuery();
+    queryFigures(false);
     m_firstQueryTimer.stop();
 }
 
@@ -360,7 +393,7 @@ void DailyQueryWin::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     // Opened, the page asks for the figures of its dates afresh: those asked at login, or when
     // it was last open, leave out every payment since, and a report printed from them would too.
-    OnQuery();
+    queryFigures(false);
 }
 
 void DailyQueryWin::mousePressEvent(QMouseEvent *event)

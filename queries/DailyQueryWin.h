@@ -28,8 +28,9 @@ class QStandardItemModel;
 // query asked for while one runs is sent after it, the latest one wins. The report prints the
 // dates its figures were queried for, whatever the date fields show, and when they were asked.
 // Under the grid, this till's own figures of the same dates from the payment ledger: its paid
-// attempts, and those of them that the gateway's order list of those dates does not hold
-// (the list is asked for after the figures).
+// attempts, beside the gateway's paid count and sum. When the two differ and the cashier
+// pressed 查询, the gateway's order list of those dates is asked for after the figures, to name
+// the paid attempts it does not hold.
 class DailyQueryWin final : public QWidget
 {
     Q_OBJECT
@@ -71,6 +72,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Asks for the figures of the dates on screen; `byCashier`: the cashier pressed 查询.
+    void queryFigures(bool byCashier);
     void readSettings();
     void setUpGrid();
     void applyTexts();

@@ -634,35 +634,52 @@ void TestQueryWindows::tillFiguresBesideTheGateways_data()
 {
     QTest::addColumn<bool>("unlisted"); // a paid row whose order the gateway does not hold
     QTest::addColumn<QByteArray>("listFault"); // of the order list asked after the totals
-    QTest::addColumn<int>("daysBack"); // the dates queried
+    QTest::addColumn<int>("firstDay"); // the dates queried, in days before today
+    QTest::addColumn<int>("lastDay");
+    QTest::addColumn<bool>("pressed"); // 查询 pressed, else the first query at login
+    QTest::addColumn<bool>("listAsked");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("every paid row listed")
-        << false << QByteArray() << 0 << "本机记录：成功 1 笔，合计 3.21 元；网关未列出 0 笔";
+    // Today the gateway also holds another till's payment: its figures are not the till's.
+    QTest::newRow("every paid row listed") << false << QByteArray() << 0 << 0 << true << true
+                                           << "本机记录：成功 1 笔，合计 3.21 元；网关未列出 0 笔";
     QTest::newRow("a paid row the gateway does not list")
-        << true << QByteArray() << 0 << "本机记录：成功 2 笔，合计 10.21 元；网关未列出 1 笔";
+        << true << QByteArray() << 0 << 0 << true << true
+        << "本机记录：成功 2 笔，合计 10.21 元；网关未列出 1 笔";
     QTest::newRow("order list unreadable")
-        << true << QByteArray(R"({"kind":"invalid_json"})") << 0
+        << true << QByteArray(R"({"kind":"invalid_json"})") << 0 << 0 << true << true
         << "本机记录：成功 2 笔，合计 10.21 元；未能取得网关订单，未核对";
     QTest::newRow("order list refused")
         << true << QByteArray(R"({"kind":"body","body":"{\"code\":\"303\",\"msg\":\"sign\"}"})")
-        << 0 << "本机记录：成功 2 笔，合计 10.21 元；未能取得网关订单，未核对";
-    QTest::newRow("yesterday on screen")
-        << true << QByteArray() << 1 << "本机记录：成功 0 笔，合计 0 元；网关未列出 0 笔";
+        << 0 << 0 << true << true << "本机记录：成功 2 笔，合计 10.21 元；未能取得网关订单，未核对";
+    QTest::newRow("a two-day range with a payment today asks the list up to today's 23:59:59")
+        << true << QByteArray() << 1 << 0 << true << true
+        << "本机记录：成功 2 笔，合计 10.21 元；网关未列出 1 笔";
+    // The whole order list is fetched only when the cashier asks and the figures differ.
+    QTest::newRow("the query at login asks for no list")
+        << true << QByteArray() << 0 << 0 << false << false
+        << "本机记录：成功 2 笔，合计 10.21 元；与网关不一致，请点击查询核对";
+    QTest::newRow("yesterday on screen: the same figures, no list")
+        << true << QByteArray() << 1 << 1 << true << false
+        << "本机记录：成功 0 笔，合计 0 元；与网关一致";
 }
 
 void TestQueryWindows::tillFiguresBesideTheGateways()
 {
     QFETCH(bool, unlisted);
     QFETCH(QByteArray, listFault);
-    QFETCH(int, daysBack);
+    QFETCH(int, firstDay);
+    QFETCH(int, lastDay);
+    QFETCH(bool, pressed);
+    QFETCH(bool, listAsked);
     QFETCH(QString, shown);
     // This till's ledger: a payment paid on the gateway, a refused one and maybe one paid that
-    // the gateway does not hold.
+    // the gateway does not hold. Another till's payment is on the gateway only.
     LedgerStore &ledger = LedgerStore::shared();
     QVERIFY(ledger.openDefault());
     const QString number = pay(WeChat, QStringLiteral("3.21"), 1);
     QVERIFY(!number.isEmpty());
+    QVERIFY(!pay(Alipay, QStringLiteral("1.5"), 2).isEmpty());
     const auto record = [&ledger](long long minor, LedgerStore::State state, const QString &order) {
         const long long id = ledger.recordAttempt(
             LedgerStore::Source::Checkout, minor, payCode(WeChat, 1).toStdString());
@@ -675,28 +692,38 @@ void TestQueryWindows::tillFiguresBesideTheGateways()
 
     // The page is not opened here: opening it would ask for today's figures at once.
     DailyQueryWin daily;
-    const QDate day = QDate::currentDate().addDays(-daysBack);
-    for (const char *name : {"calendarWidget_starttime", "calendarWidget_endtime"})
-        daily.findChild<QCalendarWidget *>(QLatin1String(name))->setSelectedDate(day);
+    const QDate first = QDate::currentDate().addDays(-firstDay);
+    const QDate last = QDate::currentDate().addDays(-lastDay);
+    daily.findChild<QCalendarWidget *>(QStringLiteral("calendarWidget_starttime"))
+        ->setSelectedDate(first);
+    daily.findChild<QCalendarWidget *>(QStringLiteral("calendarWidget_endtime"))
+        ->setSelectedDate(last);
     if (!listFault.isEmpty()) {
         QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":0})"));
         QVERIFY(m_sandbox.injectFault(listFault));
     }
     const int lists = bodies(QStringLiteral("mch_orderList")).size();
-    daily.QueryTimeout();
+    if (pressed)
+        daily.OnQuery();
+    else
+        daily.QueryTimeout();
     TRY_VERIFY_HANDED_OFF(!daily.busy(), kAnswerMs);
-
-    // The order list of the same dates, every status.
-    const QString body = lastBody(QStringLiteral("mch_orderList"));
-    QCOMPARE(bodies(QStringLiteral("mch_orderList")).size(), lists + 1);
-    const QString compact = day.toString(QStringLiteral("yyyyMMdd"));
-    QCOMPARE(body,
-        expected(QStringLiteral("mch_orderList"), body,
-            {{"sdate", compact + "000000"}, {"nonce_str", QString()}, {"edate", compact + "235959"},
-                {"status", "4"}, {"page", "1"}, {"limit", "20000"}, {"store_id", m_sid}}));
     const auto *till = daily.findChild<QLabel *>(QStringLiteral("label_till"));
     QVERIFY(till);
     QCOMPARE(till->text(), shown);
+
+    // The order list of the same dates, from the first one's midnight to the last one's
+    // 23:59:59, every status.
+    QCOMPARE(bodies(QStringLiteral("mch_orderList")).size(), lists + (listAsked ? 1 : 0));
+    if (!listAsked)
+        return;
+    const QString body = lastBody(QStringLiteral("mch_orderList"));
+    QCOMPARE(body,
+        expected(QStringLiteral("mch_orderList"), body,
+            {{"sdate", first.toString(QStringLiteral("yyyyMMdd")) + "000000"},
+                {"nonce_str", QString()},
+                {"edate", last.toString(QStringLiteral("yyyyMMdd")) + "235959"}, {"status", "4"},
+                {"page", "1"}, {"limit", "20000"}, {"store_id", m_sid}}));
 }
 
 QTEST_MAIN(TestQueryWindows)
