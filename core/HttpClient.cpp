@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <unistd.h>
@@ -146,26 +147,105 @@ bool isLoopback(const std::string &host)
         && (ntohl(address.s_addr) >> 24) == 127;
 }
 
+// Where the extra CA bundle is trusted for a request.
+enum class ExtraTrust {
+    None, // not at all: the system's CAs alone
+    Everywhere, // an ordinary bundle
+    LoopbackOnly // the sandbox's CA, for a loopback host: every redirect must stay on this machine
+};
+
 // The sandbox keeps its CA's private key beside the CA (ca-key.pem), in the user's own data
 // directory: such a CA proves nothing about a host elsewhere, so it is trusted for loopback
 // hosts only. A real gateway is verified against the system's CAs alone; that is logged once
 // per host.
-bool bundleCountsFor(const std::string &bundle, const std::string &url)
+ExtraTrust extraTrust(const std::string &bundle, const std::string &url)
 {
+    if (!usableBundle(bundle))
+        return ExtraTrust::None;
     const std::size_t slash = bundle.rfind('/');
     const std::string directory = slash == std::string::npos ? "." : bundle.substr(0, slash);
     if (::access((directory + "/ca-key.pem").c_str(), F_OK) != 0)
-        return true;
+        return ExtraTrust::Everywhere;
     const std::string host = hostOf(url);
     if (isLoopback(host))
-        return true;
+        return ExtraTrust::LoopbackOnly;
     static std::mutex mutex;
     static std::set<std::string> reported;
     std::lock_guard<std::mutex> lock(mutex);
     if (reported.insert(host).second)
         RunLog::write("ca_bundle 是沙箱的 CA, 只信任于本机地址; %s 只信任系统证书: %s",
             host.c_str(), bundle.c_str());
-    return false;
+    return ExtraTrust::None;
+}
+
+// `reference` (a Location header's value) resolved against `base`; empty when it cannot be.
+std::string resolved(const char *base, const std::string &reference)
+{
+    const Curl &c = curl();
+    CURLU *parsed = c.url();
+    if (!parsed)
+        return std::string();
+    std::string url;
+    char *part = nullptr;
+    if ((!base || c.urlSet(parsed, CURLUPART_URL, base, 0) == CURLUE_OK)
+        && c.urlSet(parsed, CURLUPART_URL, reference.c_str(), 0) == CURLUE_OK
+        && c.urlGet(parsed, CURLUPART_URL, &part, 0) == CURLUE_OK && part) {
+        url = part;
+    }
+    c.free(part);
+    c.urlCleanup(parsed);
+    return url;
+}
+
+bool startsWithNoCase(const std::string &text, const char *prefix)
+{
+    for (std::size_t i = 0; prefix[i] != '\0'; ++i) {
+        if (i >= text.size()
+            || std::tolower(static_cast<unsigned char>(text[i]))
+                != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
+// The response headers of a request, and the redirect check of one that trusts the sandbox's
+// CA: libcurl follows a redirect only once the answer that asks for it has ended, so a
+// Location that leads off this machine is refused while its header arrives, before any byte
+// goes to that host.
+struct HeaderSink
+{
+    std::string *buffer = nullptr;
+    CURL *handle = nullptr; // set when redirects must stay on loopback hosts
+    long status = 0; // of the answer whose headers arrive
+    std::string refused; // the redirect that was refused
+};
+
+std::size_t takeHeader(char *data, std::size_t size, std::size_t count, void *target)
+{
+    HeaderSink &sink = *static_cast<HeaderSink *>(target);
+    const std::size_t length = appendTo(data, size, count, sink.buffer);
+    if (length == 0 || !sink.handle)
+        return length;
+    std::string line(data, length);
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+        line.pop_back();
+    if (startsWithNoCase(line, "HTTP/")) {
+        const std::size_t blank = line.find(' ');
+        sink.status = blank == std::string::npos ? 0 : std::atol(line.c_str() + blank + 1);
+        return length;
+    }
+    if (sink.status < 300 || sink.status > 399 || !startsWithNoCase(line, "location:"))
+        return length;
+    std::size_t start = std::strlen("location:");
+    while (start < line.size() && std::isspace(static_cast<unsigned char>(line[start])))
+        ++start;
+    char *current = nullptr;
+    curl().easyGetinfo(sink.handle, CURLINFO_EFFECTIVE_URL, &current);
+    const std::string next = resolved(current, line.substr(start));
+    if (isLoopback(hostOf(next)))
+        return length;
+    sink.refused = next.empty() ? line.substr(start) : next;
+    return 0; // ends the transfer as failed
 }
 
 int cancelled(void *flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
@@ -238,7 +318,8 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
     c.easySetopt(handle, CURLOPT_USERAGENT, kUserAgent);
     c.easySetopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     c.easySetopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (usableBundle(m_caBundle) && bundleCountsFor(m_caBundle, url))
+    const ExtraTrust trust = extraTrust(m_caBundle, url);
+    if (trust != ExtraTrust::None)
         c.easySetopt(handle, CURLOPT_CAINFO, m_caBundle.c_str());
     c.easySetopt(handle, CURLOPT_CAPATH, systemCaPath());
 
@@ -261,8 +342,12 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
         c.easySetopt(handle, CURLOPT_XFERINFODATA, m_cancel);
     }
 
-    c.easySetopt(handle, CURLOPT_HEADERFUNCTION, appendTo);
-    c.easySetopt(handle, CURLOPT_HEADERDATA, &m_header);
+    HeaderSink headerSink;
+    headerSink.buffer = &m_header;
+    if (trust == ExtraTrust::LoopbackOnly)
+        headerSink.handle = handle;
+    c.easySetopt(handle, CURLOPT_HEADERFUNCTION, takeHeader);
+    c.easySetopt(handle, CURLOPT_HEADERDATA, &headerSink);
     c.easySetopt(handle, CURLOPT_WRITEFUNCTION, appendTo);
     c.easySetopt(handle, CURLOPT_WRITEDATA, &m_body);
 
@@ -279,6 +364,9 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
             else
                 RunLog::write("请求失败: %s: HTTP %d", url.c_str(), status);
         }
+    } else if (!headerSink.refused.empty()) {
+        RunLog::write("请求失败: %s: 重定向到 %s 被拒绝: 沙箱的 CA 只信任于本机地址", url.c_str(),
+            headerSink.refused.c_str());
     } else {
         RunLog::write("请求失败: %s: %s", url.c_str(), c.strerror(result));
     }

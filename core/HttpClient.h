@@ -7,8 +7,9 @@
 // One blocking HTTPS POST through libcurl per call. Only https URLs are posted, and redirects
 // are followed to https only. TLS peer and host names are verified against the system's CAs
 // plus an optional extra bundle (when it can be read; a bundle that lies in the sandbox's own
-// directory, beside its CA key, only for loopback hosts); every request has a connect time-out
-// and a total time-out, so no caller can wait for ever, and a reply larger than
+// directory, beside its CA key, only for loopback hosts, and a request that trusts it is
+// refused a redirect to any other host before a byte goes there); every request has a connect
+// time-out and a total time-out, so no caller can wait for ever, and a reply larger than
 // kMaxReplyBytes fails the transfer.
 // One object must not serve two requests at the same time.
 class HttpClient final
@@ -30,7 +31,8 @@ public:
 
     // Posts `body` to `url`. Returns the HTTP status, or -1 when the transfer failed
     // (not https, no connection, TLS refused, time-out, too many redirects, a redirect to
-    // another scheme, dropped connection, reply too large).
+    // another scheme, or off this machine while trusting the sandbox's CA, dropped connection,
+    // reply too large).
     // `reply` is assigned the body only for status 200; otherwise it keeps its value, and one
     // run-log line "请求失败: URL: reason" says why.
     // Only `kind` exactly "json" adds the header "Content-Type:application/json".

@@ -115,7 +115,7 @@ ParamSettings ParamSettings::load(const ConfigStore &store)
     settings.collectMethod
         = store.readString(QStringLiteral("COLLECTMETHOD"), QStringLiteral("collectmethod"));
     settings.guestShow = store.readString(QStringLiteral("GUESTSHOW"), QStringLiteral("guestshow"));
-    settings.printWidth = paperWidth(readInt(store, "PRINTWIDTH", "printwidth"));
+    settings.printWidth = readInt(store, "PRINTWIDTH", "printwidth");
     settings.print = readInt(store, "PRINT", "print");
     settings.automicShow = readInt(store, "AUTOMICSHOW", "automicShow");
     settings.autoLogin = readInt(store, "AUTOLOGIN", "autologin");
@@ -126,6 +126,8 @@ ParamSettings ParamSettings::load(const ConfigStore &store)
 
 bool ParamSettings::save(const ConfigStore &store) const
 {
+    // A width the page does not offer stays as the file has it until the cashier chooses one.
+    const bool offeredWidth = paperWidth(printWidth) == printWidth;
     store.createEmpty();
     return write(store, "CASH_HOTKEY", "cash_hotkey", cashHotkey)
         && write(store, "CASH_HOTKEY_ALT", "cash_hotkey_alt", cashHotkeyAlt)
@@ -139,7 +141,7 @@ bool ParamSettings::save(const ConfigStore &store) const
         && write(store, "PRINTCOUNT", "printcount", printCount)
         && write(store, "COLLECTMETHOD", "collectmethod", collectMethod)
         && write(store, "GUESTSHOW", "guestshow", guestShow)
-        && write(store, "PRINTWIDTH", "printwidth", printWidth)
+        && (!offeredWidth || write(store, "PRINTWIDTH", "printwidth", printWidth))
         && write(store, "PRINT", "print", print)
         && write(store, "AUTOMICSHOW", "automicShow", automicShow)
         && write(store, "AUTOLOGIN", "autologin", autoLogin);

@@ -13,7 +13,9 @@ class ConfigStore;
 constexpr int kLanguageChinese = 1;
 
 // PRINTWIDTH: 1 is the 80 mm paper; 0, and any other value, the 58 mm paper. Every reader of
-// the key (the settings page, the receipts, the report) goes through paperWidth().
+// the key (the settings page, the receipts, the report) lays out through paperWidth(), and
+// keeps the value as stored: a width the page does not offer is never written over unless
+// the cashier chooses a paper.
 constexpr int kPaperWidth58mm = 0;
 constexpr int kPaperWidth80mm = 1;
 constexpr int paperWidth(int printWidth)
@@ -72,7 +74,7 @@ struct ParamSettings
     int printCount = 0;
     QString collectMethod;
     QString guestShow;
-    int printWidth = kPaperWidth58mm; // 0 or 1, by paperWidth()
+    int printWidth = kPaperWidth58mm; // as stored; paperWidth() gives the paper
     int print = 0;
     int automicShow = 0;
     int autoLogin = 0;
@@ -80,7 +82,9 @@ struct ParamSettings
 
     // A missing key reads as 0 or empty; a negative hot-key index keeps the built-in key.
     static ParamSettings load(const ConfigStore &store);
-    // Creates the file when missing, then writes the sixteen keys in their fixed order.
+    // Creates the file when missing, then writes the sixteen keys in their fixed order;
+    // PRINTWIDTH only while it holds a paper the page offers (0 or 1), so a save leaves a
+    // width the cashier has not chosen as the file has it.
     bool save(const ConfigStore &store) const;
 
     // The adbinfo keys, each written by itself and only when the file exists.

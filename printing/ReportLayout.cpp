@@ -34,14 +34,15 @@ struct Positions
     int x;
     int start;
     int end;
+    int queried; // between the end date and the cashier, clear of both
     int cashier;
     int figures[12];
 };
 
 constexpr Positions k58mm {
-    80, 1, 80, 120, 180, {240, 280, 320, 360, 420, 460, 500, 540, 600, 640, 680, 720}};
+    80, 1, 80, 120, 150, 180, {240, 280, 320, 360, 420, 460, 500, 540, 600, 640, 680, 720}};
 constexpr Positions k80mm {
-    110, 100, 100, 170, 270, {370, 440, 510, 580, 680, 750, 820, 890, 990, 1060, 1130, 1200}};
+    110, 100, 100, 170, 220, 270, {370, 440, 510, 580, 680, 750, 820, 890, 990, 1060, 1130, 1200}};
 
 QString dateLine(const char *label, const QDate &date)
 {
@@ -61,6 +62,9 @@ ReportLayout::Page ReportLayout::compose(int printWidth, const Content &content)
         {at.titleX, 1, QStringLiteral("当班结算")},
         {at.x, at.start, dateLine("开始时间：", content.start)},
         {at.x, at.end, dateLine("结束时间：", content.end)},
+        {at.x, at.queried,
+            QStringLiteral("查询时间：")
+                + content.queried.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
         {at.x, at.cashier, QStringLiteral("收银员：") + content.storeName},
     };
     for (int i = 0; i < 12; ++i) {

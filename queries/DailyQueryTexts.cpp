@@ -68,6 +68,14 @@ QString tillFigures(int language, const TillFigures &figures)
                             .arg(figures.paidCount)
                             .arg(figures.paidSum);
     switch (figures.check) {
+    case TillFigures::Check::Same:
+        return own
+            + pick(language, "；与网关一致", "; the same as the gateway's", "; khớp với cổng");
+    case TillFigures::Check::NotAsked:
+        return own
+            + pick(language, "；与网关不一致，请点击查询核对",
+                "; not the gateway's: press query to check",
+                "; khác với cổng, hãy bấm Tìm để đối chiếu");
     case TillFigures::Check::Done:
         return own
             + pick(language, "；网关未列出 %1 笔", "; not in the gateway's list: %1",

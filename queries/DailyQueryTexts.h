@@ -21,15 +21,22 @@ QString startCaption(int language);
 QString endCaption(int language);
 
 // This till's own figures of the dates on screen, from its payment ledger: how many payments
-// it recorded paid and their sum (an exact amount in the currency's unit), then how many of
-// them the gateway's order list of those dates does not hold.
+// it recorded paid and their sum (an exact amount in the currency's unit), then whether they
+// are the gateway's paid count and sum and, when they are not and the cashier asked, how many
+// of them the gateway's order list of those dates does not hold.
 struct TillFigures
 {
-    enum class Check { Running, Unavailable, Done };
+    enum class Check {
+        Same, // the gateway's paid count and sum are the till's: no list is asked for
+        NotAsked, // they differ; the list is asked for only when the cashier presses 查询
+        Running, // the list is asked for
+        Unavailable, // the list could not be had
+        Done // the list was compared
+    };
 
     long long paidCount = 0;
     QString paidSum;
-    Check check = Check::Running; // the comparison with the gateway's order list
+    Check check = Check::NotAsked;
     long long unlisted = 0; // when Done
 };
 QString tillFigures(int language, const TillFigures &figures);

@@ -20,6 +20,7 @@
 #include <QDebug>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QShowEvent>
 #include <QStyle>
 #include <QStandardItemModel>
 
@@ -51,6 +52,23 @@ int rowOf(int figure)
 std::string compact(const QDate &date)
 {
     return DateText::compact(date.year(), date.month(), date.day());
+}
+
+// Whether the ledger's paid rows add up to what the gateway counts as paid. Of the day totals,
+// `count` (the paid orders of the dates) and `total` (the sum paid) are the paid count and
+// sum: both keep an order that was refunded later, as the ledger does, which knows nothing of
+// refunds. `suc_total` is the sum kept after refunds (total less re_total): a refund would make
+// it differ from the ledger although every payment is there.
+bool sameAsGateway(const LedgerStore::PaidTotals &own, const SettlementFigures &figures)
+{
+    bool countRead = false;
+    const long long count = figures[SettlementFigures::Count].toLongLong(&countRead);
+    // The figure is shown exactly in the currency's unit: back to minor units.
+    const std::optional<std::string> sum
+        = Amount::toMinorUnits(figures[SettlementFigures::Total].toStdString());
+    const std::optional<long long> sumMinor
+        = sum ? Amount::parseMinorUnits(*sum) : std::optional<long long>();
+    return countRead && sumMinor && count == own.count && *sumMinor == own.sumMinor;
 }
 
 } // namespace
@@ -200,14 +218,22 @@ void DailyQueryWin::OnHideEndDateWidget()
 
 void DailyQueryWin::OnQuery()
 {
+    queryFigures(true);
+}
+
+void DailyQueryWin::queryFigures(bool byCashier)
+{
     const QDate start = m_dates->start();
     const QDate end = m_dates->end();
+    // The figures hold every payment made before this moment; the report prints it with them.
+    const QDateTime asked = QDateTime::currentDateTime();
     const QueryRequests::Request request = QueryRequests::dayTotals(
         compact(start), compact(end), Signing::nonce(), QueryRequests::currentSession());
     qDebug() << "DAILY PARAMERS  =====" << QString::fromStdString(request.body);
 
     auto totals = std::make_shared<std::optional<DayTotalsReply>>();
     auto own = std::make_shared<LedgerStore::PaidTotals>();
+    m_firstQueryTimer.stop(); // asked already, the first query has nothing left to do
     m_totalsRunning = true;
     showFiguresNote();
     // Asked while one runs, it is sent after it; asked again, the latest wins, so the grid
@@ -221,7 +247,7 @@ void DailyQueryWin::OnQuery()
             if (*totals)
                 *own = LedgerStore::shared().paidTotals(start, end);
         },
-        [this, totals, own, start, end] {
+        [this, totals, own, start, end, asked, byCashier] {
             // No answer, or one that cannot be read: the grid keeps its figures, and the line
             // under it says whose they are.
             m_totalsRunning = false;
@@ -233,13 +259,25 @@ void DailyQueryWin::OnQuery()
             m_figures = (*totals)->figures;
             m_figuresStart = start;
             m_figuresEnd = end;
+            m_figuresQueried = asked;
             showFigures();
             showFiguresNote();
+            // The whole order list of the dates (up to 20 000 orders) is fetched only to name
+            // the attempts behind a difference, and only when the cashier asked for it.
+            using Check = DailyQueryTexts::TillFigures::Check;
+            const bool same = sameAsGateway(*own, m_figures);
+            const bool listCheck = !same && byCashier && !LedgerStore::shared().notRecording();
+            Check check = Check::NotAsked;
+            if (same)
+                check = Check::Same;
+            else if (listCheck)
+                check = Check::Running;
             m_till = {own->count, QString::fromStdString(Amount::formatMinorUnits(own->sumMinor)),
-                DailyQueryTexts::TillFigures::Check::Running, 0};
+                check, 0};
             m_unlisted.clear();
             showTillFigures();
-            askListedOrders();
+            if (listCheck)
+                askListedOrders();
         });
 }
 
@@ -302,10 +340,10 @@ void DailyQueryWin::showTillFigures()
 
 void DailyQueryWin::OnPrint()
 {
-    // Printed on the process's print queue, with the figures, their dates and the settings of
-    // this moment.
-    const ReportLayout::Content content {
-        m_figuresStart, m_figuresEnd, QString::fromStdWString(m_storeName), m_figures};
+    // Printed on the process's print queue, with the figures, their dates, when they were asked
+    // for and the settings of this moment.
+    const ReportLayout::Content content {m_figuresStart, m_figuresEnd, m_figuresQueried,
+        QString::fromStdWString(m_storeName), m_figures};
     const ReportPrinter::Settings settings {m_print, m_printCount, m_printWidth};
     PrintQueue::process().post("settlement report", [content, settings] {
         const int jobs = ReportPrinter(&QtPrintDevice::openDefault).print(content, settings);
@@ -332,7 +370,7 @@ void DailyQueryWin::QueryTimeout()
 {
     if (!m_firstQueryTimer.isActive())
         return;
-    OnQuery();
+    queryFigures(false);
     m_firstQueryTimer.stop();
 }
 
@@ -348,6 +386,14 @@ void DailyQueryWin::resizeWinodw()
     const int rowHeight = scale.active() ? scale.y(kRowHeight) : kRowHeight;
     for (int row = 0; row < kRows; ++row)
         grid->setRowHeight(row, rowHeight);
+}
+
+void DailyQueryWin::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Opened, the page asks for the figures of its dates afresh: those asked at login, or when
+    // it was last open, leave out every payment since, and a report printed from them would too.
+    queryFigures(false);
 }
 
 void DailyQueryWin::mousePressEvent(QMouseEvent *event)

@@ -6,6 +6,7 @@
 #include "SettlementFigures.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QTimer>
 #include <QWidget>
 
@@ -23,11 +24,13 @@ class QStandardItemModel;
 
 // The daily summary page: the settlement figures of a date range (today at first) in a grid,
 // printed as a shift-settlement report on the default printer. The figures are asked for off
-// the GUI thread; a query asked for while one runs is sent after it, the latest one wins. The
-// report prints the dates its figures were queried for, whatever the date fields show.
+// the GUI thread, at login, each time the page is opened and when the cashier presses 查询; a
+// query asked for while one runs is sent after it, the latest one wins. The report prints the
+// dates its figures were queried for, whatever the date fields show, and when they were asked.
 // Under the grid, this till's own figures of the same dates from the payment ledger: its paid
-// attempts, and those of them that the gateway's order list of those dates does not hold
-// (the list is asked for after the figures).
+// attempts, beside the gateway's paid count and sum. When the two differ and the cashier
+// pressed 查询, the gateway's order list of those dates is asked for after the figures, to name
+// the paid attempts it does not hold.
 class DailyQueryWin final : public QWidget
 {
     Q_OBJECT
@@ -45,6 +48,8 @@ public:
 
     bool busy() const { return m_request.busy(); }
     const SettlementFigures &figures() const { return m_figures; }
+    // When the figures on show were asked for; invalid before the first answer.
+    const QDateTime &figuresQueried() const { return m_figuresQueried; }
 
 signals:
     void SendToPayWinHidePayWin();
@@ -64,8 +69,11 @@ public slots:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    // Asks for the figures of the dates on screen; `byCashier`: the cashier pressed 查询.
+    void queryFigures(bool byCashier);
     void readSettings();
     void setUpGrid();
     void applyTexts();
@@ -89,6 +97,7 @@ private:
     bool m_totalsRunning = false; // a day-totals question is asked and not yet answered
     QDate m_figuresStart;
     QDate m_figuresEnd;
+    QDateTime m_figuresQueried;
     // This till's own figures of those dates; the rows the gateway does not list.
     DailyQueryTexts::TillFigures m_till;
     std::vector<LedgerRow> m_unlisted;

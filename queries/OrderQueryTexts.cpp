@@ -63,15 +63,14 @@ QString serviceText(int language, const std::string &service)
     return QString();
 }
 
-QString statusText(int language, const std::string &status, bool fullTable)
+QString statusText(int language, const std::string &status, bool refreshed)
 {
     if (status == "0")
         return pick(language, "未支付", "non-payment", "Chưa thanh toán");
-    if (status == "1" || (status == "2" && !fullTable))
+    if (status == "1" || (status == "2" && !refreshed))
         return pick(language, "支付成功", "payment success", "Thanh toán thành công");
-    if (fullTable && status == "3")
-        return pick(language, "支付失败", "failure", "Thanh toán thất bại");
-    if (fullTable && status == "4")
+    // The status query's "3" is pending, as the polling after a payment reads it.
+    if (refreshed && (status == "3" || status == "4"))
         return pick(language, "待支付", "unpaid", "Thanh toán");
     return QString();
 }
@@ -87,11 +86,11 @@ QString orderStatusText(int language, const std::string &orderStatus)
     return QString();
 }
 
-std::array<QString, 7> rowTexts(int language, const OrderRecord &record, bool fullStatusTable)
+std::array<QString, 7> rowTexts(int language, const OrderRecord &record, bool refreshed)
 {
     return {QString::fromStdString(record.orderNumber), QString::fromStdString(record.amountText()),
         serviceText(language, record.service), QString::fromStdString(record.timeEnd),
-        statusText(language, record.status, fullStatusTable),
+        statusText(language, record.status, refreshed),
         orderStatusText(language, record.orderStatus), QString()};
 }
 

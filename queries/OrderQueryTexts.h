@@ -18,15 +18,17 @@ QStringList headers(int language);
 QStringList typeFilters(int language);
 QStringList statusFilters(int language);
 
-// Column texts of a row. Status: the list shows "0" not paid and "1" or "2" paid; a refreshed
-// row uses the full table ("0" not paid, "1" paid, "3" failed, "4" awaiting payment, "2"
-// blank). Unknown codes give an empty text.
+// Column texts of a row. Status: the list shows "0" not paid and "1" or "2" paid. A refreshed
+// row shows the status of "auto_orderQuery", read as the checkout's polling reads it: "0" not
+// paid, "1" paid, "3" and "4" still awaiting payment ("2" blank): an order the customer may
+// still pay is never shown as failed, or the cashier would charge again.
+// Unknown codes give an empty text.
 QString serviceText(int language, const std::string &service);
-QString statusText(int language, const std::string &status, bool fullTable);
+QString statusText(int language, const std::string &status, bool refreshed);
 QString orderStatusText(int language, const std::string &orderStatus);
 // Columns 1-7 of a record's row: order number, amount, type, time, payment status, order
 // status, note (always empty).
-std::array<QString, 7> rowTexts(int language, const OrderRecord &record, bool fullStatusTable);
+std::array<QString, 7> rowTexts(int language, const OrderRecord &record, bool refreshed);
 
 // The rich-text record and page counts below the table; the zero label when the list is empty.
 QString pageLabel(int language, int records, int pages, int page);

@@ -141,7 +141,7 @@ ParamSettingWin::ParamSettingWin(QWidget *parent)
     m_ui->radioButton_reportatrl->setChecked(m_settings.reportHotkeyAlt == 1);
     m_ui->radioButton_reportalt->setChecked(m_settings.reportHotkeyAlt != 1);
     m_ui->comboBox_paperwidth->addItems({QStringLiteral("58mm"), QStringLiteral("80mm")});
-    m_ui->comboBox_paperwidth->setCurrentIndex(m_settings.printWidth);
+    m_ui->comboBox_paperwidth->setCurrentIndex(paperWidth(m_settings.printWidth));
 
     // 13.-14. Captions and item texts of the language; the connection of this run.
     applyCaptions();

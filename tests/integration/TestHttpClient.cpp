@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <QNetworkInterface>
 #include <QDir>
 #include <QProcess>
 #include <QTcpServer>
@@ -64,7 +65,8 @@ private slots:
     void closedPortFails();
     void onlyHttpsLeaves_data();
     void onlyHttpsLeaves();
-    void redirectToAnotherSchemeFails();
+    void redirectsThatMustNotLeave_data();
+    void redirectsThatMustNotLeave();
     void missingCaBundleStillTrustsTheSystem();
     void sandboxCaCountsForLoopbackHostsOnly_data();
     void sandboxCaCountsForLoopbackHostsOnly();
@@ -295,19 +297,56 @@ void TestHttpClient::onlyHttpsLeaves()
         log.readAll().contains("请求未发送: 地址不是 https: " + QByteArray::fromStdString(url)));
 }
 
-void TestHttpClient::redirectToAnotherSchemeFails()
+void TestHttpClient::redirectsThatMustNotLeave_data()
 {
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<bool>("loopback"); // the target listens on 127.0.0.1, else off loopback
+    QTest::addColumn<bool>("refusalLogged");
+
+    QTest::newRow("to another scheme") << "http" << true << false;
+    // With the sandbox's CA trusted: a redirect must not take that trust elsewhere.
+    QTest::newRow("to a host that is not loopback") << "https" << false << true;
+}
+
+void TestHttpClient::redirectsThatMustNotLeave()
+{
+    QFETCH(QString, scheme);
+    QFETCH(bool, loopback);
+    QFETCH(bool, refusalLogged);
+    // A plain listener: a request that went there would be waiting in its queue.
+    QHostAddress address(QHostAddress::LocalHost);
+    if (!loopback) {
+        address = QHostAddress();
+        for (const QHostAddress &candidate : QNetworkInterface::allAddresses()) {
+            if (candidate.protocol() == QAbstractSocket::IPv4Protocol && !candidate.isLoopback())
+                address = candidate;
+        }
+    }
     QTcpServer listener;
-    QVERIFY(listener.listen(QHostAddress::LocalHost));
+    // No address of this machine off loopback: a name that is not loopback, and the run log.
+    const QString host = address.isNull() ? QStringLiteral("gateway.invalid") : address.toString();
+    if (!address.isNull())
+        QVERIFY(listener.listen(address));
+    const QString target = QStringLiteral("%1://%2:%3/api/login")
+                               .arg(scheme, host)
+                               .arg(listener.isListening() ? listener.serverPort() : 443);
     QVERIFY(m_sandbox.injectFault(
-        QStringLiteral("{\"kind\":\"redirect\",\"location\":\"http://127.0.0.1:%1/api/login\"}")
-            .arg(listener.serverPort())
-            .toUtf8()));
+        QStringLiteral("{\"kind\":\"redirect\",\"location\":\"%1\"}").arg(target).toUtf8()));
     HttpClient client(m_sandbox.caPath().toStdString());
+    client.setTimeouts(2000, 3000);
     std::string reply;
-    QCOMPARE(client.Post(m_sandbox.url(LoginRequest::kPath), loginBody(), reply, "json"), -1);
+    const std::string url = m_sandbox.url(LoginRequest::kPath);
+    QCOMPARE(client.Post(url, loginBody(), reply, "json"), -1);
     QVERIFY(reply.empty());
-    QVERIFY(!listener.waitForNewConnection(0));
+    if (listener.isListening())
+        QVERIFY(!listener.waitForNewConnection(0));
+    if (refusalLogged) {
+        QFile log(QStringLiteral("tallyport.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray line = "请求失败: " + QByteArray::fromStdString(url) + ": 重定向到 "
+            + target.toUtf8() + " 被拒绝: 沙箱的 CA 只信任于本机地址";
+        QVERIFY2(log.readAll().contains(line), line.constData());
+    }
 }
 
 void TestHttpClient::missingCaBundleStillTrustsTheSystem()

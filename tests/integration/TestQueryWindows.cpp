@@ -397,9 +397,17 @@ void TestQueryWindows::dayFiguresEqualTheSumsAndPrint()
             QStringLiteral("[PRINTCOUNT]"), QStringLiteral("printcount=1")}));
     DailyQueryWin daily;
     daily.setStoreName(L"演示门店");
-    daily.show();
-    daily.QueryTimeout();
+    daily.QueryTimeout(); // the first query, at login, the page not open
     TRY_VERIFY_HANDED_OFF(!daily.busy(), kAnswerMs);
+    // Paid after it: opening the page asks again and counts it.
+    QVERIFY(!pay(WeChat, QStringLiteral("2.5"), 5).isEmpty());
+    const int queries = bodies(QStringLiteral("mch_orderCount")).size();
+    const QDateTime opening = QDateTime::currentDateTime();
+    daily.show();
+    const QDateTime opened = QDateTime::currentDateTime();
+    TRY_VERIFY_HANDED_OFF(!daily.busy(), kAnswerMs);
+    QCOMPARE(bodies(QStringLiteral("mch_orderCount")).size(), queries + 1);
+    QVERIFY(daily.figuresQueried() >= opening && daily.figuresQueried() <= opened);
 
     const QString body = lastBody(QStringLiteral("mch_orderCount"));
     const QString day = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
@@ -437,6 +445,8 @@ void TestQueryWindows::dayFiguresEqualTheSumsAndPrint()
         const QStringList lines {QStringLiteral("当班结算"),
             QStringLiteral("开始时间：")
                 + QDate::currentDate().toString(QStringLiteral("yyyy-M-d")),
+            QStringLiteral("查询时间：")
+                + daily.figuresQueried().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
             QStringLiteral("收银员：演示门店"), QStringLiteral("收款总额：") + figures.at(0),
             QStringLiteral("微信退款：") + figures.at(5),
             QStringLiteral("支付宝实收：") + figures.at(10)};
@@ -538,49 +548,71 @@ void TestQueryWindows::refreshAndRefundAskedDuringAQuery()
 
 void TestQueryWindows::reportPrintsTheDatesOfItsFigures_data()
 {
-    QTest::addColumn<bool>("queryAgain"); // 查询 pressed during the first query
+    QTest::addColumn<QString>("during"); // what the cashier does while the first query runs
 
-    QTest::newRow("new dates asked for during the first query") << true;
-    QTest::newRow("new dates picked, printed before asking") << false;
+    QTest::newRow("new dates asked for during the page's query") << "ask";
+    QTest::newRow("new dates picked, printed before asking") << "pick";
+    QTest::newRow("the page opened during the query at login") << "open";
 }
 
 void TestQueryWindows::reportPrintsTheDatesOfItsFigures()
 {
-    QFETCH(bool, queryAgain);
+    QFETCH(QString, during);
     // Today has a payment; the day a year ago has none.
     QVERIFY(!pay(Alipay, QStringLiteral("4"), 4).isEmpty());
     const QDate today = QDate::currentDate();
     const QDate yearAgo = today.addYears(-1);
     const int before = bodies(QStringLiteral("mch_orderCount")).size();
     DailyQueryWin daily;
-    daily.show();
 
     // The line under the buttons says a query runs, then whose figures the grid holds while the
     // date fields show others.
     const QLabel *note = daily.findChild<QLabel *>(QStringLiteral("label_figures"));
     QVERIFY(m_sandbox.injectFault(kSlowAnswer));
-    daily.QueryTimeout();
+    // The first query: at login with the page not open, or the page's own as it opens.
+    QDateTime asking = QDateTime::currentDateTime();
+    if (during == QLatin1String("open"))
+        daily.QueryTimeout();
+    else
+        daily.show();
+    QDateTime asked = QDateTime::currentDateTime();
     QVERIFY(daily.busy());
     QCOMPARE(note->text(), QStringLiteral("正在查询，请稍候…"));
-    for (const char *name : {"calendarWidget_starttime", "calendarWidget_endtime"})
-        daily.findChild<QCalendarWidget *>(QLatin1String(name))->setSelectedDate(yearAgo);
-    if (queryAgain)
-        daily.OnQuery();
+    if (during == QLatin1String("open")) {
+        // Opened meanwhile, the page asks again; its answer is the one shown.
+        asking = QDateTime::currentDateTime();
+        daily.show();
+        asked = QDateTime::currentDateTime();
+    } else {
+        for (const char *name : {"calendarWidget_starttime", "calendarWidget_endtime"})
+            daily.findChild<QCalendarWidget *>(QLatin1String(name))->setSelectedDate(yearAgo);
+        if (during == QLatin1String("ask")) {
+            asking = QDateTime::currentDateTime();
+            daily.OnQuery();
+            asked = QDateTime::currentDateTime();
+        }
+    }
     TRY_VERIFY_HANDED_OFF(!daily.busy(), kAnswerMs);
     const QString todayText = today.toString(QStringLiteral("yyyy年M月d日"));
     QCOMPARE(note->text(),
-        queryAgain ? QString() : QStringLiteral("表中为%1至%1的数据，请点击查询").arg(todayText));
+        during == QLatin1String("pick")
+            ? QStringLiteral("表中为%1至%1的数据，请点击查询").arg(todayText)
+            : QString());
 
-    // The grid holds the figures of the dates last asked for.
+    // The grid holds the figures of the dates last asked for, and when they were asked.
     const QStringList sent = bodies(QStringLiteral("mch_orderCount")).mid(before);
-    QCOMPARE(sent.size(), queryAgain ? 2 : 1);
-    const QDate asked = queryAgain ? yearAgo : today;
-    const QString day = asked.toString(QStringLiteral("yyyyMMdd"));
-    QVERIFY(sent.last().contains(QStringLiteral("\"sdate\":\"%1\",\"edate\":\"%1\"").arg(day)));
+    QCOMPARE(sent.size(), during == QLatin1String("pick") ? 1 : 2);
+    const QDate day = during == QLatin1String("ask") ? yearAgo : today;
+    const QString compact = day.toString(QStringLiteral("yyyyMMdd"));
+    QVERIFY(sent.last().contains(QStringLiteral("\"sdate\":\"%1\",\"edate\":\"%1\"").arg(compact)));
     const QString count = daily.figures().values[SettlementFigures::Count];
-    QVERIFY2(queryAgain ? count == QLatin1String("0") : count.toInt() > 0, qPrintable(count));
+    QVERIFY2(day == yearAgo ? count == QLatin1String("0") : count.toInt() > 0, qPrintable(count));
+    const QDateTime queried = daily.figuresQueried();
+    QVERIFY2(
+        queried >= asking && queried <= asked, qPrintable(queried.toString(Qt::ISODateWithMs)));
 
-    // The report prints the dates of those figures, whatever the date fields show.
+    // The report prints the dates of those figures, whatever the date fields show, and the time
+    // they were asked for: the answer came 1.5 s later, and the print later still.
     const QString reason = CupsQueue::unavailableReason();
     if (!reason.isEmpty())
         QSKIP(qPrintable(reason));
@@ -589,9 +621,11 @@ void TestQueryWindows::reportPrintsTheDatesOfItsFigures()
     daily.OnPrint();
     QVERIFY2(m_cups.waitForPdfs(printed + 1), m_cups.errorLog().constData());
     const QString text = pdfText(m_cups.pdfFiles().last());
-    const QString date = asked.toString(QStringLiteral("yyyy-M-d"));
-    for (const QString &line : {QStringLiteral("开始时间：") + date,
-             QStringLiteral("结束时间：") + date, QStringLiteral("交易笔数：") + count}) {
+    const QString date = day.toString(QStringLiteral("yyyy-M-d"));
+    for (const QString &line :
+        {QStringLiteral("开始时间：") + date, QStringLiteral("结束时间：") + date,
+            QStringLiteral("查询时间：") + queried.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            QStringLiteral("交易笔数：") + count}) {
         QVERIFY2(text.contains(line), qPrintable(line + QLatin1String(" in:\n") + text));
     }
 }
@@ -600,35 +634,52 @@ void TestQueryWindows::tillFiguresBesideTheGateways_data()
 {
     QTest::addColumn<bool>("unlisted"); // a paid row whose order the gateway does not hold
     QTest::addColumn<QByteArray>("listFault"); // of the order list asked after the totals
-    QTest::addColumn<int>("daysBack"); // the dates queried
+    QTest::addColumn<int>("firstDay"); // the dates queried, in days before today
+    QTest::addColumn<int>("lastDay");
+    QTest::addColumn<bool>("pressed"); // 查询 pressed, else the first query at login
+    QTest::addColumn<bool>("listAsked");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("every paid row listed")
-        << false << QByteArray() << 0 << "本机记录：成功 1 笔，合计 3.21 元；网关未列出 0 笔";
+    // Today the gateway also holds another till's payment: its figures are not the till's.
+    QTest::newRow("every paid row listed") << false << QByteArray() << 0 << 0 << true << true
+                                           << "本机记录：成功 1 笔，合计 3.21 元；网关未列出 0 笔";
     QTest::newRow("a paid row the gateway does not list")
-        << true << QByteArray() << 0 << "本机记录：成功 2 笔，合计 10.21 元；网关未列出 1 笔";
+        << true << QByteArray() << 0 << 0 << true << true
+        << "本机记录：成功 2 笔，合计 10.21 元；网关未列出 1 笔";
     QTest::newRow("order list unreadable")
-        << true << QByteArray(R"({"kind":"invalid_json"})") << 0
+        << true << QByteArray(R"({"kind":"invalid_json"})") << 0 << 0 << true << true
         << "本机记录：成功 2 笔，合计 10.21 元；未能取得网关订单，未核对";
     QTest::newRow("order list refused")
         << true << QByteArray(R"({"kind":"body","body":"{\"code\":\"303\",\"msg\":\"sign\"}"})")
-        << 0 << "本机记录：成功 2 笔，合计 10.21 元；未能取得网关订单，未核对";
-    QTest::newRow("yesterday on screen")
-        << true << QByteArray() << 1 << "本机记录：成功 0 笔，合计 0 元；网关未列出 0 笔";
+        << 0 << 0 << true << true << "本机记录：成功 2 笔，合计 10.21 元；未能取得网关订单，未核对";
+    QTest::newRow("a two-day range with a payment today asks the list up to today's 23:59:59")
+        << true << QByteArray() << 1 << 0 << true << true
+        << "本机记录：成功 2 笔，合计 10.21 元；网关未列出 1 笔";
+    // The whole order list is fetched only when the cashier asks and the figures differ.
+    QTest::newRow("the query at login asks for no list")
+        << true << QByteArray() << 0 << 0 << false << false
+        << "本机记录：成功 2 笔，合计 10.21 元；与网关不一致，请点击查询核对";
+    QTest::newRow("yesterday on screen: the same figures, no list")
+        << true << QByteArray() << 1 << 1 << true << false
+        << "本机记录：成功 0 笔，合计 0 元；与网关一致";
 }
 
 void TestQueryWindows::tillFiguresBesideTheGateways()
 {
     QFETCH(bool, unlisted);
     QFETCH(QByteArray, listFault);
-    QFETCH(int, daysBack);
+    QFETCH(int, firstDay);
+    QFETCH(int, lastDay);
+    QFETCH(bool, pressed);
+    QFETCH(bool, listAsked);
     QFETCH(QString, shown);
     // This till's ledger: a payment paid on the gateway, a refused one and maybe one paid that
-    // the gateway does not hold.
+    // the gateway does not hold. Another till's payment is on the gateway only.
     LedgerStore &ledger = LedgerStore::shared();
     QVERIFY(ledger.openDefault());
     const QString number = pay(WeChat, QStringLiteral("3.21"), 1);
     QVERIFY(!number.isEmpty());
+    QVERIFY(!pay(Alipay, QStringLiteral("1.5"), 2).isEmpty());
     const auto record = [&ledger](long long minor, LedgerStore::State state, const QString &order) {
         const long long id = ledger.recordAttempt(
             LedgerStore::Source::Checkout, minor, payCode(WeChat, 1).toStdString());
@@ -639,30 +690,40 @@ void TestQueryWindows::tillFiguresBesideTheGateways()
     if (unlisted)
         QVERIFY(record(700, LedgerStore::State::Paid, QStringLiteral("209912312359590000001")));
 
+    // The page is not opened here: opening it would ask for today's figures at once.
     DailyQueryWin daily;
-    daily.show();
-    const QDate day = QDate::currentDate().addDays(-daysBack);
-    for (const char *name : {"calendarWidget_starttime", "calendarWidget_endtime"})
-        daily.findChild<QCalendarWidget *>(QLatin1String(name))->setSelectedDate(day);
+    const QDate first = QDate::currentDate().addDays(-firstDay);
+    const QDate last = QDate::currentDate().addDays(-lastDay);
+    daily.findChild<QCalendarWidget *>(QStringLiteral("calendarWidget_starttime"))
+        ->setSelectedDate(first);
+    daily.findChild<QCalendarWidget *>(QStringLiteral("calendarWidget_endtime"))
+        ->setSelectedDate(last);
     if (!listFault.isEmpty()) {
         QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":0})"));
         QVERIFY(m_sandbox.injectFault(listFault));
     }
     const int lists = bodies(QStringLiteral("mch_orderList")).size();
-    daily.QueryTimeout();
+    if (pressed)
+        daily.OnQuery();
+    else
+        daily.QueryTimeout();
     TRY_VERIFY_HANDED_OFF(!daily.busy(), kAnswerMs);
-
-    // The order list of the same dates, every status.
-    const QString body = lastBody(QStringLiteral("mch_orderList"));
-    QCOMPARE(bodies(QStringLiteral("mch_orderList")).size(), lists + 1);
-    const QString compact = day.toString(QStringLiteral("yyyyMMdd"));
-    QCOMPARE(body,
-        expected(QStringLiteral("mch_orderList"), body,
-            {{"sdate", compact + "000000"}, {"nonce_str", QString()}, {"edate", compact + "235959"},
-                {"status", "4"}, {"page", "1"}, {"limit", "20000"}, {"store_id", m_sid}}));
     const auto *till = daily.findChild<QLabel *>(QStringLiteral("label_till"));
     QVERIFY(till);
     QCOMPARE(till->text(), shown);
+
+    // The order list of the same dates, from the first one's midnight to the last one's
+    // 23:59:59, every status.
+    QCOMPARE(bodies(QStringLiteral("mch_orderList")).size(), lists + (listAsked ? 1 : 0));
+    if (!listAsked)
+        return;
+    const QString body = lastBody(QStringLiteral("mch_orderList"));
+    QCOMPARE(body,
+        expected(QStringLiteral("mch_orderList"), body,
+            {{"sdate", first.toString(QStringLiteral("yyyyMMdd")) + "000000"},
+                {"nonce_str", QString()},
+                {"edate", last.toString(QStringLiteral("yyyyMMdd")) + "235959"}, {"status", "4"},
+                {"page", "1"}, {"limit", "20000"}, {"store_id", m_sid}}));
 }
 
 QTEST_MAIN(TestQueryWindows)

@@ -248,31 +248,41 @@ void TestOrderList::languageTexts()
 
 void TestOrderList::rowTexts_data()
 {
+    QTest::addColumn<int>("language");
     QTest::addColumn<QString>("totalFee");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QStringList>("shown"); // amount, status listed, status refreshed
 
-    QTest::newRow("one cent, not paid") << "1"
+    QTest::newRow("one cent, not paid") << 1 << "1"
                                         << "0" << QStringList {"0.01", "未支付", "未支付"};
-    QTest::newRow("no exponent, paid") << "250000000"
+    QTest::newRow("no exponent, paid") << 1 << "250000000"
                                        << "1" << QStringList {"2500000", "支付成功", "支付成功"};
-    QTest::newRow("2 reads paid only in the list") << "1250"
+    QTest::newRow("2 reads paid only in the list") << 1 << "1250"
                                                    << "2" << QStringList {"12.5", "支付成功", ""};
-    QTest::newRow("3 failed") << "12,50"
-                              << "3" << QStringList {"12,50", "", "支付失败"};
-    QTest::newRow("4 awaiting") << "100"
+    // Refreshed, "3" is the status query's pending: the customer may still pay.
+    QTest::newRow("3 refreshed is still pending") << 1 << "12,50"
+                                                  << "3" << QStringList {"12,50", "", "待支付"};
+    QTest::newRow("3 refreshed is still pending, English")
+        << 2 << "100"
+        << "3" << QStringList {"1", "", "unpaid"};
+    QTest::newRow("3 refreshed is still pending, Vietnamese")
+        << 0 << "100"
+        << "3" << QStringList {"1", "", "Thanh toán"};
+    QTest::newRow("4 awaiting") << 1 << "100"
                                 << "4" << QStringList {"1", "", "待支付"};
 }
 
 void TestOrderList::rowTexts()
 {
+    QFETCH(int, language);
     QFETCH(QString, totalFee);
     QFETCH(QString, status);
     QFETCH(QStringList, shown);
     const OrderRecord record = order("1", "ali", status.toStdString(), totalFee.toStdString());
-    const auto listed = OrderQueryTexts::rowTexts(1, record, false);
+    const auto listed = OrderQueryTexts::rowTexts(language, record, false);
     QCOMPARE(
-        (QStringList {listed[1], listed[4], OrderQueryTexts::rowTexts(1, record, true)[4]}), shown);
+        (QStringList {listed[1], listed[4], OrderQueryTexts::rowTexts(language, record, true)[4]}),
+        shown);
 }
 
 void TestOrderList::dayTotals_data()

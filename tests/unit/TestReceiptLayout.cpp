@@ -9,6 +9,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +27,8 @@ const ReceiptPrinter::Party kParty {QStringLiteral("Shop 1"), QStringLiteral("13
 
 ReportLayout::Content report()
 {
-    ReportLayout::Content content {
-        QDate(2019, 7, 5), QDate(2019, 7, 15), QStringLiteral("演示门店"), {}};
+    ReportLayout::Content content {QDate(2019, 7, 5), QDate(2019, 7, 15),
+        QDateTime(QDate(2019, 7, 15), QTime(18, 5, 9)), QStringLiteral("演示门店"), {}};
     for (int i = 0; i < SettlementFigures::kFigureCount; ++i)
         content.figures.values[i] = QString::number(100 + i);
     return content;
@@ -107,8 +108,8 @@ private slots:
     void layout();
     void copiesAndPrintSwitch_data();
     void copiesAndPrintSwitch();
-    void missingPrinterSkipsACopyAJobNotOpenedEndsTheRequest_data();
-    void missingPrinterSkipsACopyAJobNotOpenedEndsTheRequest();
+    void missingPrinterOrJobNotOpened_data();
+    void missingPrinterOrJobNotOpened();
     void valuesArePrintedAsReceived_data();
     void valuesArePrintedAsReceived();
     void payTypes_data();
@@ -196,22 +197,23 @@ void TestReceiptLayout::layout_data()
     // The settlement report is in Chinese whatever the language; figures 100 to 111.
     const QStringList report58 = framed(27,
         {"80,1 当班结算", "1,80 开始时间：2019-7-5", "1,120 结束时间：2019-7-15",
-            "1,180 收银员：演示门店", "1,240 收款总额：100", "1,280 退款总额：101",
-            "1,320 实收总额：102", "1,360 交易笔数：103", "1,420 微信总额：104",
-            "1,460 微信退款：105", "1,500 微信实收：106", "1,540 交易笔数：107",
-            "1,600 支付宝总额：108", "1,640 支付宝退款：109", "1,680 支付宝实收：110",
-            "1,720 交易笔数：111"});
+            "1,150 查询时间：2019-07-15 18:05:09", "1,180 收银员：演示门店", "1,240 收款总额：100",
+            "1,280 退款总额：101", "1,320 实收总额：102", "1,360 交易笔数：103",
+            "1,420 微信总额：104", "1,460 微信退款：105", "1,500 微信实收：106",
+            "1,540 交易笔数：107", "1,600 支付宝总额：108", "1,640 支付宝退款：109",
+            "1,680 支付宝实收：110", "1,720 交易笔数：111"});
     QTest::newRow("report 58 mm") << "report" << 0 << 2 << report58;
     QTest::newRow("report PRINTWIDTH -1 as 58 mm") << "report" << -1 << 1 << report58;
     QTest::newRow("report 80 mm")
         << "report" << 1 << 1
         << framed(35,
                {"110,1 当班结算", "100,100 开始时间：2019-7-5", "100,170 结束时间：2019-7-15",
-                   "100,270 收银员：演示门店", "100,370 收款总额：100", "100,440 退款总额：101",
-                   "100,510 实收总额：102", "100,580 交易笔数：103", "100,680 微信总额：104",
-                   "100,750 微信退款：105", "100,820 微信实收：106", "100,890 交易笔数：107",
-                   "100,990 支付宝总额：108", "100,1060 支付宝退款：109",
-                   "100,1130 支付宝实收：110", "100,1200 交易笔数：111"});
+                   "100,220 查询时间：2019-07-15 18:05:09", "100,270 收银员：演示门店",
+                   "100,370 收款总额：100", "100,440 退款总额：101", "100,510 实收总额：102",
+                   "100,580 交易笔数：103", "100,680 微信总额：104", "100,750 微信退款：105",
+                   "100,820 微信实收：106", "100,890 交易笔数：107", "100,990 支付宝总额：108",
+                   "100,1060 支付宝退款：109", "100,1130 支付宝实收：110",
+                   "100,1200 交易笔数：111"});
 }
 
 void TestReceiptLayout::layout()
@@ -225,6 +227,16 @@ void TestReceiptLayout::layout()
     int opened = 0;
     QCOMPARE(printDocument(document, recording(&calls, &opened), {0, 0, printWidth, language}), 1);
     QCOMPARE(page(calls), expected);
+    // No text line runs into the next one: each starts a font height or more below the last.
+    std::vector<int> tops;
+    for (const Call &call : calls) {
+        if (call.kind == Call::Kind::Text)
+            tops.push_back(call.y);
+    }
+    std::sort(tops.begin(), tops.end());
+    const int fontHeight = printWidth == 1 ? 35 : 27;
+    for (std::size_t i = 1; i < tops.size(); ++i)
+        QVERIFY2(tops[i] - tops[i - 1] >= fontHeight, qPrintable(QString::number(tops[i])));
 }
 
 void TestReceiptLayout::copiesAndPrintSwitch_data()
@@ -265,40 +277,46 @@ void TestReceiptLayout::copiesAndPrintSwitch()
     }
 }
 
-void TestReceiptLayout::missingPrinterSkipsACopyAJobNotOpenedEndsTheRequest_data()
+void TestReceiptLayout::missingPrinterOrJobNotOpened_data()
 {
+    QTest::addColumn<QString>("document");
     QTest::addColumn<QList<int>>("missing");
     QTest::addColumn<QList<int>>("refusing");
     QTest::addColumn<int>("opened");
     QTest::addColumn<int>("jobs");
 
-    QTest::newRow("no default printer for the first copy")
-        << QList<int> {0} << QList<int> {} << 2 << 1;
-    QTest::newRow("no printer at all") << QList<int> {0, 1} << QList<int> {} << 2 << 0;
-    QTest::newRow("the first job cannot be opened: no second copy")
-        << QList<int> {} << QList<int> {0} << 1 << 0;
-    QTest::newRow("the second job cannot be opened") << QList<int> {} << QList<int> {1} << 2 << 1;
+    for (const char *document : {"receipt", "report"}) {
+        const auto row = [document](const char *name) -> QTestData & {
+            return QTest::addRow("%s: %s", document, name) << QString(document);
+        };
+        row("no default printer for the first copy") << QList<int> {0} << QList<int> {} << 2 << 1;
+        row("no printer at all") << QList<int> {0, 1} << QList<int> {} << 2 << 0;
+        row("the second job cannot be opened") << QList<int> {} << QList<int> {1} << 2 << 1;
+    }
+    // A receipt stops at a job that cannot be opened; the report's second copy is still tried.
+    QTest::newRow("receipt: the first job cannot be opened: no second copy")
+        << "receipt" << QList<int> {} << QList<int> {0} << 1 << 0;
+    QTest::newRow("report: the first job cannot be opened: the second is printed")
+        << "report" << QList<int> {} << QList<int> {0} << 2 << 1;
 }
 
-void TestReceiptLayout::missingPrinterSkipsACopyAJobNotOpenedEndsTheRequest()
+void TestReceiptLayout::missingPrinterOrJobNotOpened()
 {
+    QFETCH(QString, document);
     QFETCH(QList<int>, missing);
     QFETCH(QList<int>, refusing);
     QFETCH(int, opened);
     QFETCH(int, jobs);
 
-    for (const QString &document : QStringList {"receipt", "report"}) {
-        std::vector<Call> calls;
-        int devices = 0;
-        QCOMPARE(
-            printDocument(document, recording(&calls, &devices, missing, refusing), {0, 1, 0, 1}),
-            jobs);
-        QCOMPARE(devices, opened);
-        // Nothing is drawn for a job that could not be opened.
-        const QStringList lines = page(calls);
-        QCOMPARE(lines.count(QStringLiteral("end page")), jobs);
-        QCOMPARE(lines.count(QStringLiteral("end job")), jobs);
-    }
+    std::vector<Call> calls;
+    int devices = 0;
+    QCOMPARE(printDocument(document, recording(&calls, &devices, missing, refusing), {0, 1, 0, 1}),
+        jobs);
+    QCOMPARE(devices, opened);
+    // Nothing is drawn for a job that could not be opened.
+    const QStringList lines = page(calls);
+    QCOMPARE(lines.count(QStringLiteral("end page")), jobs);
+    QCOMPARE(lines.count(QStringLiteral("end job")), jobs);
 }
 
 void TestReceiptLayout::valuesArePrintedAsReceived_data()

@@ -225,7 +225,7 @@ void TestParamSettingWin::comboShowsWhatIsInForceAndItsChoiceIsStored_data()
     const struct
     {
         const char *name, *stored, *control, *shown, *section, *key;
-    } rows[] = {{"paper width 5 prints and shows as 58 mm", "printwidth=5", "comboBox_paperwidth",
+    } rows[] = {{"paper width 7 prints and shows as 58 mm", "printwidth=7", "comboBox_paperwidth",
                     "58mm", "PRINTWIDTH", "printwidth"},
         {"copies 5 shows one copy", "printcount=5", "comboBox_papercount", "一联", "PRINTCOUNT",
             "printcount"},
@@ -257,6 +257,22 @@ void TestParamSettingWin::comboShowsWhatIsInForceAndItsChoiceIsStored()
     const auto window = makeWindow();
     auto *combo = window->findChild<QComboBox *>(control);
     QCOMPARE(combo->currentText(), shown);
+
+    // Until the cashier chooses, another control's save leaves the file's value as it is.
+    window->findChild<QCheckBox *>("checkBox_query")->click();
+    QCOMPARE(ConfigStore().readString(section, key), keyValue.value(1));
+    if (control == QLatin1String("comboBox_paperwidth")) {
+        // A receipt is laid out on the 58 mm paper: its font and its title's place.
+        const auto calls = std::make_shared<std::vector<RecordingPrintDevice::Call>>();
+        window->setPrintDeviceFactory([calls]() -> std::unique_ptr<PrintDevice> {
+            return std::make_unique<RecordingPrintDevice>(calls.get());
+        });
+        window->receivePayPrint(L"11#wx#25.5#2024-12-07 15:30:00#20241207153000123456#30#11");
+        QVERIFY(window->waitForPrinting(30000));
+        QVERIFY(calls->size() > 3);
+        QCOMPARE(calls->at(1).toString(), QStringLiteral("font Arial 27 500"));
+        QCOMPARE(calls->at(2).toString(), QStringLiteral("text 80,1 支付凭证"));
+    }
 
     choose(combo, combo->currentIndex());
     const QString written = keyValue.size() == 2 ? QStringLiteral("0") : stored;
