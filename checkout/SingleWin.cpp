@@ -4,8 +4,10 @@
 #include "Amount.h"
 #include "DisplayAmount.h"
 #include "HostSettings.h"
+#include "InputCode.h"
 #include "KeypadInput.h"
 #include "LedgerStore.h"
+#include "LoginSession.h"
 #include "MessageBoxWin.h"
 #include "SinglePay.h"
 #include "Text.h"
@@ -228,10 +230,12 @@ void SingleWin::OnInputYes()
 
     m_sent = {
         m_ui->lineEdit_money->text(), m_ui->lineEdit_note->text(), m_ui->lineEdit_paycode->text()};
-    // On record before the request leaves: whatever happens next, the attempt is not lost.
+    // On record before the request leaves: whatever happens next, the attempt is not lost. The
+    // store and the wallet keep a follow-up to this store's orders of this code's wallet.
     const std::optional<std::string> minor = Amount::toMinorUnits(amount);
     m_ledgerId = LedgerStore::shared().recordAttempt(LedgerStore::Source::SingleWindow,
-        Amount::parseMinorUnits(minor.value_or("0")).value_or(0), payCode);
+        Amount::parseMinorUnits(minor.value_or("0")).value_or(0), payCode,
+        Text::wideToUtf8(GatewaySession::get().sid), InputCode::wallet(payCode));
     auto reply = std::make_shared<std::string>();
     m_request.start(
         {hosts.tradeUrl(SinglePay::kPath), Text::localToUtf8(*body), hosts.caBundle, std::string()},

@@ -9,6 +9,8 @@
 #include "PtyPair.h"
 #include "GatewayClientFixture.h"
 #include "HandOffWait.h"
+#include "InputCode.h"
+#include "LedgerStore.h"
 #include "ShowWin.h"
 #include "SinglePay.h"
 #include "SingleWin.h"
@@ -47,6 +49,9 @@ private:
         return form()->notice()->findChild<QLabel *>(QLatin1String(name))->text();
     }
     QList<QJsonObject> tradeRequests() const;
+    // The payment ledger's row `id`: its state, then its order number when it holds one (21
+    // digits written as N); empty when there is no such row.
+    static QString ledgerLine(long long id);
     // Focuses the field and presses the keypad's keys for `keys` ("00" is one key).
     void keyIn(const char *name, const QString &keys);
     void press(const QString &key) const
@@ -66,6 +71,7 @@ void TestSingleWinPayments::initTestCase()
 void TestSingleWinPayments::init()
 {
     QVERIFY(newHome());
+    QVERIFY(LedgerStore::shared().openDefault());
     m_win = std::make_unique<SingleWin>();
     m_win->setClerkTel("13800000000");
     m_win->show();
@@ -77,6 +83,7 @@ void TestSingleWinPayments::cleanup()
 {
     m_icon.reset();
     m_win.reset();
+    LedgerStore::shared().close();
     endTest();
 }
 
@@ -88,6 +95,14 @@ QList<QJsonObject> TestSingleWinPayments::tradeRequests() const
             found.append(entry);
     }
     return found;
+}
+
+QString TestSingleWinPayments::ledgerLine(long long id)
+{
+    const LedgerRow row = LedgerStore::shared().row(id);
+    const std::string number = row.outTradeNo.empty() ? std::string() : ' ' + row.outTradeNo;
+    return QString::fromStdString(row.state + number)
+        .replace(QRegularExpression(QStringLiteral("\\d{21}")), QStringLiteral("N"));
 }
 
 void TestSingleWinPayments::keyIn(const char *name, const QString &keys)
@@ -111,11 +126,13 @@ void TestSingleWinPayments::answer_data()
     QTest::addColumn<QString>("payCode");
     QTest::addColumn<QString>("orderMoney"); // in the body; empty: nothing is sent
     QTest::addColumn<QString>("notice"); // title|message, an order number written as N
-    const auto row = [](const char *name, const QByteArray &fault, const char *amount,
-                         const char *payCode, const char *orderMoney, const char *notice) {
-        QTest::newRow(name) << fault << QString(amount) << QString(payCode) << QString(orderMoney)
-                            << QString(notice);
-    };
+    QTest::addColumn<QString>("ledger"); // the ledger's row, as ledgerLine() writes it
+    const auto row
+        = [](const char *name, const QByteArray &fault, const char *amount, const char *payCode,
+              const char *orderMoney, const char *notice, const char *ledger) {
+              QTest::newRow(name) << fault << QString(amount) << QString(payCode)
+                                  << QString(orderMoney) << QString(notice) << QString(ledger);
+          };
     // The sandbox answers with `reply` instead.
     const auto answer = [](const QByteArray &reply) {
         return QJsonDocument(QJsonObject {{"kind", "body"}, {"body", QString::fromUtf8(reply)}})
@@ -129,39 +146,42 @@ void TestSingleWinPayments::answer_data()
     const char *failed = "支付失败|请求失败！请检查网络";
 
     row("paid by wechat", {}, "12.5", wechat, "12.50",
-        "支付成功！|支付方式：微信   支付金额：12.50");
+        "支付成功！|支付方式：微信   支付金额：12.50", "paid N");
     row("paid by alipay", {}, "800", "2812345678901231", "800.00",
-        "支付成功！|支付方式：支付宝   支付金额：800.00");
+        "支付成功！|支付方式：支付宝   支付金额：800.00", "paid N");
     row("paid by smart scan", answer(smartScan), "12.5", wechat, "12.50",
-        "支付成功！|支付方式：智能扫码   支付金额：12.50");
+        "支付成功！|支付方式：智能扫码   支付金额：12.50", "paid 1");
     const char *paidBySmartScan = "支付成功！|支付方式：智能扫码   支付金额：12.50";
     row("paid, an unrelated field of another shape",
         answer(QByteArray(smartScan).replace(R"("errMsg":"")", R"("errMsg":{"a":["b"]})")), "12.5",
-        wechat, "12.50", paidBySmartScan);
+        wechat, "12.50", paidBySmartScan, "paid 1");
     row("paid, no success and no message",
         answer(QByteArray(smartScan).replace(R"("success":"true","message":"ok",)", "")), "12.5",
-        wechat, "12.50", paidBySmartScan);
+        wechat, "12.50", paidBySmartScan, "paid 1");
     row("pending is not known yet", {}, "3.2", "134567890123456786", "3.20",
-        "支付结果未知|顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实\n订单号：N");
+        "支付结果未知|顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实\n订单号：N",
+        "unresolved N");
     row("refused by the wallet", {}, "12.5", "134567890123456789", "12.50",
-        "提示|付款码已被钱包拒绝，请顾客更换付款码 (the wallet refused this payment code)");
+        "提示|付款码已被钱包拒绝，请顾客更换付款码 (the wallet refused this payment code)",
+        "refused");
     row("refused without a reason",
         answer(R"({"success":"false","data":{"payStatus":"支付失败","payMoney":"0.00"}})"), "12.5",
-        wechat, "12.50", "提示|支付失败");
-    row("no amount", {}, "", wechat, "", "支付失败|请输入金额!");
-    row("no payment code", {}, "12.5", "", "", "支付失败|请输入付款码!");
-    row("not JSON", R"({"kind":"invalid_json"})", "12.5", wechat, "12.50", failed);
-    row("HTTP 500", R"({"kind":"status","status":500})", "12.5", wechat, "12.50", failed);
-    row("dropped", R"({"kind":"drop"})", "12.5", wechat, "12.50", failed);
-    row("truncated", answer(smartScan.left(60)), "12.5", wechat, "12.50", failed);
-    row("a list", answer("[1,2]"), "12.5", wechat, "12.50", failed);
+        wechat, "12.50", "提示|支付失败", "refused");
+    row("no amount", {}, "", wechat, "", "支付失败|请输入金额!", "");
+    row("no payment code", {}, "12.5", "", "", "支付失败|请输入付款码!", "");
+    row("not JSON", R"({"kind":"invalid_json"})", "12.5", wechat, "12.50", failed, "unresolved");
+    row("HTTP 500", R"({"kind":"status","status":500})", "12.5", wechat, "12.50", failed,
+        "unresolved");
+    row("dropped", R"({"kind":"drop"})", "12.5", wechat, "12.50", failed, "unresolved");
+    row("truncated", answer(smartScan.left(60)), "12.5", wechat, "12.50", failed, "unresolved");
+    row("a list", answer("[1,2]"), "12.5", wechat, "12.50", failed, "unresolved");
     row("no data", answer(R"({"success":"false","message":"系统错误"})"), "12.5", wechat, "12.50",
-        failed);
+        failed, "unresolved");
     row("pay status an object", answer(R"({"success":"true","data":{"payStatus":{"a":"b"}}})"),
-        "12.5", wechat, "12.50", failed);
+        "12.5", wechat, "12.50", failed, "unresolved");
     row("nested too deep",
         R"({"kind":"body","prefix":"{\"data\":","body":"[","repeat":100000,"suffix":"}"})", "12.5",
-        wechat, "12.50", failed);
+        wechat, "12.50", failed, "unresolved");
 }
 
 void TestSingleWinPayments::answer()
@@ -171,6 +191,7 @@ void TestSingleWinPayments::answer()
     QFETCH(QString, payCode);
     QFETCH(QString, orderMoney);
     QFETCH(QString, notice);
+    QFETCH(QString, ledger);
     const bool paid = notice.startsWith(QStringLiteral("支付成功"));
     const bool pending = notice.startsWith(QStringLiteral("支付结果未知"));
 
@@ -187,6 +208,14 @@ void TestSingleWinPayments::answer()
     // Only a paid notice clears the amount.
     QCOMPARE(field("lineEdit_money")->text(), paid ? QString() : amount);
     QVERIFY(field("lineEdit_paycode")->text().isEmpty());
+
+    // On record under the logged-in store, with the wallet of its code.
+    QCOMPARE(ledgerLine(1), ledger);
+    if (!ledger.isEmpty()) {
+        const LedgerRow row = LedgerStore::shared().row(1);
+        QCOMPARE(QString::fromStdString(row.sid), m_sid);
+        QCOMPARE(row.wallet, InputCode::wallet(payCode.toStdString()));
+    }
 
     const QList<QJsonObject> sent = tradeRequests();
     QCOMPARE(sent.size(), before + (orderMoney.isEmpty() ? 0 : 1));
