@@ -5,8 +5,6 @@
 #include "Reply.h"
 #include "Text.h"
 
-#include <QStringList>
-
 namespace SinglePay {
 
 namespace {
@@ -30,24 +28,19 @@ std::string textAt(const Reply &reply, const char *path)
     return Text::utf8ToLocal(utf8);
 }
 
-// The method and the amount, each only when the answer gives it.
+// Both captions stay when the answer leaves a value out, so the line reads the same every time.
 Notice paidNotice(const Answer &a)
 {
-    QStringList parts;
-    const QString method = payTypeName(a.payType);
-    if (!method.isEmpty())
-        parts.append(QStringLiteral("支付方式：") + method);
-    if (!a.payMoney.empty())
-        parts.append(QStringLiteral("支付金额：") + Text::fromLocal(a.payMoney));
-    return {QStringLiteral("支付成功！"), parts.join(QStringLiteral("   ")), 3};
+    return {QStringLiteral("支付成功！"),
+        QStringLiteral("支付方式：") + payTypeName(a.payType) + QStringLiteral("   支付金额：")
+            + Text::fromLocal(a.payMoney),
+        3};
 }
 
-// The gateway's reason, long enough to be read; the bare status when it gives none.
+// The pay status says it; the gateway's reason goes to the ledger.
 Notice refusedNotice(const Answer &a)
 {
-    const std::string &reason
-        = !a.message.empty() ? a.message : (!a.errMsg.empty() ? a.errMsg : a.payStatus);
-    return {QStringLiteral("提示"), Text::fromLocal(reason), 3};
+    return {QStringLiteral("提示"), Text::fromLocal(a.payStatus), 1};
 }
 
 // The customer may still pay on the phone: the notice stays until the cashier has read it and

@@ -126,13 +126,14 @@ void TestSingleWinPayments::answer_data()
     QTest::addColumn<QString>("payCode");
     QTest::addColumn<QString>("orderMoney"); // in the body; empty: nothing is sent
     QTest::addColumn<QString>("notice"); // title|message, an order number written as N
+    QTest::addColumn<int>("seconds"); // until the notice goes by itself; 0: until it is closed
     QTest::addColumn<QString>("ledger"); // the ledger's row, as ledgerLine() writes it
-    const auto row
-        = [](const char *name, const QByteArray &fault, const char *amount, const char *payCode,
-              const char *orderMoney, const char *notice, const char *ledger) {
-              QTest::newRow(name) << fault << QString(amount) << QString(payCode)
-                                  << QString(orderMoney) << QString(notice) << QString(ledger);
-          };
+    const auto row = [](const char *name, const QByteArray &fault, const char *amount,
+                         const char *payCode, const char *orderMoney, const char *notice,
+                         int seconds, const char *ledger) {
+        QTest::newRow(name) << fault << QString(amount) << QString(payCode) << QString(orderMoney)
+                            << QString(notice) << seconds << QString(ledger);
+    };
     // The sandbox answers with `reply` instead.
     const auto answer = [](const QByteArray &reply) {
         return QJsonDocument(QJsonObject {{"kind", "body"}, {"body", QString::fromUtf8(reply)}})
@@ -146,42 +147,47 @@ void TestSingleWinPayments::answer_data()
     const char *failed = "支付失败|请求失败！请检查网络";
 
     row("paid by wechat", {}, "12.5", wechat, "12.50",
-        "支付成功！|支付方式：微信   支付金额：12.50", "paid N");
+        "支付成功！|支付方式：微信   支付金额：12.50", 3, "paid N");
     row("paid by alipay", {}, "800", "2812345678901231", "800.00",
-        "支付成功！|支付方式：支付宝   支付金额：800.00", "paid N");
+        "支付成功！|支付方式：支付宝   支付金额：800.00", 3, "paid N");
     row("paid by smart scan", answer(smartScan), "12.5", wechat, "12.50",
-        "支付成功！|支付方式：智能扫码   支付金额：12.50", "paid 1");
+        "支付成功！|支付方式：智能扫码   支付金额：12.50", 3, "paid 1");
     const char *paidBySmartScan = "支付成功！|支付方式：智能扫码   支付金额：12.50";
     row("paid, an unrelated field of another shape",
         answer(QByteArray(smartScan).replace(R"("errMsg":"")", R"("errMsg":{"a":["b"]})")), "12.5",
-        wechat, "12.50", paidBySmartScan, "paid 1");
+        wechat, "12.50", paidBySmartScan, 3, "paid 1");
     row("paid, no success and no message",
         answer(QByteArray(smartScan).replace(R"("success":"true","message":"ok",)", "")), "12.5",
-        wechat, "12.50", paidBySmartScan, "paid 1");
+        wechat, "12.50", paidBySmartScan, 3, "paid 1");
+    row("paid, method and amount not given",
+        answer(QByteArray(smartScan)
+                   .replace(R"("payMoney":"12.50")", R"("payMoney":"")")
+                   .replace(R"("payType":"0")", R"("payType":"7")")),
+        "12.5", wechat, "12.50", "支付成功！|支付方式：   支付金额：", 3, "paid 1");
     row("pending is not known yet", {}, "3.2", "134567890123456786", "3.20",
-        "支付结果未知|顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实\n订单号：N",
+        "支付结果未知|顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实\n订单号：N", 0,
         "unresolved N");
-    row("refused by the wallet", {}, "12.5", "134567890123456789", "12.50",
-        "提示|付款码已被钱包拒绝，请顾客更换付款码 (the wallet refused this payment code)",
+    // The notice says the pay status; the gateway's reason is for the ledger.
+    row("refused by the wallet", {}, "12.5", "134567890123456789", "12.50", "提示|支付失败", 1,
         "refused");
     row("refused without a reason",
         answer(R"({"success":"false","data":{"payStatus":"支付失败","payMoney":"0.00"}})"), "12.5",
-        wechat, "12.50", "提示|支付失败", "refused");
-    row("no amount", {}, "", wechat, "", "支付失败|请输入金额!", "");
-    row("no payment code", {}, "12.5", "", "", "支付失败|请输入付款码!", "");
-    row("not JSON", R"({"kind":"invalid_json"})", "12.5", wechat, "12.50", failed, "unresolved");
-    row("HTTP 500", R"({"kind":"status","status":500})", "12.5", wechat, "12.50", failed,
+        wechat, "12.50", "提示|支付失败", 1, "refused");
+    row("no amount", {}, "", wechat, "", "支付失败|请输入金额!", 1, "");
+    row("no payment code", {}, "12.5", "", "", "支付失败|请输入付款码!", 1, "");
+    row("not JSON", R"({"kind":"invalid_json"})", "12.5", wechat, "12.50", failed, 1, "unresolved");
+    row("HTTP 500", R"({"kind":"status","status":500})", "12.5", wechat, "12.50", failed, 1,
         "unresolved");
-    row("dropped", R"({"kind":"drop"})", "12.5", wechat, "12.50", failed, "unresolved");
-    row("truncated", answer(smartScan.left(60)), "12.5", wechat, "12.50", failed, "unresolved");
-    row("a list", answer("[1,2]"), "12.5", wechat, "12.50", failed, "unresolved");
+    row("dropped", R"({"kind":"drop"})", "12.5", wechat, "12.50", failed, 1, "unresolved");
+    row("truncated", answer(smartScan.left(60)), "12.5", wechat, "12.50", failed, 1, "unresolved");
+    row("a list", answer("[1,2]"), "12.5", wechat, "12.50", failed, 1, "unresolved");
     row("no data", answer(R"({"success":"false","message":"系统错误"})"), "12.5", wechat, "12.50",
-        failed, "unresolved");
+        failed, 1, "unresolved");
     row("pay status an object", answer(R"({"success":"true","data":{"payStatus":{"a":"b"}}})"),
-        "12.5", wechat, "12.50", failed, "unresolved");
+        "12.5", wechat, "12.50", failed, 1, "unresolved");
     row("nested too deep",
         R"({"kind":"body","prefix":"{\"data\":","body":"[","repeat":100000,"suffix":"}"})", "12.5",
-        wechat, "12.50", failed, "unresolved");
+        wechat, "12.50", failed, 1, "unresolved");
 }
 
 void TestSingleWinPayments::answer()
@@ -191,9 +197,8 @@ void TestSingleWinPayments::answer()
     QFETCH(QString, payCode);
     QFETCH(QString, orderMoney);
     QFETCH(QString, notice);
+    QFETCH(int, seconds);
     QFETCH(QString, ledger);
-    const bool paid = notice.startsWith(QStringLiteral("支付成功"));
-    const bool pending = notice.startsWith(QStringLiteral("支付结果未知"));
 
     if (!fault.isEmpty())
         QVERIFY(m_sandbox.injectFault(fault));
@@ -205,8 +210,11 @@ void TestSingleWinPayments::answer()
     QCOMPARE(QString(label("label_note") + '|' + label("label_message"))
                  .replace(QRegularExpression(QStringLiteral("\\d{21}")), QStringLiteral("N")),
         notice);
-    // Only a paid notice clears the amount.
-    QCOMPARE(field("lineEdit_money")->text(), paid ? QString() : amount);
+    const QTimer *autoHide = form()->notice()->findChild<QTimer *>(QStringLiteral("autoHideTimer"));
+    QCOMPARE(autoHide->isActive() ? autoHide->interval() / 1000 : 0, seconds);
+    // Only a paid notice clears the amount; the code that went is never left to go again.
+    QCOMPARE(field("lineEdit_money")->text(),
+        ledger.startsWith(QLatin1String("paid")) ? QString() : amount);
     QVERIFY(field("lineEdit_paycode")->text().isEmpty());
 
     // On record under the logged-in store, with the wallet of its code.
@@ -225,19 +233,6 @@ void TestSingleWinPayments::answer()
                 + "&payType=0");
         QVERIFY(!sent.last()["headers"].toObject()["Content-Type"].toString().contains("json"));
     }
-
-    // A pending notice stays until the cashier closes it; the others go by themselves, after
-    // one second when nothing was sent or nothing came back and three seconds otherwise.
-    if (pending) {
-        QVERIFY(
-            !form()->notice()->findChild<QTimer *>(QStringLiteral("autoHideTimer"))->isActive());
-        return;
-    }
-    const int shownMs = notice.startsWith(QStringLiteral("支付失败")) ? 1000 : 3000;
-    QElapsedTimer clock;
-    clock.start();
-    TRY_VERIFY_HANDED_OFF(!form()->notice()->isVisible(), shownMs + 3000);
-    QVERIFY2(clock.elapsed() >= shownMs - 200, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestSingleWinPayments::secondConfirmWhileOneRunsSendsNothing()
