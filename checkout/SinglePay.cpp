@@ -1,8 +1,10 @@
 #include "SinglePay.h"
 
 #include "Amount.h"
+#include "CheckoutTexts.h"
 #include "Envelope.h"
 #include "Reply.h"
+#include "Settings.h"
 #include "Text.h"
 
 namespace SinglePay {
@@ -13,9 +15,14 @@ const QString kFailedTitle = QStringLiteral("支付失败");
 const std::string kFailedStatus = "支付失败";
 const std::string kPaidStatus = "支付成功";
 
-Notice failedRequest()
+// The request may have been taken all the same: the notice says that the outcome is not known,
+// in the words of the checkout's card, and stays until the cashier has read it.
+Notice failedRequest(bool followedUp)
 {
-    return {kFailedTitle, QStringLiteral("请求失败！请检查网络"), 1};
+    return {kFailedTitle,
+        QStringLiteral("请求失败！请检查网络\n")
+            + CheckoutTexts::outcomeUnknown(kLanguageChinese, followedUp),
+        0};
 }
 
 // The text at `path` in the local code page; empty when it is missing or not a text. Each
@@ -85,10 +92,10 @@ QString payTypeName(const std::string &payType)
     return QString();
 }
 
-Decision decide(const std::string &reply)
+Decision decide(const std::string &reply, bool followedUp)
 {
     Decision decision;
-    decision.notice = failedRequest();
+    decision.notice = failedRequest(followedUp);
     const std::optional<Reply> parsed = Reply::parse(reply);
     if (!parsed)
         return decision;

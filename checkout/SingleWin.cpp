@@ -241,13 +241,14 @@ void SingleWin::OnInputYes()
         {hosts.tradeUrl(SinglePay::kPath), Text::localToUtf8(*body), hosts.caBundle, std::string()},
         [reply](const std::string &answer) { *reply = answer; },
         [this, reply] { onReply(*reply); });
-    // Says why a confirm pressed meanwhile does nothing.
+    // Says why a confirm pressed meanwhile does nothing; a notice still up is of an earlier one.
     m_ui->label_paymessage->setText(QStringLiteral("正在支付，请稍候…"));
+    m_messageBox->hide();
 }
 
 void SingleWin::onReply(const std::string &reply)
 {
-    const SinglePay::Decision decision = SinglePay::decide(reply);
+    const SinglePay::Decision decision = SinglePay::decide(reply, m_ledgerId != 0);
     const SinglePay::Answer &answer = decision.answer;
     LedgerStore &ledger = LedgerStore::shared();
     switch (decision.outcome) {
