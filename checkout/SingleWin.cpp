@@ -9,6 +9,8 @@
 #include "LedgerStore.h"
 #include "LoginSession.h"
 #include "MessageBoxWin.h"
+#include "RetryQuestion.h"
+#include "Settings.h"
 #include "SinglePay.h"
 #include "Text.h"
 #include "WindowScaling.h"
@@ -28,6 +30,7 @@ SingleWin::SingleWin(QWidget *parent)
     : QWidget(parent)
     , m_ui(std::make_unique<Ui::SingleWin>())
     , m_messageBox(new MessageBoxWin(this))
+    , m_retryQuestion(new RetryQuestion(kLanguageChinese, this))
 {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
@@ -57,6 +60,8 @@ SingleWin::SingleWin(QWidget *parent)
     connect(m_ui->pushButton_esc, &QPushButton::clicked, this, &SingleWin::OnInputEsc);
     connect(m_ui->pushButton_yes, &QPushButton::clicked, this, &SingleWin::OnInputYes);
     connect(m_ui->lineEdit_paycode, &QLineEdit::returnPressed, this, &SingleWin::OnInputYes);
+    // 确定 to the question: the payment goes as the fields now hold it.
+    connect(m_retryQuestion, &RetryQuestion::confirmed, this, &SingleWin::OnInputYes);
 
     WindowScaling::scaleWidgetTree(this, WindowScaling::current());
 }
@@ -225,6 +230,13 @@ void SingleWin::OnInputYes()
         showNotice(refused->title, refused->message, refused->seconds);
         return;
     }
+    const std::optional<std::string> minor = Amount::toMinorUnits(amount);
+    const long long amountMinor = Amount::parseMinorUnits(minor.value_or("0")).value_or(0);
+    const std::string sid = Text::wideToUtf8(GatewaySession::get().sid);
+    // The customer may have paid this amount already, in an attempt whose answer was lost: the
+    // cashier looks before a new code charges again. The fields stay while the question is up.
+    if (!m_retryQuestion->mayPay(amountMinor, sid, this))
+        return;
     const std::optional<std::string> body = SinglePay::body(m_clerkTel, amount, payCode);
     const HostSettings hosts = HostSettings::load();
 
@@ -232,10 +244,8 @@ void SingleWin::OnInputYes()
         m_ui->lineEdit_money->text(), m_ui->lineEdit_note->text(), m_ui->lineEdit_paycode->text()};
     // On record before the request leaves: whatever happens next, the attempt is not lost. The
     // store and the wallet keep a follow-up to this store's orders of this code's wallet.
-    const std::optional<std::string> minor = Amount::toMinorUnits(amount);
-    m_ledgerId = LedgerStore::shared().recordAttempt(LedgerStore::Source::SingleWindow,
-        Amount::parseMinorUnits(minor.value_or("0")).value_or(0), payCode,
-        Text::wideToUtf8(GatewaySession::get().sid), InputCode::wallet(payCode));
+    m_ledgerId = LedgerStore::shared().recordAttempt(
+        LedgerStore::Source::SingleWindow, amountMinor, payCode, sid, InputCode::wallet(payCode));
     auto reply = std::make_shared<std::string>();
     m_request.start(
         {hosts.tradeUrl(SinglePay::kPath), Text::localToUtf8(*body), hosts.caBundle, std::string()},

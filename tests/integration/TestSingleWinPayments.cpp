@@ -5,8 +5,10 @@
 // runs sends nothing, and an answer leaves alone what was typed, or sent by the customer display
 // (a socat pty pair read by the floating icon), while it ran.
 #include "MessageBoxWin.h"
+#include "NoteWin.h"
 #include "PayWin.h"
 #include "PtyPair.h"
+#include "RetryQuestion.h"
 #include "GatewayClientFixture.h"
 #include "HandOffWait.h"
 #include "InputCode.h"
@@ -36,6 +38,7 @@ private slots:
     void answer_data();
     void answer();
     void secondConfirmWhileOneRunsSendsNothing();
+    void sameAmountAfterALostAnswerAsksFirst();
     void answerKeepsNewerInput_data();
     void answerKeepsNewerInput();
     void valuesCannotAddFields();
@@ -254,6 +257,44 @@ void TestSingleWinPayments::secondConfirmWhileOneRunsSendsNothing()
     QVERIFY(running->text().isEmpty());
     QCOMPARE(tradeRequests().size(), before + 1);
     QCOMPARE(label("label_note"), QStringLiteral("支付成功！"));
+}
+
+void TestSingleWinPayments::sameAmountAfterALostAnswerAsksFirst()
+{
+    // The answer is lost: the customer may have paid 15.60.
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"drop_reply"})"));
+    keyIn("lineEdit_money", QStringLiteral("15.60"));
+    keyIn("lineEdit_paycode", QStringLiteral("134567890123456780"));
+    press(QStringLiteral("yes"));
+    TRY_VERIFY_HANDED_OFF(!form()->paying() && form()->notice()->isVisible(), 15000);
+    QCOMPARE(ledgerLine(1), QStringLiteral("unresolved"));
+    QCOMPARE(field("lineEdit_money")->text(), QStringLiteral("15.60"));
+    QVERIFY(field("lineEdit_paycode")->text().isEmpty());
+    const int before = tradeRequests().size();
+
+    // The same amount with the customer's next code is asked about first; 取消 keeps the fields.
+    form()->notice()->findChild<QPushButton *>(QStringLiteral("pushButton_yes2"))->click();
+    form()->activateWindow();
+    const QString next = QStringLiteral("134567890123456781");
+    keyIn("lineEdit_paycode", next);
+    press(QStringLiteral("yes"));
+    NoteWin *question = form()->retryQuestion()->prompt();
+    QVERIFY(question->isVisible());
+    QVERIFY(!form()->paying());
+    question->OnBtnNo();
+    QCOMPARE(field("lineEdit_money")->text(), QStringLiteral("15.60"));
+    QCOMPARE(field("lineEdit_paycode")->text(), next);
+    press(QStringLiteral("yes"));
+    QVERIFY(question->isVisible());
+    QCOMPARE(tradeRequests().size(), before);
+
+    // 确定: it goes, once.
+    question->OnBtnYes();
+    TRY_VERIFY_HANDED_OFF(!form()->paying() && form()->notice()->isVisible(), 15000);
+    const QList<QJsonObject> sent = tradeRequests();
+    QCOMPARE(sent.size(), before + 1);
+    QVERIFY(sent.last().value("body").toString().contains("orderMoney=15.60&authCode=" + next));
+    QCOMPARE(ledgerLine(2), QStringLiteral("paid N"));
 }
 
 void TestSingleWinPayments::answerKeepsNewerInput_data()
