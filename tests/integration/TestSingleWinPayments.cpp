@@ -168,9 +168,15 @@ void TestSingleWinPayments::answer_data()
                    .replace(R"("payMoney":"12.50")", R"("payMoney":"")")
                    .replace(R"("payType":"0")", R"("payType":"7")")),
         "12.5", wechat, "12.50", "支付成功！|支付方式：   支付金额：", 3, "paid 1");
-    row("pending is not known yet", {}, "3.2", "134567890123456786", "3.20",
-        "支付结果未知|顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实\n订单号：N", 0,
+    const char *pending
+        = "支付结果未知|顾客可能仍在支付，支付结果尚未确定，请在订单查询中核实\n订单号：N";
+    row("pending is not known yet", {}, "3.2", "134567890123456786", "3.20", pending, 0,
         "unresolved N");
+    // Followed up by its order number, whatever the status that is neither paid nor refused.
+    row("pending, another status",
+        answer(R"({"success":"true","data":{"orderNo":"202612071015000000001",)"
+               R"("payStatus":"用户支付中","payMoney":"0.00","payType":"2"}})"),
+        "12.5", wechat, "12.50", pending, 0, "unresolved N");
     // The notice says the pay status; the gateway's reason is for the ledger.
     row("refused by the wallet", {}, "12.5", "134567890123456789", "12.50", "提示|支付失败", 1,
         "refused");
