@@ -1,11 +1,11 @@
 #include "SinglePay.h"
 
 #include "Amount.h"
+#include "CheckoutTexts.h"
 #include "Envelope.h"
 #include "Reply.h"
+#include "Settings.h"
 #include "Text.h"
-
-#include <QStringList>
 
 namespace SinglePay {
 
@@ -15,9 +15,14 @@ const QString kFailedTitle = QStringLiteral("支付失败");
 const std::string kFailedStatus = "支付失败";
 const std::string kPaidStatus = "支付成功";
 
-Notice failedRequest()
+// The request may have been taken all the same: the notice says that the outcome is not known,
+// in the words of the checkout's card, and stays until the cashier has read it.
+Notice failedRequest(bool followedUp)
 {
-    return {kFailedTitle, QStringLiteral("请求失败！请检查网络"), 1};
+    return {kFailedTitle,
+        QStringLiteral("请求失败！请检查网络\n")
+            + CheckoutTexts::outcomeUnknown(kLanguageChinese, followedUp),
+        0};
 }
 
 // The text at `path` in the local code page; empty when it is missing or not a text. Each
@@ -30,24 +35,19 @@ std::string textAt(const Reply &reply, const char *path)
     return Text::utf8ToLocal(utf8);
 }
 
-// The method and the amount, each only when the answer gives it.
+// Both captions stay when the answer leaves a value out, so the line reads the same every time.
 Notice paidNotice(const Answer &a)
 {
-    QStringList parts;
-    const QString method = payTypeName(a.payType);
-    if (!method.isEmpty())
-        parts.append(QStringLiteral("支付方式：") + method);
-    if (!a.payMoney.empty())
-        parts.append(QStringLiteral("支付金额：") + Text::fromLocal(a.payMoney));
-    return {QStringLiteral("支付成功！"), parts.join(QStringLiteral("   ")), 3};
+    return {QStringLiteral("支付成功！"),
+        QStringLiteral("支付方式：") + payTypeName(a.payType) + QStringLiteral("   支付金额：")
+            + Text::fromLocal(a.payMoney),
+        3};
 }
 
-// The gateway's reason, long enough to be read; the bare status when it gives none.
+// The pay status says it; the gateway's reason goes to the ledger.
 Notice refusedNotice(const Answer &a)
 {
-    const std::string &reason
-        = !a.message.empty() ? a.message : (!a.errMsg.empty() ? a.errMsg : a.payStatus);
-    return {QStringLiteral("提示"), Text::fromLocal(reason), 3};
+    return {QStringLiteral("提示"), Text::fromLocal(a.payStatus), 1};
 }
 
 // The customer may still pay on the phone: the notice stays until the cashier has read it and
@@ -92,10 +92,10 @@ QString payTypeName(const std::string &payType)
     return QString();
 }
 
-Decision decide(const std::string &reply)
+Decision decide(const std::string &reply, bool followedUp)
 {
     Decision decision;
-    decision.notice = failedRequest();
+    decision.notice = failedRequest(followedUp);
     const std::optional<Reply> parsed = Reply::parse(reply);
     if (!parsed)
         return decision;

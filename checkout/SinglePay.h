@@ -63,8 +63,9 @@ struct Decision
 
 // Decides on the body the trade host answered (UTF-8; empty when the request failed). Only
 // the pay status decides; each field is read on its own, so a field missing or of another
-// shape leaves only that field empty.
-Decision decide(const std::string &reply);
+// shape leaves only that field empty. `followedUp`: the payment ledger holds the attempt, so a
+// failed request's notice can say that the outcome will be checked.
+Decision decide(const std::string &reply, bool followedUp);
 
 // "支付宝" for "1", "智能扫码" for "0", "微信" for "2", nothing otherwise.
 QString payTypeName(const std::string &payType);

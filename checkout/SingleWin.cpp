@@ -4,9 +4,13 @@
 #include "Amount.h"
 #include "DisplayAmount.h"
 #include "HostSettings.h"
+#include "InputCode.h"
 #include "KeypadInput.h"
 #include "LedgerStore.h"
+#include "LoginSession.h"
 #include "MessageBoxWin.h"
+#include "RetryQuestion.h"
+#include "Settings.h"
 #include "SinglePay.h"
 #include "Text.h"
 #include "WindowScaling.h"
@@ -26,6 +30,7 @@ SingleWin::SingleWin(QWidget *parent)
     : QWidget(parent)
     , m_ui(std::make_unique<Ui::SingleWin>())
     , m_messageBox(new MessageBoxWin(this))
+    , m_retryQuestion(new RetryQuestion(kLanguageChinese, this))
 {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
@@ -55,6 +60,8 @@ SingleWin::SingleWin(QWidget *parent)
     connect(m_ui->pushButton_esc, &QPushButton::clicked, this, &SingleWin::OnInputEsc);
     connect(m_ui->pushButton_yes, &QPushButton::clicked, this, &SingleWin::OnInputYes);
     connect(m_ui->lineEdit_paycode, &QLineEdit::returnPressed, this, &SingleWin::OnInputYes);
+    // 确定 to the question: the payment goes as the fields now hold it.
+    connect(m_retryQuestion, &RetryQuestion::confirmed, this, &SingleWin::OnInputYes);
 
     WindowScaling::scaleWidgetTree(this, WindowScaling::current());
 }
@@ -223,27 +230,35 @@ void SingleWin::OnInputYes()
         showNotice(refused->title, refused->message, refused->seconds);
         return;
     }
+    const std::optional<std::string> minor = Amount::toMinorUnits(amount);
+    const long long amountMinor = Amount::parseMinorUnits(minor.value_or("0")).value_or(0);
+    const std::string sid = Text::wideToUtf8(GatewaySession::get().sid);
+    // The customer may have paid this amount already, in an attempt whose answer was lost: the
+    // cashier looks before a new code charges again. The fields stay while the question is up.
+    if (!m_retryQuestion->mayPay(amountMinor, sid, this))
+        return;
     const std::optional<std::string> body = SinglePay::body(m_clerkTel, amount, payCode);
     const HostSettings hosts = HostSettings::load();
 
     m_sent = {
         m_ui->lineEdit_money->text(), m_ui->lineEdit_note->text(), m_ui->lineEdit_paycode->text()};
-    // On record before the request leaves: whatever happens next, the attempt is not lost.
-    const std::optional<std::string> minor = Amount::toMinorUnits(amount);
-    m_ledgerId = LedgerStore::shared().recordAttempt(LedgerStore::Source::SingleWindow,
-        Amount::parseMinorUnits(minor.value_or("0")).value_or(0), payCode);
+    // On record before the request leaves: whatever happens next, the attempt is not lost. The
+    // store and the wallet keep a follow-up to this store's orders of this code's wallet.
+    m_ledgerId = LedgerStore::shared().recordAttempt(
+        LedgerStore::Source::SingleWindow, amountMinor, payCode, sid, InputCode::wallet(payCode));
     auto reply = std::make_shared<std::string>();
     m_request.start(
         {hosts.tradeUrl(SinglePay::kPath), Text::localToUtf8(*body), hosts.caBundle, std::string()},
         [reply](const std::string &answer) { *reply = answer; },
         [this, reply] { onReply(*reply); });
-    // Says why a confirm pressed meanwhile does nothing.
+    // Says why a confirm pressed meanwhile does nothing; a notice still up is of an earlier one.
     m_ui->label_paymessage->setText(QStringLiteral("正在支付，请稍候…"));
+    m_messageBox->hide();
 }
 
 void SingleWin::onReply(const std::string &reply)
 {
-    const SinglePay::Decision decision = SinglePay::decide(reply);
+    const SinglePay::Decision decision = SinglePay::decide(reply, m_ledgerId != 0);
     const SinglePay::Answer &answer = decision.answer;
     LedgerStore &ledger = LedgerStore::shared();
     switch (decision.outcome) {

@@ -12,13 +12,15 @@ class SingleWin;
 }
 
 class MessageBoxWin;
+class RetryQuestion;
 
 // The compact single-window pay form, opened from the floating icon: an amount, the customer's
 // payment code and a keypad; it pays through the trade host and flashes the outcome in a
 // notice that closes by itself (one that is not known yet stays until it is closed). The
 // request runs beside the window, which keeps painting; a second confirm while one runs is
 // ignored. What is typed or sent to the form while a request runs stays: the answer clears
-// only fields that still hold what the request sent.
+// only fields that still hold what the request sent. A payment of the amount of a recent
+// attempt whose outcome is not known is asked about before it goes.
 class SingleWin final : public QWidget
 {
     Q_OBJECT
@@ -35,6 +37,7 @@ public:
     // From a confirm that sends a payment until its answer arrives.
     bool paying() const { return m_request.busy(); }
     MessageBoxWin *notice() const { return m_messageBox; }
+    RetryQuestion *retryQuestion() const { return m_retryQuestion; }
 
 signals:
     // The form went out of sight (Esc, the checkout hot key, the main window's pages).
@@ -83,6 +86,7 @@ private:
 
     std::unique_ptr<Ui::SingleWin> m_ui;
     MessageBoxWin *m_messageBox;
+    RetryQuestion *m_retryQuestion;
     std::string m_clerkTel;
     Sent m_sent;
     // The payment ledger's row of the payment under way (0: not recorded).

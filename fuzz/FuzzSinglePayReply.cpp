@@ -9,9 +9,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string reply(reinterpret_cast<const char *>(data), size);
-    const SinglePay::Decision decision = SinglePay::decide(reply);
-    if (decision.notice.title.isEmpty()
-        || (decision.outcome == SinglePay::Outcome::Paid && reply.empty()))
-        __builtin_trap();
+    for (const bool followedUp : {false, true}) {
+        const SinglePay::Decision decision = SinglePay::decide(reply, followedUp);
+        if (decision.notice.title.isEmpty()
+            || (decision.outcome == SinglePay::Outcome::Paid && reply.empty()))
+            __builtin_trap();
+    }
     return 0;
 }
