@@ -99,11 +99,6 @@ QString noOrderNumber(int language)
         language, "未输入订单号！", "No order number was entered！", "Chưa nhập mã đơn hàng");
 }
 
-QString checkNetwork(int language)
-{
-    return pick(language, "请检查网络", "Please check the network", "Xin vui lòng kiểm tra mạng");
-}
-
 QString resultUnknown(int language)
 {
     return pick(language, "退款结果未知，请勿重复退款",

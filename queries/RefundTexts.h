@@ -27,7 +27,6 @@ QString methodNone(int language);
 QString alipay(int language);
 QString wechat(int language);
 QString noOrderNumber(int language);
-QString checkNetwork(int language);
 // A refund whose answer was lost: it may have been paid out.
 QString resultUnknown(int language);
 // An amount that is not a plain decimal of at most two decimals.
