@@ -12,6 +12,7 @@
 #include "PayTransaction.h"
 #include "QueryRequests.h"
 #include "RefundReply.h"
+#include "RefundTexts.h"
 #include "Settings.h"
 #include "Signing.h"
 #include "WindowScaling.h"
@@ -392,13 +393,24 @@ void OrderQueryWin::OnRefund()
         m_busyNotice.showOver(this, m_language);
         return;
     }
+    const QString orderNumber = QString::fromStdString(record.orderNumber);
+    const bool checking = m_refunds.checkFirst(
+        m_request, record.orderNumber, [this, orderNumber](RefundLedger::State found) {
+            showRefundNote(RefundTexts::checked(m_language, found),
+                found == RefundLedger::State::Refunded, orderNumber);
+        });
+    if (checking) {
+        showRefundNote(RefundTexts::checkingEarlier(m_language), false, orderNumber);
+        return;
+    }
     const QueryRequests::Request request = QueryRequests::refund(record.orderNumber, std::nullopt,
         std::nullopt, Signing::nonce(), QueryRequests::currentSession());
-    const QString orderNumber = QString::fromStdString(record.orderNumber);
-    RefundReply::post(m_request, request, "REFUND ++++++++++++++++++ ",
+    m_refunds.send(m_request, request, record.orderNumber, std::nullopt,
+        "REFUND ++++++++++++++++++ ",
         [this, orderNumber](const std::optional<RefundReply> &answer) {
             if (!answer) {
-                showRefundFailure(orderNumber);
+                // It may have been paid out: the next press checks the order first.
+                showRefundNote(RefundTexts::resultUnknown(m_language), false, orderNumber);
                 return;
             }
             showRefundCard(QString::fromStdString(answer->refundedAmount()), answer->succeeded(),
@@ -406,14 +418,10 @@ void OrderQueryWin::OnRefund()
         });
 }
 
-void OrderQueryWin::showRefundFailure(const QString &orderNumber)
+void OrderQueryWin::showRefundNote(const QString &message, bool success, const QString &orderNumber)
 {
-    const int l = m_language;
-    m_card->showFailure(OrderQueryTexts::checkNetwork(l),
-        OrderQueryTexts::cardOrderLine(l, orderNumber), OrderQueryTexts::cardMethodCaption(l),
-        OrderQueryTexts::refundFailed(l));
-    m_card->setMethod(OrderQueryTexts::methodNone(l), collectionWin::NoIcon);
-    presentCard();
+    m_card->setMethod(OrderQueryTexts::methodNone(m_language), collectionWin::NoIcon);
+    showRefundCard(message, success, std::string(), orderNumber);
 }
 
 void OrderQueryWin::showRefundCard(

@@ -6,6 +6,7 @@
 #include "LastReceipt.h"
 #include "MetaTypes.h"
 #include "OrderPages.h"
+#include "RefundLedger.h"
 
 #include <QPoint>
 #include <QTimer>
@@ -33,7 +34,8 @@ class collectionWin;
 // requests run off the GUI thread, one at a time: the window stays responsive while a long
 // list loads. A query or refresh asked for while another request runs is sent after it (a
 // query asked again replaces the waiting one, and the list shows the latest one's orders); a
-// refund asked for meanwhile is refused with a notice.
+// refund asked for meanwhile is refused with a notice. Refunds go into the payment ledger: an
+// order whose last refund has an unknown outcome is checked instead of refunded again.
 class OrderQueryWin final : public QWidget
 {
     Q_OBJECT
@@ -117,7 +119,8 @@ private:
     int selectedIndex() const;
     void showRefundCard(const QString &message, bool success, const std::string &payType,
         const QString &orderNumber);
-    void showRefundFailure(const QString &orderNumber);
+    // A card without refund method: the outcome unknown, or what a check of the order found.
+    void showRefundNote(const QString &message, bool success, const QString &orderNumber);
     void presentCard();
 
     std::unique_ptr<Ui::OrderQueryWin> m_ui;
@@ -132,6 +135,7 @@ private:
     QTimer m_firstQueryTimer;
     std::unique_ptr<DesignGeometry> m_design;
     BusyNotice m_busyNotice;
+    RefundLedger m_refunds;
 
     int m_language;
     std::string m_clerkTel;

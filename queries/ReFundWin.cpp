@@ -282,18 +282,36 @@ void ReFundWin::OnInputYes()
     if (!remark.isEmpty())
         remarkText = remark.toStdString();
 
-    const QueryRequests::Request request = QueryRequests::refund(orderNumber.toStdString(),
-        remarkText, total, Signing::nonce(), QueryRequests::currentSession());
+    const std::string number = orderNumber.toStdString();
+    const bool checking
+        = m_refunds.checkFirst(m_request, number, [this, orderLine](RefundLedger::State found) {
+              m_ui->pushButton_yes->setEnabled(true);
+              setCardMethod(std::string());
+              showCard(found == RefundLedger::State::Refunded,
+                  RefundTexts::checked(m_language, found), orderLine);
+          });
+    if (checking) {
+        m_ui->pushButton_yes->setEnabled(false);
+        setCardMethod(std::string());
+        showCard(false, RefundTexts::checkingEarlier(l), orderLine);
+        return;
+    }
+
+    const QueryRequests::Request request = QueryRequests::refund(
+        number, remarkText, total, Signing::nonce(), QueryRequests::currentSession());
     qDebug() << "SIGN Str ===" << maskedSignString(request.signString);
     qDebug() << "--------999999--------Refund post:" << QString::fromStdString(request.body);
 
     const std::array<QString, 3> sent {orderNumber, amount, remark};
-    RefundReply::post(m_request, request, "----------------Refund post:",
+    const std::optional<long long> amountMinor
+        = total ? Amount::parseMinorUnits(*total) : std::nullopt;
+    m_refunds.send(m_request, request, number, amountMinor, "----------------Refund post:",
         [this, orderLine, sent](const std::optional<RefundReply> &answer) {
             m_ui->pushButton_yes->setEnabled(true);
             if (!answer) {
+                // It may have been paid out: the next press checks the order first.
                 setCardMethod(std::string());
-                showCard(false, RefundTexts::checkNetwork(m_language), orderLine);
+                showCard(false, RefundTexts::resultUnknown(m_language), orderLine);
                 return;
             }
             setCardMethod(answer->payType);

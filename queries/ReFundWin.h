@@ -4,6 +4,7 @@
 #include "BusyNotice.h"
 #include "CardCountdown.h"
 #include "MetaTypes.h"
+#include "RefundLedger.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -23,7 +24,9 @@ class collectionWin;
 // The refund page: refunds an order by its number, typed or scanned, with an optional amount
 // and remark; the outcome is shown on a result card for three seconds. The refund is posted
 // off the GUI thread; a refund asked for while one runs is refused with a notice, and what
-// was typed or scanned meanwhile stays in the fields when the answer comes.
+// was typed or scanned meanwhile stays in the fields when the answer comes. Refunds go into
+// the payment ledger: an order whose last refund has an unknown outcome is checked instead of
+// refunded again.
 class ReFundWin final : public QWidget
 {
     Q_OBJECT
@@ -82,6 +85,7 @@ private:
     CardCountdown m_countdown;
     std::unique_ptr<DesignGeometry> m_design;
     BusyNotice m_busyNotice;
+    RefundLedger m_refunds;
 
     int m_language;
     bool m_autoConfirm = false;

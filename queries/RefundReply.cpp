@@ -3,10 +3,6 @@
 #include "Amount.h"
 #include "Reply.h"
 
-#include <QDebug>
-
-#include <memory>
-
 std::string RefundReply::refundedAmount() const
 {
     return Amount::fromMinorUnits(refundTotal).value_or(refundTotal);
@@ -25,18 +21,4 @@ std::optional<RefundReply> RefundReply::decode(const std::string &body)
     if (reader.malformed())
         return std::nullopt;
     return refund;
-}
-
-bool RefundReply::post(BackgroundRequest &worker, const QueryRequests::Request &request,
-    const char *logLabel, std::function<void(const std::optional<RefundReply> &)> done)
-{
-    auto refund = std::make_shared<std::optional<RefundReply>>();
-    return worker.start(
-        QueryRequests::gatewayPost(request.body),
-        [refund, logLabel](const std::string &reply) {
-            qDebug() << logLabel << QString::fromStdString(reply);
-            if (!reply.empty())
-                *refund = decode(reply);
-        },
-        [refund, done = std::move(done)] { done(*refund); });
 }

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "QueryRequests.h"
-
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,9 +18,4 @@ struct RefundReply
 
     // nullopt when the body is not JSON or of the wrong shape (the failed-request path).
     static std::optional<RefundReply> decode(const std::string &body);
-
-    // Posts a refund request on `worker` and logs the reply after `logLabel`; `done` gets the
-    // decoded answer on the owner's thread (nullopt: the request failed). False while busy.
-    static bool post(BackgroundRequest &worker, const QueryRequests::Request &request,
-        const char *logLabel, std::function<void(const std::optional<RefundReply> &)> done);
 };

@@ -99,15 +99,44 @@ QString noOrderNumber(int language)
         language, "未输入订单号！", "No order number was entered！", "Chưa nhập mã đơn hàng");
 }
 
-QString checkNetwork(int language)
+QString resultUnknown(int language)
 {
-    return pick(language, "请检查网络", "Please check the network", "Xin vui lòng kiểm tra mạng");
+    return pick(language, "退款结果未知，请勿重复退款",
+        "Refund result unknown, do not refund again",
+        "Chưa rõ kết quả hoàn tiền, đừng hoàn tiền lại");
 }
 
 QString amountInvalid(int language)
 {
     return pick(
         language, "退款金额格式错误！", "Invalid refund amount!", "Số tiền hoàn không hợp lệ");
+}
+
+QString checkingEarlier(int language)
+{
+    return pick(language, "上一笔退款结果未知，正在核实",
+        "The last refund's result is unknown, checking it",
+        "Chưa rõ kết quả lần hoàn tiền trước, đang kiểm tra");
+}
+
+QString checked(int language, LedgerStore::RefundState found)
+{
+    switch (found) {
+    case LedgerStore::RefundState::Refunded:
+        return pick(language, "核实结果：已退款，请勿重复退款",
+            "Checked: refunded, do not refund again",
+            "Đã kiểm tra: đã hoàn tiền, đừng hoàn tiền lại");
+    case LedgerStore::RefundState::Refused:
+        return pick(language, "核实结果：未退款，可重新退款",
+            "Checked: not refunded, you may refund again",
+            "Đã kiểm tra: chưa hoàn tiền, có thể hoàn tiền lại");
+    case LedgerStore::RefundState::Sending:
+    case LedgerStore::RefundState::Unresolved:
+        break;
+    }
+    return pick(language, "仍无法确认上一笔退款，请稍后再试",
+        "The last refund still cannot be confirmed, try again later",
+        "Vẫn chưa xác nhận được lần hoàn tiền trước, vui lòng thử lại sau");
 }
 
 QString busyTitle(int language)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "LedgerStore.h"
+
 #include <QString>
 
 // The refund window's texts by language number (1 Chinese, 2 English, anything else
-// Vietnamese).
+// Vietnamese), and what both refund paths say about a refund of unknown outcome.
 namespace RefundTexts {
 
 QString orderCaption(int language);
@@ -25,9 +27,20 @@ QString methodNone(int language);
 QString alipay(int language);
 QString wechat(int language);
 QString noOrderNumber(int language);
-QString checkNetwork(int language);
+// A refund whose answer was lost: it may have been paid out.
+QString resultUnknown(int language);
 // An amount that is not a plain decimal of at most two decimals.
 QString amountInvalid(int language);
+
+// A refund not sent because an earlier one of the order has an unknown outcome, which a
+// status query of the order is now checking; and what that check found (Unresolved: nothing).
+QString checkingEarlier(int language);
+QString checked(int language, LedgerStore::RefundState found);
+
+// What the ledger's refund rows say, in Chinese as its payment rows.
+constexpr const char *kLedgerNoAnswer = "未收到退款应答（超时、网络失败或应答无效），退款结果未知";
+constexpr const char *kLedgerCheckedRefunded = "查询订单：订单已退款";
+constexpr const char *kLedgerCheckedNotRefunded = "查询订单：订单未退款，退款未成功";
 
 // The notice of a refund asked for while a request of its window still runs.
 QString busyTitle(int language);

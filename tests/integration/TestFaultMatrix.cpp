@@ -483,14 +483,16 @@ void TestFaultMatrix::checkFailed(Call call, Fault fault)
     }
     case Call::RefundWindow:
         QVERIFY(!m_refund->resultCard()->successShown());
-        QCOMPARE(labelText(m_refund->resultCard(), "label_sq"), QStringLiteral("请检查网络"));
+        QCOMPARE(labelText(m_refund->resultCard(), "label_sq"),
+            QStringLiteral("退款结果未知，请勿重复退款"));
         QCOMPARE(m_refund->findChild<QLineEdit *>(QStringLiteral("lineEdit_orderno"))->text(),
             m_paid.at(0));
         QVERIFY(m_refund->findChild<QPushButton *>(QStringLiteral("pushButton_yes"))->isEnabled());
         break;
     case Call::ListRefund:
         QVERIFY(!m_orders->resultCard()->successShown());
-        QCOMPARE(labelText(m_orders->resultCard(), "label_sq"), QStringLiteral("请检查网络"));
+        QCOMPARE(labelText(m_orders->resultCard(), "label_sq"),
+            QStringLiteral("退款结果未知，请勿重复退款"));
         break;
     case Call::OrderList:
         // The list stays as it was.

@@ -33,6 +33,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -80,6 +81,8 @@ private slots:
     void scannedOrderNumberWithAutoConfirmRefundsAtOnce();
     void unreadableRefundReplies_data();
     void unreadableRefundReplies();
+    void lostRefundAnswerIsCheckedNotSentAgain_data();
+    void lostRefundAnswerIsCheckedNotSentAgain();
     void dayFiguresEqualTheSumsAndPrint();
     void scanDuringARefundStaysForTheNext();
     void filterPickedDuringTheFirstQuery();
@@ -383,10 +386,80 @@ void TestQueryWindows::unreadableRefundReplies()
     const collectionWin *card = page->resultCard();
     TRY_VERIFY_HANDED_OFF(card->isVisible(), kAnswerMs);
     QVERIFY(!card->successShown());
-    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("请检查网络"));
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("退款结果未知，请勿重复退款"));
     // The number stays for another try, and the button takes it.
     QCOMPARE(field(page.get(), "lineEdit_orderno")->text(), orderNumber);
     QVERIFY(page->findChild<QPushButton *>(QStringLiteral("pushButton_yes"))->isEnabled());
+}
+
+void TestQueryWindows::lostRefundAnswerIsCheckedNotSentAgain_data()
+{
+    QTest::addColumn<bool>("fromList"); // else from the refund window
+    QTest::newRow("refund window") << false;
+    QTest::newRow("refund from the list") << true;
+}
+
+void TestQueryWindows::lostRefundAnswerIsCheckedNotSentAgain()
+{
+    QFETCH(bool, fromList);
+    LedgerStore &ledger = LedgerStore::shared();
+    QVERIFY(ledger.openDefault());
+    const QString orderNumber = pay(WeChat, QStringLiteral("4"), fromList ? 5 : 4);
+    QVERIFY(!orderNumber.isEmpty());
+    QWidget main;
+    std::unique_ptr<ReFundWin> page;
+    std::unique_ptr<OrderQueryWin> orders;
+    if (fromList) {
+        // The day's list, the newest order last, selected.
+        orders = std::make_unique<OrderQueryWin>();
+        orders->show();
+        orders->QueryTimeout();
+        TRY_VERIFY_HANDED_OFF(!orders->busy(), kAnswerMs);
+        while (orders->pages().currentPage() < orders->pages().pageCount())
+            orders->OnNextPage();
+        const int row = (orders->pages().recordCount() - 1) % OrderPages::kRowsPerPage;
+        QCOMPARE(orders->pages().recordAt(row)->orderNumber, orderNumber.toStdString());
+        auto *table = orders->findChild<QTableWidget *>(QStringLiteral("tableWidget_message"));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+            table->visualRect(table->model()->index(row, 1)).center());
+    } else {
+        page = refundPage(&main, orderNumber);
+    }
+    const auto press = [&] { fromList ? orders->OnRefund() : page->OnInputYes(); };
+    const auto busy = [&] { return fromList ? orders->busy() : page->busy(); };
+    const collectionWin *card = fromList ? orders->resultCard() : page->resultCard();
+    const int refunds = bodies(QStringLiteral("auto_orderRefund")).size();
+    const int queries = bodies(QStringLiteral("auto_orderQuery")).size();
+
+    // The gateway refunds the order, and its answer is lost.
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"drop_reply"})"));
+    press();
+    TRY_VERIFY_HANDED_OFF(!busy(), kAnswerMs);
+    m_refunded[WeChat] += 400;
+    QVERIFY(card->isVisible() && !card->successShown());
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("退款结果未知，请勿重复退款"));
+    const std::optional<RefundRow> lost = ledger.unresolvedRefund(orderNumber.toStdString());
+    QVERIFY(lost);
+    QCOMPARE(lost->sid, m_sid.toStdString());
+
+    // Pressed again: no refund leaves; the order's status is asked and settles the first one.
+    press();
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("上一笔退款结果未知，正在核实"));
+    TRY_VERIFY_HANDED_OFF(!busy(), kAnswerMs);
+    QCOMPARE(bodies(QStringLiteral("auto_orderRefund")).size(), refunds + 1);
+    const QStringList asked = bodies(QStringLiteral("auto_orderQuery")).mid(queries);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(asked.first().contains(QStringLiteral("\"out_trade_no\":\"%1\"").arg(orderNumber)));
+    QCOMPARE(ledger.refund(lost->id).state, std::string("refunded"));
+    QVERIFY(card->successShown());
+    QCOMPARE(cardText(card, "label_sq"), QStringLiteral("核实结果：已退款，请勿重复退款"));
+
+    // Settled, the order takes a refund again (this gateway refuses a second one).
+    press();
+    TRY_VERIFY_HANDED_OFF(!busy(), kAnswerMs);
+    QCOMPARE(bodies(QStringLiteral("auto_orderRefund")).size(), refunds + 2);
+    QVERIFY(!card->successShown());
+    QCOMPARE(ledger.refund(lost->id + 1).state, std::string("refused"));
 }
 
 void TestQueryWindows::dayFiguresEqualTheSumsAndPrint()

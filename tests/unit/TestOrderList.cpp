@@ -1,11 +1,14 @@
 // The query windows' rules without widgets: the one-pass "mch_orderList" decoder held to the
-// path-by-path reader, filters, paging, texts by language and of a row, the day totals.
+// path-by-path reader, filters, paging, texts by language and of a row, the day totals, and
+// what a refund's answer or a check of its order means for the refund.
 #include "DateText.h"
 #include "DayTotalsReply.h"
 #include "OrderFilter.h"
 #include "OrderListReply.h"
 #include "OrderPages.h"
 #include "OrderQueryTexts.h"
+#include "RefundLedger.h"
+#include "RefundTexts.h"
 
 #include <QtTest>
 
@@ -68,6 +71,8 @@ private slots:
     void rowTexts();
     void dayTotals_data();
     void dayTotals();
+    void refundDecisions_data();
+    void refundDecisions();
 };
 
 void TestOrderList::decodingAgreesWithThePathReader_data()
@@ -318,6 +323,59 @@ void TestOrderList::dayTotals()
             read << value;
     }
     QCOMPARE(totals ? read.join(QLatin1Char('|')) : QStringLiteral("unreadable"), figures);
+}
+
+void TestOrderList::refundDecisions_data()
+{
+    QTest::addColumn<bool>("check"); // a status answer about the order, else a refund answer
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("decided"); // "state|message"; "" for a check that tells nothing
+
+    const auto status = [](const char *number, const char *code, const char *orderStatus) {
+        return QByteArray(R"({"code":")") + code + R"(","msg":"ok","data":{"out_trade_no":")"
+            + number + R"(","status":"1","payType":"wx","total":"400","orderStatus":")"
+            + orderStatus + R"("}})";
+    };
+    const QString checkedRefunded
+        = QStringLiteral("refunded|") + RefundTexts::kLedgerCheckedRefunded;
+    const QString checkedNot = QStringLiteral("refused|") + RefundTexts::kLedgerCheckedNotRefunded;
+    const QString lost = QStringLiteral("unresolved|") + RefundTexts::kLedgerNoAnswer;
+
+    QTest::newRow("refunded") << false << QByteArray(R"({"code":"100","msg":"退款成功"})")
+                              << "refunded|退款成功";
+    QTest::newRow("refused") << false << QByteArray(R"({"code":"405","msg":"已退款"})")
+                             << "refused|已退款";
+    QTest::newRow("no answer") << false << QByteArray() << lost;
+    QTest::newRow("not JSON") << false << QByteArray("<html>502</html>") << lost;
+    QTest::newRow("wrong shape") << false << QByteArray(R"({"code":["100"]})") << lost;
+    QTest::newRow("check: refunded") << true << status("1", "100", "2") << checkedRefunded;
+    QTest::newRow("check: normal") << true << status("1", "100", "1") << checkedNot;
+    QTest::newRow("check: cancelled") << true << status("1", "100", "0") << checkedNot;
+    QTest::newRow("check: another status") << true << status("1", "100", "5") << "";
+    QTest::newRow("check: another order") << true << status("2", "100", "2") << "";
+    QTest::newRow("check refused") << true << status("1", "404", "2") << "";
+    QTest::newRow("check: no order status")
+        << true << QByteArray(R"({"code":"100","msg":"ok","data":{"out_trade_no":"1"}})") << "";
+    QTest::newRow("check: not JSON") << true << QByteArray("<html>502</html>") << "";
+}
+
+void TestOrderList::refundDecisions()
+{
+    QFETCH(bool, check);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, decided);
+    const auto text = [](const RefundLedger::Decision &decision) {
+        return QString::fromUtf8(LedgerStore::refundStateName(decision.state)) + '|'
+            + QString::fromStdString(decision.message);
+    };
+    if (check) {
+        const auto found = RefundLedger::decideCheck(body.toStdString(), "1");
+        QCOMPARE(found ? text(*found) : QString(), decided);
+    } else {
+        const std::optional<RefundReply> answer
+            = body.isEmpty() ? std::nullopt : RefundReply::decode(body.toStdString());
+        QCOMPARE(text(RefundLedger::decideAnswer(answer)), decided);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestOrderList)
