@@ -319,7 +319,9 @@ void ReFundWin::OnInputYes()
                 clearSent(sent);
                 showCard(true, QString::fromStdString(answer->refundedAmount()), orderLine);
             } else {
-                showCard(false, QString::fromStdString(answer->message), orderLine);
+                showCard(false,
+                    collectionWin::reasonOrUnsaid(QString::fromStdString(answer->message)),
+                    orderLine);
             }
         });
     m_ui->pushButton_yes->setEnabled(false);

@@ -1,12 +1,14 @@
 // The real client on a real X display with a real print spooler: a payment whose answer is lost
-// shows the failure card with its unknown-outcome line; the ledger's follow-up finds it paid and
-// a notice shows at once over the checkout, which keeps the keyboard; the notice's 打印小票
-// prints the payment's receipt (read back with pdftotext) and 知道了 closes it.
+// shows the failure card with its unknown-outcome line; the ledger's follow-up finds an order of
+// the store's list that may be it, and a notice asks at once over the checkout, which keeps the
+// keyboard; 是这笔 makes it a payment, whose receipt 打印小票 prints (read back with pdftotext),
+// and 知道了 closes it. A second till started on the same data directory stays out.
 #include "CupsQueue.h"
 #include "DesktopSession.h"
 #include "SandboxProcess.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,9 +18,11 @@ namespace {
 const QString kPayingCode = QStringLiteral("134567890123456780"); // WeChat form, paid at once
 const QString kCheckoutSize = QStringLiteral("671x503");
 const QString kNotice = QStringLiteral("RecoveredNotice");
-// The notice's buttons in its form (forms/RecoveredNotice.ui), kept on screens up to 1440 wide.
+// The notice's buttons in its form (forms/RecoveredNotice.ui), kept on screens up to 1440 wide:
+// 打印小票 or 不是 on the left, 知道了 or 是这笔 on the right.
 const QPoint kPrintButton(110, 224);
 const QPoint kDismissButton(270, 224);
+const QPoint kConfirmButton = kDismissButton;
 constexpr int kTimeoutMs = 30000;
 
 } // namespace
@@ -31,10 +35,12 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt();
+    void aSecondTillOnTheSameDataStaysOut();
 
 private:
     void click(const QString &windowId, QPoint at);
     QString lastOrderNumber() const;
+    QString ledgerRows() const;
 
     CupsQueue m_cups; // first: the client inherits its CUPS_SERVER and HOME
     DesktopSession m_desktop;
@@ -60,6 +66,12 @@ QString TestE2eLedger::lastOrderNumber() const
             {"-readonly", m_sandbox.dataDir() + "/sandbox.db",
                 "SELECT out_trade_no FROM orders ORDER BY rowid DESC LIMIT 1"}))
         .trimmed();
+}
+
+QString TestE2eLedger::ledgerRows() const
+{
+    return QString::fromUtf8(ChildProcess::output("sqlite3",
+        {"-readonly", m_home.filePath("ledger.db"), "SELECT * FROM payments ORDER BY id"}));
 }
 
 void TestE2eLedger::initTestCase()
@@ -114,6 +126,12 @@ void TestE2eLedger::lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt()
     QDir().mkpath(artifacts);
     m_desktop.screenshot(artifacts + QStringLiteral("/e2e-recovered-notice.png"));
 
+    // A guess until the cashier says it is this payment.
+    QVERIFY(ledgerRows().contains(QStringLiteral("|matched|")));
+    click(notice, kConfirmButton);
+    QTRY_VERIFY_WITH_TIMEOUT(ledgerRows().contains(QStringLiteral("|paid|")), kTimeoutMs);
+    QVERIFY(!m_desktop.visibleWindows(kNotice).isEmpty());
+
     click(notice, kPrintButton);
     QVERIFY2(m_cups.waitForPdfs(1), m_cups.errorLog().constData());
     const QString pdf = m_cups.outputDir() + '/' + m_cups.pdfFiles().value(0);
@@ -125,6 +143,31 @@ void TestE2eLedger::lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt()
 
     click(notice, kDismissButton);
     QTRY_VERIFY_WITH_TIMEOUT(m_desktop.visibleWindows(kNotice).isEmpty(), kTimeoutMs);
+}
+
+void TestE2eLedger::aSecondTillOnTheSameDataStaysOut()
+{
+    // Another session's till (its own lock directory) on this till's data directory.
+    const QString rows = ledgerRows();
+    QTemporaryDir otherSession;
+    QProcessEnvironment environment = m_desktop.clientEnvironment(m_home.path());
+    environment.insert(QStringLiteral("TALLYPORT_LOCK_DIR"), otherSession.path());
+    ChildProcess second;
+    QVERIFY(m_desktop.startClient(second, m_home.path(), environment));
+    const QString log = m_home.filePath("tallyport.log");
+    const auto refused = [&log] {
+        QFile file(log);
+        return file.open(QIODevice::ReadOnly)
+            && QString::fromLocal8Bit(file.readAll()).contains(QStringLiteral("未启动: "));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(refused(), kTimeoutMs);
+    // It says so and changes nothing: no login window, the first till's rows as they were.
+    QVERIFY(m_desktop.windowWithSize("Tallyport", QStringLiteral("520x480")).isEmpty());
+    QCOMPARE(ledgerRows(), rows);
+    QVERIFY(second.state() == QProcess::Running); // its message waits for the cashier
+    second.kill();
+    second.waitForFinished(5000);
+    QVERIFY(m_client.state() == QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(TestE2eLedger)

@@ -92,6 +92,7 @@ private slots:
     void failedStatusAnswerPollsOn_data();
     void failedStatusAnswerPollsOn();
     void saleTypedWhilePollingIsKept();
+    void keysTypedDuringThePayRequestPayOnce();
     void abandonedPaymentIsLoggedAsUnknown();
     void zeroAmountIsSentAsTotalZero();
     void refusedPayment();
@@ -113,6 +114,8 @@ private:
     void verifyStatusBodies(const QList<QJsonObject> &queries, const QString &orderNumber) const;
     void verifyFailureCard(const QString &message, const QString &orderLine) const;
     void verifyFieldsCleared() const;
+    // Confirms and waits for the pay answer to be handled (the request runs beside the window).
+    void confirm();
 
     std::unique_ptr<QWidget> m_main;
     CheckStandWin *m_win = nullptr;
@@ -244,6 +247,12 @@ void TestCheckoutPayments::verifyFieldsCleared() const
     QCOMPARE(field("lineEdit_paycode")->text(), QString());
 }
 
+void TestCheckoutPayments::confirm()
+{
+    m_win->OnInputYes();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_win->paying(), kOutcomeMs);
+}
+
 void TestCheckoutPayments::directPayment_data()
 {
     QTest::addColumn<QString>("money");
@@ -297,7 +306,7 @@ void TestCheckoutPayments::directPayment()
     QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
     QSignalSpy mirrored(m_win, &CheckStandWin::sendMoneyToShowWin);
 
-    m_win->OnInputYes();
+    confirm();
 
     // Read at once: the mirror timer republishes the (now empty) amount within 600 ms.
     QCOMPARE(mirrored.count(), 1);
@@ -358,7 +367,7 @@ void TestCheckoutPayments::pendingThenPaid()
     const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
     enter(QStringLiteral("12.5"), kWeChatPendingThenPaid);
 
-    m_win->OnInputYes();
+    confirm();
 
     QCOMPARE(lastPayBody(), expectedPayBody(QStringLiteral("1250"), kWeChatPendingThenPaid));
     verifyFieldsCleared();
@@ -411,7 +420,7 @@ void TestCheckoutPayments::pendingThenFailed()
     const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
     enter(QStringLiteral("8"), kWeChatPendingThenFailed);
 
-    m_win->OnInputYes();
+    confirm();
     verifyFieldsCleared();
 
     const collectionWin *card = m_win->resultCard();
@@ -438,7 +447,7 @@ void TestCheckoutPayments::pendingForEverGivesUp()
     const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
     enter(QStringLiteral("3"), kWeChatPendingForEver);
 
-    m_win->OnInputYes();
+    confirm();
 
     const collectionWin *card = m_win->resultCard();
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 2 * kOutcomeMs);
@@ -487,7 +496,7 @@ void TestCheckoutPayments::failedStatusAnswerPollsOn()
     const int queriesBefore = faceRequests(QStringLiteral("auto_orderQuery")).size();
     enter(QStringLiteral("12.5"), kWeChatPendingThenPaid);
 
-    m_win->OnInputYes();
+    confirm();
     QVERIFY(m_win->polling());
 
     const collectionWin *card = m_win->resultCard();
@@ -503,7 +512,7 @@ void TestCheckoutPayments::saleTypedWhilePollingIsKept()
 {
     m_win->setPollCadence({15, 5, 100, 100});
     enter(QStringLiteral("3"), kWeChatPendingThenPaid);
-    m_win->OnInputYes();
+    confirm();
     QVERIFY(m_win->polling());
     const int paysBefore = faceRequests(QStringLiteral("auto_pay")).size();
     const auto *notice = m_win->findChild<QLabel *>(QStringLiteral("label_paymessage"));
@@ -513,7 +522,7 @@ void TestCheckoutPayments::saleTypedWhilePollingIsKept()
     // The next sale is typed and confirmed while the first is followed: it is not sent, and
     // the cashier is told why.
     enter(QStringLiteral("4"), kWeChatPaid);
-    m_win->OnInputYes();
+    confirm();
 
     QVERIFY(m_win->polling());
     QCOMPARE(faceRequests(QStringLiteral("auto_pay")).size(), paysBefore);
@@ -528,7 +537,8 @@ void TestCheckoutPayments::saleTypedWhilePollingIsKept()
     QTRY_VERIFY_WITH_TIMEOUT(!m_win->polling(), kOutcomeMs);
     QTRY_VERIFY(notice->isHidden());
     QTRY_VERIFY_WITH_TIMEOUT(card->isHidden(), kCountdownMs);
-    QVERIFY(m_main->isVisible());
+    // The window goes after a paid card as always; the next sale waits in its fields.
+    QVERIFY(m_main->isHidden());
     QCOMPARE(field("lineEdit_money")->text(), QStringLiteral("4"));
     QCOMPARE(field("lineEdit_paycode")->text(), kWeChatPaid);
 
@@ -546,6 +556,33 @@ void TestCheckoutPayments::saleTypedWhilePollingIsKept()
         qPrintable(lines.at(last)));
 }
 
+void TestCheckoutPayments::keysTypedDuringThePayRequestPayOnce()
+{
+    // The gateway is slow to answer; the cashier, seeing nothing happen, types the sale again
+    // and presses Enter.
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500})"));
+    const int paysBefore = faceRequests(QStringLiteral("auto_pay")).size();
+    enter(QStringLiteral("16"), kWeChatPaid);
+    m_win->OnInputYes();
+    QVERIFY(m_win->paying());
+    const auto *notice = m_win->findChild<QLabel *>(QStringLiteral("label_paymessage"));
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->text(), QStringLiteral("正在收款，请稍候…"));
+
+    enter(QStringLiteral("16"), kWeChatPaid);
+    QTest::keyClick(m_win, Qt::Key_Return);
+    QVERIFY(m_win->paying());
+    QCOMPARE(notice->text(), QStringLiteral("正在收款，请稍候…"));
+
+    const collectionWin *card = m_win->resultCard();
+    QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);
+    QVERIFY(card->successShown());
+    QVERIFY(notice->isHidden());
+    QCOMPARE(faceRequests(QStringLiteral("auto_pay")).size(), paysBefore + 1);
+    // What was typed again is what was paid: the card empties it, so no Enter pays it twice.
+    verifyFieldsCleared();
+}
+
 void TestCheckoutPayments::abandonedPaymentIsLoggedAsUnknown()
 {
     // Slow enough that the order is still followed when the cashier leaves.
@@ -553,7 +590,7 @@ void TestCheckoutPayments::abandonedPaymentIsLoggedAsUnknown()
     QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
     QSignalSpy ended(m_win, &CheckStandWin::paymentEnded);
     enter(QStringLiteral("3"), kWeChatPendingForEver);
-    m_win->OnInputYes();
+    confirm();
     QVERIFY(m_win->polling());
     QTRY_VERIFY(m_win->progressWindow()->isVisible());
 
@@ -578,7 +615,7 @@ void TestCheckoutPayments::abandonedPaymentIsLoggedAsUnknown()
 void TestCheckoutPayments::zeroAmountIsSentAsTotalZero()
 {
     enter(QStringLiteral("0"), kWeChatPaid);
-    m_win->OnInputYes();
+    confirm();
     QTRY_VERIFY_WITH_TIMEOUT(m_win->resultCard()->isVisible(), kOutcomeMs);
     QCOMPARE(lastPayBody(), expectedPayBody(QStringLiteral("0"), kWeChatPaid));
 }
@@ -589,7 +626,7 @@ void TestCheckoutPayments::refusedPayment()
     QSignalSpy progress(m_win, &CheckStandWin::sendContinueQuery);
     enter(QStringLiteral("12.5"), kWeChatRefused);
 
-    m_win->OnInputYes();
+    confirm();
 
     verifyFailureCard(kRefusedMessage, QStringLiteral("订单号：无"));
     QCOMPARE(cardText(m_win->resultCard(), "label"), QStringLiteral("无"));
@@ -616,7 +653,7 @@ void TestCheckoutPayments::networkFailure()
     QSignalSpy printed(m_win, &CheckStandWin::sendMsgToPrinter);
     enter(QStringLiteral("12.5"), kWeChatPaid);
 
-    m_win->OnInputYes();
+    confirm();
 
     verifyFailureCard(kRequestFailed, QStringLiteral("订单号：无"));
     QCOMPARE(cardText(m_win->resultCard(), "label"), QStringLiteral("无"));
@@ -694,7 +731,7 @@ void TestCheckoutPayments::paymentVoice()
     writeConfig(true);
 
     enter(QStringLiteral("6.5"), payCode);
-    m_win->OnInputYes();
+    confirm();
 
     const collectionWin *card = m_win->resultCard();
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);

@@ -111,8 +111,7 @@ void TestHostileReplies::init()
 void TestHostileReplies::cleanup()
 {
     m_main.reset();
-    QVERIFY(m_sandbox.injectFault(R"({"kind":"clear"})"));
-    m_home.reset();
+    endTest();
 }
 
 CheckStandWin *TestHostileReplies::checkout()
@@ -150,7 +149,7 @@ void TestHostileReplies::pay()
 
     win->OnInputYes();
 
-    QVERIFY(win->resultCard()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(win->resultCard()->isVisible(), 20000);
     QVERIFY(!win->resultCard()->successShown());
     QVERIFY(!win->polling());
     QCOMPARE(printed.count(), 0);
@@ -170,7 +169,7 @@ void TestHostileReplies::status()
     QVERIFY(m_sandbox.injectFault(fault));
 
     win->OnInputYes();
-    QVERIFY(win->polling());
+    QTRY_VERIFY_WITH_TIMEOUT(win->polling(), kOutcomeMs);
 
     QTRY_VERIFY_WITH_TIMEOUT(!win->polling(), kOutcomeMs);
     // The polling thread ends after it has queued the outcome for the window's thread.

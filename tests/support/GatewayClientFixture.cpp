@@ -1,5 +1,6 @@
 #include "GatewayClientFixture.h"
 
+#include "LedgerStore.h"
 #include "LoginSession.h"
 #include "MetaTypes.h"
 #include "Resources.h"
@@ -33,5 +34,8 @@ bool GatewayClientFixture::newHome(bool configure, const QStringList &extraLines
 void GatewayClientFixture::endTest()
 {
     m_sandbox.injectFault(R"({"kind":"clear"})");
+    // A login window opens the till's ledger in the test's directory; the next test starts
+    // without it, whatever its amounts.
+    LedgerStore::shared().close();
     m_home.reset();
 }

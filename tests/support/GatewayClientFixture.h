@@ -20,7 +20,7 @@ protected:
     // From init(): a new application directory; with `configure`, a configuration for the
     // sandbox followed by `extraLines`.
     bool newHome(bool configure = true, const QStringList &extraLines = {});
-    // From cleanup(): the sandbox's faults cleared, the directory dropped.
+    // From cleanup(): the sandbox's faults cleared, the ledger closed, the directory dropped.
     void endTest();
 
     SandboxProcess m_sandbox;

@@ -20,7 +20,7 @@ namespace PayTransaction {
 char *toString(PayOutcome outcome)
 {
     static const char *const names[]
-        = {"RequestFailed", "Refused", "Failed", "FailedKeepFields", "Pending", "Paid"};
+        = {"RequestFailed", "Refused", "Failed", "FailedKeepFields", "Unknown", "Pending", "Paid"};
     return qstrdup(names[static_cast<int>(outcome)]);
 }
 
@@ -301,9 +301,14 @@ void TestPayTransaction::payAnswerOutcome_data()
         << payAnswer("\"status\":\"anything\"," + order) << PayOutcome::Paid << QString();
     QTest::newRow("status 30 is not 3")
         << payAnswer("\"status\":\"30\"," + order) << PayOutcome::Paid << QString();
-    QTest::newRow("status missing") << payAnswer(order) << PayOutcome::Paid << QString();
+    // Nothing names the order: nothing can be shown paid, nor followed by its number.
+    QTest::newRow("status missing") << payAnswer(order) << PayOutcome::Unknown << QString();
     QTest::newRow("data missing") << QByteArray("{\"code\":\"100\",\"msg\":\"ok\"}")
-                                  << PayOutcome::Paid << QString();
+                                  << PayOutcome::Unknown << QString();
+    QTest::newRow("status 3 without an order number")
+        << payAnswer("\"status\":\"3\"") << PayOutcome::Unknown << QString();
+    QTest::newRow("status 0 without an order number: still refused")
+        << payAnswer("\"status\":\"0\"") << PayOutcome::Failed << QString();
     QTest::newRow("empty") << QByteArray() << PayOutcome::RequestFailed << QString();
     QTest::newRow("html page") << QByteArray("<html><body>502 Bad Gateway</body></html>")
                                << PayOutcome::RequestFailed << QString();
@@ -381,7 +386,7 @@ void TestPayTransaction::paidAnswerWithoutOrderNumberStopsTheReading()
                   "\"payTime\":\"2026-12-07 10:15:00\",\"total\":\"1250\"")
             .toStdString(),
         order);
-    QCOMPARE(decision.outcome, PayOutcome::Paid);
+    QCOMPARE(decision.outcome, PayOutcome::Unknown);
     QCOMPARE(w(order.orderNumber), QString());
     QCOMPARE(w(order.payType), QString());
     QCOMPARE(w(order.payTime), QString());
