@@ -573,6 +573,9 @@ void TestCheckoutPayments::keysTypedDuringThePayRequestPayOnce()
     QTest::keyClick(m_win, Qt::Key_Return);
     QVERIFY(m_win->paying());
     QCOMPARE(notice->text(), QStringLiteral("正在收款，请稍候…"));
+    QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromLocal8Bit(log.readAll()).count(QStringLiteral("本次确认未发送")), 1);
 
     const collectionWin *card = m_win->resultCard();
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), kOutcomeMs);

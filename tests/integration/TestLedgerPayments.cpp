@@ -217,6 +217,20 @@ void TestLedgerPayments::attemptsAndFollowUp_data()
         << QStringLiteral("7.06") << QByteArray(R"({"kind":"drop_reply","count":2})") << kPaidAtOnce
         << 2 << QStringLiteral("unresolved") << false << QString::fromUtf8(LedgerStore::kNoAnswer)
         << kFollowedUp << QStringLiteral("unresolved") << 0;
+    QTest::newRow("code 100 without an order number: not paid, unknown")
+        << QStringLiteral("7.13")
+        << QByteArray(R"({"kind":"body","body":"{\"code\":\"100\",\"msg\":\"ok\"}"})")
+        << kPaidAtOnce << 1 << QStringLiteral("unresolved") << false
+        << QString::fromUtf8(LedgerStore::kNoOrderNumber) << kFollowedUp
+        << QStringLiteral("unresolved") << 0;
+    QTest::newRow("awaiting payment: followed by its number")
+        << QStringLiteral("7.14")
+        << QByteArray(
+               R"({"kind":"body","body":"{\"code\":\"100\",\"msg\":\"ok\",)"
+               R"(\"data\":{\"status\":\"4\",\"out_trade_no\":\"202612070000000000714\"}}"})")
+        << kPaidAtOnce << 1 << QStringLiteral("unresolved") << true
+        << QString::fromUtf8(LedgerStore::kAwaitingPayment) << kFollowedUp
+        << QStringLiteral("unresolved") << 0;
     QTest::newRow("cut short by leaving while polling")
         << QStringLiteral("7.07") << QByteArray(R"({"kind":"paid_late","queries":1000})")
         << kPaidAtOnce << -1 << QStringLiteral("unresolved") << true
@@ -380,9 +394,22 @@ void TestLedgerPayments::aRetryDuringASlowListIsNotBookedTwice()
 
     // ...and meanwhile the cashier takes the payment again, which the till asks about first.
     enter(win, QStringLiteral("9.98"), QStringLiteral("134567890123456781"));
+    const int pays = m_sandbox.journal().size();
     win->OnInputYes();
-    QVERIFY(win->retryQuestion()->prompt()->isVisible());
-    win->retryQuestion()->prompt()->OnBtnYes();
+    NoteWin *question = win->retryQuestion()->prompt();
+    QVERIFY(question->isVisible());
+    QVERIFY2(question->findChild<QLabel *>(QStringLiteral("label_msg"))
+                 ->text()
+                 .startsWith(QStringLiteral("上一笔 9.98 元 (")),
+        qPrintable(question->findChild<QLabel *>(QStringLiteral("label_msg"))->text()));
+    // 取消: nothing is sent, the sale stays in the fields.
+    question->OnBtnNo();
+    QCOMPARE(m_sandbox.journal().size(), pays);
+    QCOMPARE(win->findChild<QLineEdit *>(QStringLiteral("lineEdit_paycode"))->text(),
+        QStringLiteral("134567890123456781"));
+    win->OnInputYes();
+    QVERIFY(question->isVisible());
+    question->OnBtnYes();
     QTRY_COMPARE_WITH_TIMEOUT(ledger.row(2).state, std::string("paid"), kOutcomeMs);
 
     // The list comes with the retry's order in it: that order is the retry's alone.
