@@ -1,8 +1,9 @@
 // libFuzzer target: the ledger's follow-up deciding from gateway answers. The bytes are a status
 // answer, a newline, and an order-list answer. The status answer decides a row as the checkout's
 // poll would; the orders of the list are matched to an unresolved row without order number: a
-// match is one listed order of the row's amount that no row holds, and it is never a guess —
-// with a twin of it in the list, or another open row it could be, there is none.
+// candidate is one listed order, paid, of the row's amount and wallet, that no row holds and the
+// cashier has not turned down — with a twin of it in the list, or another open row it could be,
+// there is none.
 #include "FuzzSupport.h"
 
 #include "Amount.h"
@@ -56,20 +57,47 @@ void checkMatch(const std::vector<OrderRecord> &orders)
     const std::set<std::string> held;
     const std::optional<std::string> found = LedgerFollowUp::match(row, orders, held, {row});
     require(found == LedgerFollowUp::match(row, orders, held, {row}), "matching is repeatable");
+    LedgerStore::Snapshot snapshot;
+    snapshot.row = row;
+    snapshot.open = {row};
+    const std::optional<LedgerStore::Candidate> candidate
+        = LedgerFollowUp::candidate(snapshot, orders);
+    require(
+        (candidate ? std::optional<std::string>(candidate->orderNumber) : std::nullopt) == found,
+        "the candidate of a snapshot is the match");
     if (!found)
         return;
     require(!found->empty(), "a match has an order number");
-    const auto order = std::find_if(orders.begin(), orders.end(),
-        [&found](const OrderRecord &o) { return o.orderNumber == *found; });
-    require(order != orders.end(), "a match is a listed order", *found);
+    // The listed order that made the match: one of that number that could be the payment (a
+    // list may hold the number twice, once in a record that could not).
+    const auto order = std::find_if(orders.begin(), orders.end(), [&](const OrderRecord &o) {
+        return o.orderNumber == *found && LedgerFollowUp::couldBe(row, o);
+    });
+    require(order != orders.end(), "a match is a listed order that could be it", *found);
     require(Amount::parseMinorUnits(order->totalFee) == amount, "a match has the row's amount",
         order->totalFee);
+    require(
+        order->status == "1" || order->status == "2", "a match is paid in the list", order->status);
 
     std::vector<OrderRecord> twins = orders;
     twins.push_back(*order);
     twins.back().orderNumber += "9";
     require(!LedgerFollowUp::match(row, twins, held, {row}), "two candidates are no match");
     require(!LedgerFollowUp::match(row, orders, {*found}, {row}), "a held order is no match");
+    LedgerRow turnedDown = row;
+    turnedDown.rejected = *found;
+    require(LedgerFollowUp::match(turnedDown, orders, held, {turnedDown}) != found,
+        "an order the cashier turned down is not offered again");
+    LedgerRow otherWallet = row;
+    otherWallet.wallet = order->service == "wx" ? "ali" : "wx";
+    const std::optional<std::string> inOtherWallet
+        = LedgerFollowUp::match(otherWallet, orders, held, {otherWallet});
+    require(!inOtherWallet
+            || std::any_of(orders.begin(), orders.end(),
+                [&](const OrderRecord &o) {
+                    return o.orderNumber == *inOtherWallet && o.service == otherWallet.wallet;
+                }),
+        "a match is of the row's wallet");
     require(!LedgerFollowUp::match(row, orders, held, {row, openRow(2, amount)}),
         "an order two open rows could be is no match");
 }

@@ -63,10 +63,14 @@ QString endCaption(int language)
 
 QString tillFigures(int language, const TillFigures &figures)
 {
-    const QString own = pick(language, "本机记录：成功 %1 笔，合计 %2 元",
-        "This till: %1 paid, total %2", "Máy này: %1 giao dịch thành công, tổng %2")
-                            .arg(figures.paidCount)
-                            .arg(figures.paidSum);
+    QString own = pick(language, "本机记录：成功 %1 笔，合计 %2 元", "This till: %1 paid, total %2",
+        "Máy này: %1 giao dịch thành công, tổng %2")
+                      .arg(figures.paidCount)
+                      .arg(figures.paidSum);
+    if (figures.matched > 0) {
+        own += pick(language, "；待核对 %1 笔", "; %1 to check", "; %1 cần kiểm tra")
+                   .arg(figures.matched);
+    }
     switch (figures.check) {
     case TillFigures::Check::Same:
         return own

@@ -38,6 +38,7 @@ struct TillFigures
     QString paidSum;
     Check check = Check::NotAsked;
     long long unlisted = 0; // when Done
+    long long matched = 0; // attempts an order of the list may be, not counted as paid
 };
 QString tillFigures(int language, const TillFigures &figures);
 // The paid rows the gateway does not list, one a line (time, amount, order number); empty

@@ -273,7 +273,7 @@ void DailyQueryWin::queryFigures(bool byCashier)
             else if (listCheck)
                 check = Check::Running;
             m_till = {own->count, QString::fromStdString(Amount::formatMinorUnits(own->sumMinor)),
-                check, 0};
+                check, 0, own->matched};
             m_unlisted.clear();
             showTillFigures();
             if (listCheck)
