@@ -540,12 +540,24 @@ void TestTallyport::leavingWaitsForAFollowedPayment()
 
 void TestTallyport::restartIsAskedOfTheProcess()
 {
+    // A keyboard-hook program runs though the connection mode is not 0 (it was changed since
+    // the start): the restart stops it all the same.
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("KeyHook"));
+    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+    QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
+    QProcess keyHook;
+    keyHook.start(program, {QStringLiteral("120")});
+    QVERIFY(keyHook.waitForStarted());
+
     auto window = makeWindow();
     login(*window);
     ParamSettingWin *settings = window->floatingIcon()->payWin()->paramSettingWin();
     settings->OnYes();
     settings->noteWin()->OnBtnYes();
     QVERIFY(window->restartRequested());
+    QVERIFY(keyHook.waitForFinished(5000));
+    QCOMPARE(keyHook.exitStatus(), QProcess::CrashExit);
 }
 
 void TestTallyport::startAtLogonShowsWhetherTheEntryExists()
