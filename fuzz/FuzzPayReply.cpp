@@ -32,10 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(decision.code != L"100", "code 100 is never a refusal");
     if (decision.outcome == PayOutcome::Paid || decision.outcome == PayOutcome::Pending
         || decision.outcome == PayOutcome::Failed
-        || decision.outcome == PayOutcome::FailedKeepFields)
+        || decision.outcome == PayOutcome::FailedKeepFields
+        || decision.outcome == PayOutcome::Unknown)
         require(decision.code == L"100", "only code 100 goes on to the status");
     if (decision.outcome == PayOutcome::Pending)
         require(order.status == L"3", "pending is status 3");
+    // A card that says paid, or a poll, needs the order it is about.
+    if (decision.outcome == PayOutcome::Paid || decision.outcome == PayOutcome::Pending)
+        require(!order.orderNumber.empty(), "paid or pending names its order");
     // What the receipt would print.
     order.receiptMessage();
     return 0;
