@@ -604,53 +604,42 @@ std::optional<LedgerStore::Candidate> LedgerStore::noteCandidate(
     return candidate;
 }
 
-bool LedgerStore::confirmCandidate(long long id)
+bool LedgerStore::changeOne(long long id, const char *sql, const char *what)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_db || id <= 0)
         return false;
-    Statement change(m_db,
-        "UPDATE payments SET state = 'paid', acknowledged_at = NULL, updated_at = ?1"
-        " WHERE id = ?2 AND state = 'matched'");
+    Statement change(m_db, sql);
     change.text(timeText(now())).integer(id);
     if (change.step() != SQLITE_DONE) {
-        fail("confirm");
+        fail(what);
         return false;
     }
     return sqlite3_changes(m_db) == 1;
+}
+
+bool LedgerStore::confirmCandidate(long long id)
+{
+    return changeOne(id,
+        "UPDATE payments SET state = 'paid', acknowledged_at = NULL, updated_at = ?1"
+        " WHERE id = ?2 AND state = 'matched'",
+        "confirm");
 }
 
 bool LedgerStore::rejectCandidate(long long id)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_db || id <= 0)
-        return false;
-    Statement change(m_db,
-        "UPDATE payments SET state = 'unresolved', rejected = trim(rejected || ' ' || "
-        "out_trade_no),"
-        " out_trade_no = NULL, updated_at = ?1 WHERE id = ?2 AND state = 'matched'");
-    change.text(timeText(now())).integer(id);
-    if (change.step() != SQLITE_DONE) {
-        fail("reject");
-        return false;
-    }
-    return sqlite3_changes(m_db) == 1;
+    return changeOne(id,
+        "UPDATE payments SET state = 'unresolved', out_trade_no = NULL, updated_at = ?1,"
+        " rejected = trim(rejected || ' ' || out_trade_no) WHERE id = ?2 AND state = 'matched'",
+        "reject");
 }
 
 bool LedgerStore::acknowledge(long long id)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_db || id <= 0)
-        return false;
-    Statement change(m_db,
+    return changeOne(id,
         "UPDATE payments SET acknowledged_at = ?1 WHERE id = ?2 AND acknowledged_at IS NULL"
-        " AND state IN ('paid', 'closed') AND checks > 0");
-    change.text(timeText(now())).integer(id);
-    if (change.step() != SQLITE_DONE) {
-        fail("acknowledge");
-        return false;
-    }
-    return sqlite3_changes(m_db) == 1;
+        " AND state IN ('paid', 'closed') AND checks > 0",
+        "acknowledge");
 }
 
 std::vector<LedgerRow> LedgerStore::selectLocked(

@@ -212,6 +212,8 @@ private:
     std::vector<LedgerRow> selectLocked(
         const char *where, const std::vector<std::string> &values, const char *order = "id");
     std::vector<RefundRow> selectRefunds(const char *where, const std::vector<std::string> &values);
+    // Runs `sql`, an UPDATE of row ?2 with ?1 the time now; true when it changed the row.
+    bool changeOne(long long id, const char *sql, const char *what);
     // The id of another row than `id` holding `number` and its state; 0 when none does.
     std::pair<long long, std::string> holderOf(const std::string &number, long long id);
     bool begin();

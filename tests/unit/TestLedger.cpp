@@ -126,6 +126,9 @@ private slots:
     void stoppedWorkerReportsNothingMore();
 
 private:
+    // A sandbox with the demo cashier logged in, the session set process-wide.
+    void loginAt(SandboxProcess &sandbox, LoginSession &session);
+
     std::unique_ptr<TempHome> m_home;
     QString m_path;
 };
@@ -686,13 +689,20 @@ void TestLedger::statusDecision()
     QCOMPARE(LedgerFollowUp::decideStatus(reply.toStdString()).state, state);
 }
 
+void TestLedger::loginAt(SandboxProcess &sandbox, LoginSession &session)
+{
+    QVERIFY(sandbox.start());
+    QVERIFY(sandbox.loginDemo(session));
+    GatewaySession::set({session.appid, session.key, session.sid});
+}
+
 void TestLedger::followUpAgainstTheSandbox()
 {
     SandboxProcess sandbox;
-    QVERIFY(sandbox.start());
     LoginSession session;
-    QVERIFY(sandbox.loginDemo(session));
-    GatewaySession::set({session.appid, session.key, session.sid});
+    loginAt(sandbox, session);
+    if (QTest::currentTestFailed())
+        return;
     const std::string sid = Text::wideToUtf8(session.sid);
     const LedgerWorker::Target target {sandbox.url("/api/face"), sandbox.caPath().toStdString()};
 
@@ -763,10 +773,10 @@ void TestLedger::followUpAgainstTheSandbox()
 void TestLedger::stoppedWorkerReportsNothingMore()
 {
     SandboxProcess sandbox;
-    QVERIFY(sandbox.start());
     LoginSession session;
-    QVERIFY(sandbox.loginDemo(session));
-    GatewaySession::set({session.appid, session.key, session.sid});
+    loginAt(sandbox, session);
+    if (QTest::currentTestFailed())
+        return;
     const LedgerWorker::Target target {sandbox.url("/api/face"), sandbox.caPath().toStdString()};
     LedgerStore ledger;
     QVERIFY(ledger.open(m_path.toStdString()));
