@@ -42,11 +42,15 @@ QString RetryQuestion::text(int language, const LedgerRow &attempt)
 
 bool RetryQuestion::mayPay(long long amountMinor, const std::string &sid, const QWidget *owner)
 {
-    if (m_allowed == amountMinor) {
-        m_allowed.reset();
-        return true;
-    }
+    const bool allowed = m_allowed == amountMinor;
     m_allowed.reset();
+    // A new confirm supersedes a question still up: its 确定 would no longer say which payment
+    // it is for.
+    m_asked.reset();
+    if (m_prompt)
+        m_prompt->hide();
+    if (allowed)
+        return true;
     const std::optional<LedgerRow> attempt
         = LedgerStore::shared().unknownAttemptOfAmount(amountMinor, sid);
     if (!attempt)

@@ -385,8 +385,8 @@ void TestLedgerPayments::aRetryDuringASlowListIsNotBookedTwice()
     QCOMPARE(ledger.row(1).state, std::string("unresolved"));
 
     // The follow-up asks for the order list, which is slow to come...
-    const int before = m_sandbox.journal().size();
     QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":5000})"));
+    const int before = m_sandbox.journal().size();
     QObject owner;
     LedgerWorker worker(ledger, &owner, [] {});
     worker.start(LedgerWorker::configuredTarget(), 60000);

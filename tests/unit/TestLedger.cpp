@@ -820,8 +820,8 @@ void TestLedger::stoppedWorkerReportsNothingMore()
     // Stopped in the middle of a request: cut short, nothing reported.
     const long long other = ledger.recordAttempt(LedgerStore::Source::Checkout, 200, "1", {}, {});
     QVERIFY(ledger.update(other, State::Unresolved, "202612070000000000002", "lost"));
-    const int before = sandbox.journal().size();
     QVERIFY(sandbox.injectFault(R"({"kind":"delay","ms":20000})"));
+    const int before = sandbox.journal().size();
     worker.start(target);
     QTRY_VERIFY_WITH_TIMEOUT(sandbox.journal().size() > before, 20000);
     stopping.restart();
