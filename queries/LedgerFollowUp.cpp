@@ -8,6 +8,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace {
 
 std::optional<std::time_t> localTime(const std::string &text, const char *format)
@@ -51,6 +53,13 @@ std::optional<std::time_t> rowTime(const LedgerRow &row)
 
 bool couldBe(const LedgerRow &row, const OrderRecord &order)
 {
+    // An order number is one word of printable characters: the ledger keeps the numbers the
+    // cashier turned down separated by blanks, and a number with a blank or a control
+    // character in it is nobody's order anyway.
+    if (order.orderNumber.empty()
+        || std::any_of(order.orderNumber.begin(), order.orderNumber.end(),
+            [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7f'; }))
+        return false;
     if (order.status != "1" && order.status != "2")
         return false;
     if (!row.wallet.empty() && order.service != row.wallet)
@@ -69,8 +78,8 @@ const OrderRecord *matchRecord(const LedgerRow &row, const std::vector<OrderReco
 {
     const OrderRecord *found = nullptr;
     for (const OrderRecord &order : orders) {
-        if (order.orderNumber.empty() || held.count(order.orderNumber)
-            || row.wasRejected(order.orderNumber) || !couldBe(row, order))
+        if (held.count(order.orderNumber) || row.wasRejected(order.orderNumber)
+            || !couldBe(row, order))
             continue;
         if (found)
             return nullptr;

@@ -38,8 +38,9 @@ std::optional<std::time_t> orderTime(const OrderRecord &order);
 // A row's created_at as a local time.
 std::optional<std::time_t> rowTime(const LedgerRow &row);
 
-// An order of the list could be the payment of `row`: the list has it paid, of the row's
-// amount, of the row's wallet (when the code told it), created within the row's window.
+// An order of the list could be the payment of `row`: its number one word of printable
+// characters, the list has it paid, of the row's amount, of the row's wallet (when the code
+// told it), created within the row's window.
 bool couldBe(const LedgerRow &row, const OrderRecord &order);
 
 // The candidate for `row` among `orders`: the one order that could be it, that no row holds

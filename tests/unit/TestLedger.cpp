@@ -566,6 +566,8 @@ void TestLedger::matcher_data()
     QTest::newRow("another wallet beside")
         << QStringList {"202612071000030000001 1250 ali", "202612071000040000002 1250 wx"}
         << QStringList {} << QString() << "202612071000040000002";
+    QTest::newRow("a number with a tab is no order")
+        << QStringList {"20261207100003\t0000001 1250"} << QStringList {} << QString() << QString();
     QTest::newRow("not paid in the list") << QStringList {"202612071000030000001 1250 wx 4"}
                                           << QStringList {} << QString() << QString();
     QTest::newRow("paid, shown as 2") << QStringList {"202612071000030000001 1250 wx 2"}
