@@ -79,10 +79,15 @@ void checkMatch(const std::vector<OrderRecord> &orders)
     require(
         order->status == "1" || order->status == "2", "a match is paid in the list", order->status);
 
-    std::vector<OrderRecord> twins = orders;
-    twins.push_back(*order);
-    twins.back().orderNumber += "9";
-    require(!LedgerFollowUp::match(row, twins, held, {row}), "two candidates are no match");
+    // Its twin under another number; the number may carry the order's time, so the twin is
+    // one only when it could be the payment too.
+    OrderRecord twin = *order;
+    twin.orderNumber += "9";
+    if (LedgerFollowUp::couldBe(row, twin)) {
+        std::vector<OrderRecord> twins = orders;
+        twins.push_back(twin);
+        require(!LedgerFollowUp::match(row, twins, held, {row}), "two candidates are no match");
+    }
     require(!LedgerFollowUp::match(row, orders, {*found}, {row}), "a held order is no match");
     LedgerRow turnedDown = row;
     turnedDown.rejected = *found;
