@@ -5,17 +5,15 @@
 #include <QAbstractNativeEventFilter>
 #include <QObject>
 
-#include <cstdint>
-#include <vector>
+#include <memory>
 
-struct xcb_connection_t;
-
-// The system-wide hot keys on X11. A combination is a passive key grab on the root window,
-// taken four times so that CapsLock and NumLock do not matter; a key code stands for every key
-// of the current keyboard layout that produces its keysym unshifted or shifted. The grabbed
-// key presses arrive in the application's native event filter, which this object installs on
-// itself at construction and removes at destruction (after releasing its grabs, so that the
-// next instance can take the same combinations). Without an X11 connection (offscreen)
+// The system-wide hot keys. On Windows a combination is RegisterHotKey on a message-only window
+// of this object, and WM_HOTKEY arrives in the native event filter. On X11 a combination is a
+// passive key grab on the root window, taken four times so that CapsLock and NumLock do not matter;
+// a key code stands for every key of the current keyboard layout that produces its keysym unshifted
+// or shifted. The grabbed key presses arrive in the application's native event filter, which this
+// object installs on itself at construction and removes at destruction (after releasing its grabs,
+// so that the next instance can take the same combinations). Without an X11 connection (offscreen)
 // every registration fails with NoDisplay.
 //
 // The keypad separator (virtual key 0x6C, the key list's " Enter") is the keysym
@@ -42,18 +40,7 @@ signals:
     void activated(int id);
 
 private:
-    struct Grab
-    {
-        int id = 0;
-        std::uint16_t modifiers = 0; // X modifier mask, without the lock modifiers
-        std::vector<std::uint8_t> keycodes;
-    };
-
-    std::vector<std::uint8_t> keycodesFor(int virtualKey) const;
-    HotKeyResult grab(const Grab &grab);
-    void ungrab(const Grab &grab);
-
-    xcb_connection_t *m_connection = nullptr;
-    std::uint32_t m_root = 0;
-    std::vector<Grab> m_grabs;
+    // The system's side: the X11 grabs here, the registered keys on Windows.
+    struct System;
+    std::unique_ptr<System> m_system;
 };

@@ -1,26 +1,32 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 
 #include <memory>
 
 // One running client per user session. The lock is named after the program and held for the
-// life of the process; a second process finds it taken and ends silently.
-// $TALLYPORT_LOCK_DIR overrides the directory of the lock (tests run clients side by side).
+// life of the process; a second process finds it taken and ends silently. On Windows it is the
+// named mutex "Tallyport.exe"; elsewhere a lock file of that name in the runtime directory,
+// whose directory $TALLYPORT_LOCK_DIR overrides (tests run clients side by side).
 class SingleInstance final
 {
 public:
     explicit SingleInstance(const QString &name = QStringLiteral("Tallyport.exe"));
+    ~SingleInstance();
+    SingleInstance(const SingleInstance &) = delete;
+    SingleInstance &operator=(const SingleInstance &) = delete;
 
     // True when this process now holds the lock; false when another live process holds it.
     bool acquire();
     // Lets another process take the lock (a restart starts the new process after this).
     void release();
 
+    // Where the lock file lies; empty for a named mutex.
     QString lockPath() const { return m_path; }
 
 private:
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    // The system's side: the lock file, or the mutex.
+    struct System;
+    std::unique_ptr<System> m_system;
 };

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "Reconnect.h"
+
 #include <QByteArray>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -18,11 +21,7 @@ class TcpCodeReader final
 public:
     static constexpr int kReceiveBytes = 1024;
 
-    enum class State {
-        Connected, // a connection was made (first or again)
-        ConnectFailed, // the first attempt failed; retrying
-        Lost, // the connection was closed or failed; retrying
-    };
+    using State = Reconnect::State;
 
     struct Options
     {
@@ -57,17 +56,13 @@ public:
 
 private:
     void run();
-    // A connected socket, or -1 when the attempt failed or stop() was called.
-    int connectOnce();
-    // Receives until the peer closes, the connection fails or stop() is called.
-    void receiveLoop(int socket);
-    // Sleeps for `ms` unless stop() is called first; false when stopped.
-    bool waitFor(int ms);
 
     Options m_options;
     Callbacks m_callbacks;
-    int m_wake = -1; // eventfd that wakes the thread for stop()
     std::atomic<bool> m_stop {false};
     std::atomic<int> m_connections {0};
+    // The system's side: the socket and the wake-up of stop(), one backend per OS.
+    struct System;
+    std::unique_ptr<System> m_system;
     std::thread m_thread;
 };

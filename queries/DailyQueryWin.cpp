@@ -9,7 +9,7 @@
 #include "OrderListReply.h"
 #include "Printers.h"
 #include "PrintQueue.h"
-#include "QtPrintDevice.h"
+#include "PrintDevices.h"
 #include "QueryRequests.h"
 #include "ReportPrinter.h"
 #include "RunLog.h"
@@ -346,7 +346,7 @@ void DailyQueryWin::OnPrint()
         QString::fromStdWString(m_storeName), m_figures};
     const ReportPrinter::Settings settings {m_print, m_printCount, m_printWidth};
     PrintQueue::process().post("settlement report", [content, settings] {
-        const int jobs = ReportPrinter(&QtPrintDevice::openDefault).print(content, settings);
+        const int jobs = ReportPrinter(&PrintDevices::openDefault).print(content, settings);
         RunLog::write("DailyQueryWin OnPrint jobs = %d", jobs);
     });
 }

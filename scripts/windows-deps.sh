@@ -119,8 +119,8 @@ export PATH="$tools:$PATH"
 fetch() {
   local package=$1 dir="$work/src/$1"
   if [ ! -d "$dir" ]; then
-    mkdir -p "$work/download/$package"
-    (cd "$work/download/$package" && apt-get source --download-only -qq "$package" >/dev/null)
+    mkdir -p "$work/download/$package" "$work/src"
+    (cd "$work/download/$package" && apt-get source --download-only -qq "$package" >/dev/null 2>&1)
     local dsc
     dsc=$(ls "$work/download/$package"/*.dsc | head -1)
     dpkg-source --no-check -x "$dsc" "$dir" >/dev/null

@@ -12,7 +12,7 @@
 #include "NoteWin.h"
 #include "PrintQueue.h"
 #include "Printers.h"
-#include "QtPrintDevice.h"
+#include "PrintDevices.h"
 #include "SerialPortList.h"
 #include "SerialPorts.h"
 #include "SettingSwitch.h"
@@ -96,7 +96,7 @@ ParamSettingWin::ParamSettingWin(QWidget *parent)
     : QWidget(parent)
     , m_ui(std::make_unique<Ui::ParamSettingWin>())
     , m_language(kLanguageChinese)
-    , m_openPrintDevice(&QtPrintDevice::openDefault)
+    , m_openPrintDevice(&PrintDevices::openDefault)
 {
     // 1. The widgets, frameless.
     m_ui->setupUi(this);

@@ -6,7 +6,7 @@
 #include "CupsQueue.h"
 #include "LastReceipt.h"
 #include "Printers.h"
-#include "QtPrintDevice.h"
+#include "PrintDevices.h"
 #include "ReceiptPrinter.h"
 
 #include <QDir>
@@ -72,7 +72,7 @@ private:
     QString pdfPath(const QString &name) const { return m_cups.outputDir() + '/' + name; }
 
     CupsQueue m_cups;
-    ReceiptPrinter m_printer {&QtPrintDevice::openDefault};
+    ReceiptPrinter m_printer {&PrintDevices::openDefault};
 };
 
 void TestReceiptPrinting::initTestCase()
@@ -154,7 +154,7 @@ void TestReceiptPrinting::everyCode128SymbolScans()
     texts << QStringLiteral("TAB\tESC\x1b_") << QStringLiteral("12345");
     codeSets << Code128Encoder::CodeSetA << Code128Encoder::CodeSetC;
 
-    const std::unique_ptr<PrintDevice> device = QtPrintDevice::openDefault();
+    const std::unique_ptr<PrintDevice> device = PrintDevices::openDefault();
     QVERIFY(device);
     QVERIFY(device->beginJob(QStringLiteral("printer")));
     for (int i = 0; i < texts.size(); ++i) {

@@ -62,6 +62,13 @@ std::vector<xcb_keysym_t> keysymsOf(int virtualKey)
     return {};
 }
 
+struct Grab
+{
+    int id = 0;
+    std::uint16_t modifiers = 0; // X modifier mask, without the lock modifiers
+    std::vector<std::uint8_t> keycodes;
+};
+
 bool sharesKeycode(const std::vector<std::uint8_t> &a, const std::vector<std::uint8_t> &b)
 {
     return std::any_of(a.begin(), a.end(),
@@ -70,14 +77,26 @@ bool sharesKeycode(const std::vector<std::uint8_t> &a, const std::vector<std::ui
 
 } // namespace
 
+struct GlobalHotKeys::System
+{
+    xcb_connection_t *connection = nullptr;
+    std::uint32_t root = 0;
+    std::vector<Grab> grabs;
+
+    std::vector<std::uint8_t> keycodesFor(int virtualKey) const;
+    HotKeyResult grab(const Grab &grab);
+    void ungrab(const Grab &grab);
+};
+
 GlobalHotKeys::GlobalHotKeys(QObject *parent)
     : QObject(parent)
+    , m_system(std::make_unique<System>())
 {
     QCoreApplication *application = QCoreApplication::instance();
     if (!application || !QX11Info::isPlatformX11() || !QX11Info::connection())
         return;
-    m_connection = QX11Info::connection();
-    m_root = QX11Info::appRootWindow();
+    m_system->connection = QX11Info::connection();
+    m_system->root = QX11Info::appRootWindow();
     application->installNativeEventFilter(this);
 }
 
@@ -86,49 +105,51 @@ GlobalHotKeys::~GlobalHotKeys()
     QCoreApplication *application = QCoreApplication::instance();
     if (!application)
         return; // the connection has gone with the application, and the grabs with it
-    if (m_connection) {
-        for (const Grab &grab : m_grabs)
-            ungrab(grab);
-        xcb_flush(m_connection);
+    if (m_system->connection) {
+        for (const Grab &grab : m_system->grabs)
+            m_system->ungrab(grab);
+        xcb_flush(m_system->connection);
     }
     application->removeNativeEventFilter(this);
 }
 
 HotKeyResult GlobalHotKeys::registerHotKey(int id, int modifiers, int virtualKey)
 {
-    if (!m_connection)
+    System &system = *m_system;
+    if (!system.connection)
         return HotKeyResult::NoDisplay;
     unregisterHotKey(id);
-    Grab wanted {id, xModifiers(modifiers), keycodesFor(virtualKey)};
+    Grab wanted {id, xModifiers(modifiers), system.keycodesFor(virtualKey)};
     if (wanted.keycodes.empty())
         return HotKeyResult::KeyNotOnKeyboard;
     // The server lets a client grab a combination it already holds; two of our ids would then
     // share one grab, so refuse it here.
-    for (const Grab &held : m_grabs) {
+    for (const Grab &held : system.grabs) {
         if (held.modifiers == wanted.modifiers && sharesKeycode(held.keycodes, wanted.keycodes))
             return HotKeyResult::TakenByOwnHotKey;
     }
-    const HotKeyResult result = grab(wanted);
+    const HotKeyResult result = system.grab(wanted);
     if (result == HotKeyResult::Registered)
-        m_grabs.push_back(std::move(wanted));
+        system.grabs.push_back(std::move(wanted));
     return result;
 }
 
 void GlobalHotKeys::unregisterHotKey(int id)
 {
+    std::vector<Grab> &grabs = m_system->grabs;
     const auto held = std::find_if(
-        m_grabs.begin(), m_grabs.end(), [id](const Grab &grab) { return grab.id == id; });
-    if (held == m_grabs.end())
+        grabs.begin(), grabs.end(), [id](const Grab &grab) { return grab.id == id; });
+    if (held == grabs.end())
         return;
-    ungrab(*held);
-    xcb_flush(m_connection);
-    m_grabs.erase(held);
+    m_system->ungrab(*held);
+    xcb_flush(m_system->connection);
+    grabs.erase(held);
 }
 
 bool GlobalHotKeys::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
 {
     Q_UNUSED(result)
-    if (m_grabs.empty() || eventType != "xcb_generic_event_t")
+    if (m_system->grabs.empty() || eventType != "xcb_generic_event_t")
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
     const std::uint8_t type = event->response_type & ~0x80;
@@ -137,7 +158,7 @@ bool GlobalHotKeys::nativeEventFilter(const QByteArray &eventType, void *message
     // Key press and release events share one layout.
     const auto *key = reinterpret_cast<const xcb_key_press_event_t *>(event);
     const std::uint16_t modifiers = key->state & kSignificantModifiers;
-    for (const Grab &grab : m_grabs) {
+    for (const Grab &grab : m_system->grabs) {
         if (grab.modifiers != modifiers
             || std::find(grab.keycodes.begin(), grab.keycodes.end(), key->detail)
                 == grab.keycodes.end())
@@ -150,19 +171,18 @@ bool GlobalHotKeys::nativeEventFilter(const QByteArray &eventType, void *message
     return false;
 }
 
-std::vector<std::uint8_t> GlobalHotKeys::keycodesFor(int virtualKey) const
+std::vector<std::uint8_t> GlobalHotKeys::System::keycodesFor(int virtualKey) const
 {
     const std::vector<xcb_keysym_t> keysyms = keysymsOf(virtualKey);
     if (keysyms.empty())
         return {};
-    const xcb_setup_t *setup = xcb_get_setup(m_connection);
+    const xcb_setup_t *setup = xcb_get_setup(connection);
     const int first = setup->min_keycode;
     const int count = setup->max_keycode - setup->min_keycode + 1;
-    const XcbPointer<xcb_get_keyboard_mapping_reply_t> mapping(
-        xcb_get_keyboard_mapping_reply(m_connection,
-            xcb_get_keyboard_mapping(
-                m_connection, setup->min_keycode, static_cast<std::uint8_t>(count)),
-            nullptr));
+    const XcbPointer<xcb_get_keyboard_mapping_reply_t> mapping(xcb_get_keyboard_mapping_reply(
+        connection,
+        xcb_get_keyboard_mapping(connection, setup->min_keycode, static_cast<std::uint8_t>(count)),
+        nullptr));
     if (!mapping || mapping->keysyms_per_keycode == 0)
         return {};
     const int perKeycode = mapping->keysyms_per_keycode;
@@ -184,19 +204,19 @@ std::vector<std::uint8_t> GlobalHotKeys::keycodesFor(int virtualKey) const
     return keycodes;
 }
 
-HotKeyResult GlobalHotKeys::grab(const Grab &grab)
+HotKeyResult GlobalHotKeys::System::grab(const Grab &grab)
 {
     // All grabs go out at once; then every answer is collected (each must be, or its error
     // would be left behind in the connection).
     std::vector<xcb_void_cookie_t> cookies;
     for (std::uint8_t keycode : grab.keycodes) {
         for (std::uint16_t lock : kLockVariants)
-            cookies.push_back(xcb_grab_key_checked(m_connection, 1, m_root, grab.modifiers | lock,
+            cookies.push_back(xcb_grab_key_checked(connection, 1, root, grab.modifiers | lock,
                 keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     HotKeyResult result = HotKeyResult::Registered;
     for (const xcb_void_cookie_t &cookie : cookies) {
-        const XcbPointer<xcb_generic_error_t> error(xcb_request_check(m_connection, cookie));
+        const XcbPointer<xcb_generic_error_t> error(xcb_request_check(connection, cookie));
         if (error && result == HotKeyResult::Registered)
             result = error->error_code == kBadAccess ? HotKeyResult::TakenByOtherProgram
                                                      : HotKeyResult::Refused;
@@ -205,16 +225,16 @@ HotKeyResult GlobalHotKeys::grab(const Grab &grab)
     // give back what was taken.
     if (result != HotKeyResult::Registered) {
         ungrab(grab);
-        xcb_flush(m_connection);
+        xcb_flush(connection);
     }
     return result;
 }
 
-void GlobalHotKeys::ungrab(const Grab &grab)
+void GlobalHotKeys::System::ungrab(const Grab &grab)
 {
     // The server releases only this client's grabs, so variants another client holds stay its.
     for (std::uint8_t keycode : grab.keycodes) {
         for (std::uint16_t lock : kLockVariants)
-            xcb_ungrab_key(m_connection, keycode, m_root, grab.modifiers | lock);
+            xcb_ungrab_key(connection, keycode, root, grab.modifiers | lock);
     }
 }

@@ -1,6 +1,7 @@
 #include "SingleInstance.h"
 
 #include <QDir>
+#include <QLockFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -17,20 +18,28 @@ QString lockDirectory()
 
 } // namespace
 
+struct SingleInstance::System
+{
+    std::unique_ptr<QLockFile> lock;
+};
+
 SingleInstance::SingleInstance(const QString &name)
     : m_path(lockDirectory() + QLatin1Char('/') + name + QStringLiteral(".lock"))
+    , m_system(std::make_unique<System>())
 { }
+
+SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::acquire()
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    m_lock = std::make_unique<QLockFile>(m_path);
+    m_system->lock = std::make_unique<QLockFile>(m_path);
     // A lock left by a crashed process is taken over (QLockFile checks the owner's pid).
-    m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+    m_system->lock->setStaleLockTime(0);
+    return m_system->lock->tryLock(0);
 }
 
 void SingleInstance::release()
 {
-    m_lock.reset();
+    m_system->lock.reset();
 }
