@@ -1,12 +1,11 @@
 #include "AppDir.h"
 
+#include "System.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace AppDir {
 
@@ -32,8 +31,7 @@ bool isInstalled()
     const QString directory = QCoreApplication::applicationDirPath();
     if (QFile::exists(directory + QLatin1Char('/') + QLatin1String(kInstalledMarker)))
         return true;
-    // The effective ids and capabilities decide, as they do for the writes that would follow.
-    return ::faccessat(AT_FDCWD, QFile::encodeName(directory).constData(), W_OK, AT_EACCESS) != 0;
+    return !System::canWriteDirectory(directory);
 }
 
 QString userDataPath()

@@ -3,6 +3,7 @@
 #include "AppDir.h"
 #include "IniDocument.h"
 #include "RunLog.h"
+#include "System.h"
 #include "Text.h"
 
 #include <QFile>
@@ -15,10 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -55,35 +52,6 @@ std::optional<IniDocument> tryLoad(const QString &path, QString *error = nullptr
     return decode(bytes);
 }
 
-// What identifies one state of the file: a write by any program changes its change time (and a
-// save by this one its inode too).
-struct FileStamp
-{
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified {};
-    timespec changed {};
-
-    bool operator==(const FileStamp &other) const
-    {
-        return device == other.device && inode == other.inode && size == other.size
-            && modified.tv_sec == other.modified.tv_sec
-            && modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec
-            && changed.tv_nsec == other.changed.tv_nsec;
-    }
-};
-
-std::optional<FileStamp> stampOf(const QString &path)
-{
-    struct stat status
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return std::nullopt;
-    return FileStamp {status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
-}
-
 // The last decoded state of each file read. The windows read their settings key by key, many
 // keys per action, so a payment would otherwise read and decode the file a dozen times. A copy
 // is used only while the file's stamp is unchanged, and only for a file that was last changed
@@ -93,7 +61,7 @@ constexpr std::time_t kSettledSeconds = 2;
 
 struct CachedDocument
 {
-    FileStamp stamp;
+    System::FileStamp stamp;
     std::shared_ptr<const IniDocument> document;
 };
 
@@ -113,7 +81,7 @@ std::map<QString, CachedDocument> &cache()
 // For reads: a file that cannot be read gives every setting its default.
 std::shared_ptr<const IniDocument> load(const QString &path)
 {
-    const std::optional<FileStamp> before = stampOf(path);
+    const std::optional<System::FileStamp> before = System::stampOf(path);
     if (before) {
         std::lock_guard<std::mutex> lock(cacheMutex());
         const auto found = cache().find(path);
@@ -121,10 +89,10 @@ std::shared_ptr<const IniDocument> load(const QString &path)
             return found->second.document;
     }
     auto document = std::make_shared<const IniDocument>(tryLoad(path).value_or(IniDocument()));
-    const std::optional<FileStamp> after = stampOf(path);
+    const std::optional<System::FileStamp> after = System::stampOf(path);
     std::lock_guard<std::mutex> lock(cacheMutex());
     if (before && after && *before == *after
-        && after->changed.tv_sec + kSettledSeconds < std::time(nullptr)) {
+        && after->changedNs / 1000000000 + kSettledSeconds < std::time(nullptr)) {
         cache()[path] = {*after, document};
     } else {
         cache().erase(path);
@@ -198,15 +166,12 @@ bool ConfigStore::createEmpty() const
     if (exists())
         return true;
     // Created owner-only from the start: the file will hold the cashier's password.
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (fd < 0) {
-        const int error = errno; // kept for the caller's message
-        const bool createdMeanwhile = exists();
-        errno = error;
-        return createdMeanwhile;
-    }
-    ::close(fd);
-    return true;
+    if (System::createPrivateFile(m_path, true))
+        return true;
+    const int error = errno; // kept for the caller's message
+    const bool createdMeanwhile = exists();
+    errno = error;
+    return createdMeanwhile;
 }
 
 QString ConfigStore::readString(

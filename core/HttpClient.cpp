@@ -3,20 +3,22 @@
 #include "HostSettings.h"
 #include "RunLog.h"
 
+#include <QFileInfo>
+#include <QLibrary>
+
 #include <curl/curl.h>
 
-#include <arpa/inet.h>
-#include <dlfcn.h>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
-#include <unistd.h>
 
 namespace {
 
-constexpr const char *kCurlLibrary = "libcurl.so.4";
+// The name the system's loader knows the library by (the build gives it: libcurl.so.4, or
+// libcurl-4.dll beside the program on Windows).
+constexpr const char *kCurlLibrary = TALLYPORT_CURL_LIBRARY;
 
 // libcurl, and the TLS, Kerberos and LDAP libraries it pulls in, are loaded by the first request
 // rather than when the program starts: mapping and initialising them costs every start-up
@@ -43,9 +45,9 @@ struct Curl
 };
 
 template<typename Function>
-bool bind(void *library, const char *name, Function &function)
+bool bind(QLibrary &library, const char *name, Function &function)
 {
-    function = reinterpret_cast<Function>(::dlsym(library, name));
+    function = reinterpret_cast<Function>(library.resolve(name));
     return function != nullptr;
 }
 
@@ -53,9 +55,10 @@ const Curl &curl()
 {
     static const Curl instance = [] {
         Curl c;
-        void *library = ::dlopen(kCurlLibrary, RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            RunLog::write("无法加载 %s: %s", kCurlLibrary, ::dlerror());
+        // Never unloaded: its global state lives until the process ends.
+        static QLibrary library(QString::fromLatin1(kCurlLibrary));
+        if (!library.load()) {
+            RunLog::write("无法加载 %s: %s", kCurlLibrary, qPrintable(library.errorString()));
             return c;
         }
         c.loaded = bind(library, "curl_global_init", c.globalInit)
@@ -108,7 +111,7 @@ bool usableBundle(const std::string &path)
 {
     if (path.empty())
         return false;
-    if (::access(path.c_str(), R_OK) == 0)
+    if (QFileInfo(QString::fromStdString(path)).isReadable())
         return true;
     static std::mutex mutex;
     static std::set<std::string> reported;
@@ -142,9 +145,29 @@ bool isLoopback(const std::string &host)
 {
     if (host == "localhost" || host == "[::1]")
         return true;
-    in_addr address {};
-    return ::inet_pton(AF_INET, host.c_str(), &address) == 1
-        && (ntohl(address.s_addr) >> 24) == 127;
+    // A dotted IPv4 address of four decimal parts, 0 to 255 each, the first 127.
+    int parts = 0;
+    std::size_t at = 0;
+    int first = -1;
+    while (at < host.size() && parts < 4) {
+        std::size_t end = at;
+        int value = 0;
+        while (end < host.size() && end - at < 3
+            && std::isdigit(static_cast<unsigned char>(host[end])))
+            value = value * 10 + (host[end++] - '0');
+        if (end == at || value > 255)
+            return false;
+        if (parts == 0)
+            first = value;
+        ++parts;
+        at = end;
+        if (parts < 4) {
+            if (at >= host.size() || host[at] != '.')
+                return false;
+            ++at;
+        }
+    }
+    return parts == 4 && at == host.size() && first == 127;
 }
 
 // Where the extra CA bundle is trusted for a request.
@@ -164,7 +187,7 @@ ExtraTrust extraTrust(const std::string &bundle, const std::string &url)
         return ExtraTrust::None;
     const std::size_t slash = bundle.rfind('/');
     const std::string directory = slash == std::string::npos ? "." : bundle.substr(0, slash);
-    if (::access((directory + "/ca-key.pem").c_str(), F_OK) != 0)
+    if (!QFileInfo::exists(QString::fromStdString(directory + "/ca-key.pem")))
         return ExtraTrust::Everywhere;
     const std::string host = hostOf(url);
     if (isLoopback(host))

@@ -2,13 +2,10 @@
 
 #include "AppDir.h"
 #include "RunLog.h"
+#include "System.h"
 #include "Text.h"
 
 #include <sqlite3.h>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <sstream>
 
@@ -234,8 +231,7 @@ std::time_t LedgerStore::now() const
 
 std::string LedgerStore::timeText(std::time_t when) const
 {
-    std::tm parts {};
-    localtime_r(&when, &parts);
+    const std::tm parts = System::localTime(when);
     char text[32];
     return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts));
 }
@@ -277,14 +273,10 @@ bool LedgerStore::open(const std::string &path)
     if (m_db)
         return true;
     // Made owner-only before SQLite sees it; its -wal and -shm files take the same mode.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
-        if (fd >= 0)
-            ::close(fd);
+    if (!System::createPrivateFile(QString::fromStdString(path), false)) {
         fail("open");
         return false;
     }
-    ::close(fd);
     if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK) {
         fail("open");

@@ -1,14 +1,13 @@
 #include "PrintQueue.h"
 
 #include "RunLog.h"
+#include "System.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
-
-#include <unistd.h>
 
 namespace {
 
@@ -117,7 +116,7 @@ void PrintQueue::endProcess()
     }
     if (restart)
         restart();
-    ::_exit(EXIT_SUCCESS);
+    System::exitNow();
 }
 
 void PrintQueue::work()
