@@ -3,9 +3,11 @@
 #include "LedgerStore.h"
 #include "MetaTypes.h"
 #include "PrintQueue.h"
+#include "ProcessControl.h"
 #include "Resources.h"
 #include "RunLog.h"
 #include "SingleInstance.h"
+#include "System.h"
 #include "Tallyport.h"
 #include "Text.h"
 
@@ -21,8 +23,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
 // What a restart runs again: the arguments as they came (Qt takes its options out of argv) in
@@ -30,25 +30,22 @@ namespace {
 struct Start
 {
     std::vector<std::string> arguments;
-    QByteArray directory;
+    QString directory;
 };
 
-// Runs the program again in this process, so whoever waits for the till (the training
-// launcher, the demo script) keeps waiting for the new one. The locks go before the new image
-// looks for them. Returns only when that fails.
-void runAgain(const Start &start, SingleInstance &instance, std::unique_ptr<QLockFile> &dataLock)
+// Runs the program again, in this process where the system allows it, so whoever waits for
+// the till (the training launcher, the demo script) keeps waiting for the new one. The locks go
+// before the new program looks for them. Returns only when a new process has started (this one
+// ends then) or nothing could be started (false).
+bool runAgain(const Start &start, SingleInstance &instance, std::unique_ptr<QLockFile> &dataLock)
 {
     LedgerStore::shared().close();
     dataLock.reset();
     instance.release();
-    std::vector<std::string> words = start.arguments;
-    std::vector<char *> argvAgain;
-    for (std::string &word : words)
-        argvAgain.push_back(word.data());
-    argvAgain.push_back(nullptr);
-    if (::chdir(start.directory.constData()) == 0)
-        ::execv("/proc/self/exe", argvAgain.data());
+    if (ProcessControl::startAgain(start.arguments, start.directory))
+        return true;
     RunLog::write("重启失败: %s", std::strerror(errno));
+    return false;
 }
 
 } // namespace
@@ -102,8 +99,8 @@ int main(int argc, char *argv[])
         // A print job that hangs at the end makes the process end without waiting for it; a
         // restart asked for meanwhile still starts the program again.
         PrintQueue::setRestart([&start, &instance, &dataLock, &login] {
-            if (login.restartRequested())
-                runAgain(start, instance, dataLock);
+            if (login.restartRequested() && runAgain(start, instance, dataLock))
+                System::exitNow();
         });
         login.show();
         status = app.exec();
@@ -112,8 +109,7 @@ int main(int argc, char *argv[])
     }
     if (restart) {
         // The windows and the application are gone.
-        runAgain(start, instance, dataLock);
-        return 1;
+        return runAgain(start, instance, dataLock) ? 0 : 1;
     }
     return status;
 }

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 // Finding, ending and starting helper programs by name (the keyboard-hook program), and
 // opening a program with a parameter line (the updater).
 namespace ProcessControl {
@@ -29,5 +32,10 @@ bool openWithParameters(const QString &program, const QString &parameters);
 // Collects the programs started by openWithParameters that have ended, so none stays behind
 // as a defunct process; returns how many still run.
 int reapChildren();
+
+// Starts this program again with `arguments` (the first the program's name, as it came) in
+// `directory`: in place of this process where the system allows it (it does not return then),
+// else as a new process (true: this one ends now). False when it could not be done.
+bool startAgain(const std::vector<std::string> &arguments, const QString &directory);
 
 } // namespace ProcessControl

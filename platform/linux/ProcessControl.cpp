@@ -139,4 +139,16 @@ int reapChildren()
     return static_cast<int>(s_children.size());
 }
 
+bool startAgain(const std::vector<std::string> &arguments, const QString &directory)
+{
+    std::vector<std::string> words = arguments;
+    std::vector<char *> argv;
+    for (std::string &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    if (::chdir(QFile::encodeName(directory).constData()) == 0)
+        ::execv("/proc/self/exe", argv.data());
+    return false;
+}
+
 } // namespace ProcessControl
