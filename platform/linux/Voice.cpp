@@ -1,10 +1,11 @@
 #include "Voice.h"
 
+#include "WavFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QtEndian>
 
 namespace {
 
@@ -28,21 +29,6 @@ QStringList playerCommand()
 
 namespace Voice {
 
-int wavDurationMs(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray header = file.read(44);
-    if (header.size() < 44 || !header.startsWith("RIFF") || header.mid(8, 4) != "WAVE")
-        return 0;
-    const quint32 byteRate = qFromLittleEndian<quint32>(header.constData() + 28);
-    if (byteRate == 0)
-        return 0;
-    const qint64 dataBytes = file.size() - 44;
-    return static_cast<int>(dataBytes * 1000 / byteRate);
-}
-
 bool playAndWait(const QString &path)
 {
     if (!QFileInfo::exists(path))
@@ -51,7 +37,7 @@ bool playAndWait(const QString &path)
     const QString program = command.takeFirst();
     command.append(path);
 
-    const int length = wavDurationMs(path);
+    const int length = WavFile::durationMs(path);
     QProcess player;
     player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     player.start(program, command);

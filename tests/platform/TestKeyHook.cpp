@@ -1,6 +1,8 @@
 // The KeyHook helper: each scanned line reaches every connected client as one transmission,
 // without its line end; blank lines send nothing. A scanner's input device given with --device
 // is read as key events: Shift and Caps Lock choose the shifted form, Enter ends a code.
+#include "VirtualKeyDecoder.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -41,6 +43,8 @@ private slots:
     void blankLinesSendNothing();
     void scannerDeviceCodes_data();
     void scannerDeviceCodes();
+    void windowsHookKeys_data();
+    void windowsHookKeys();
 
 private:
     // Waits until KeyHook has reported `count` clients in all since it started.
@@ -160,6 +164,48 @@ void TestKeyHook::scannerDeviceCodes()
     QCOMPARE(client.readAll(), code);
     keyHook.terminate();
     QVERIFY(keyHook.waitForFinished(5000));
+}
+
+void TestKeyHook::windowsHookKeys_data()
+{
+    // Key presses as the Windows hook sees them: "key@ms" each, virtual-key codes in hex.
+    QTest::addColumn<QStringList>("presses");
+    QTest::addColumn<QStringList>("codes");
+
+    const auto typed = [](const QString &digits, int gapMs) {
+        QStringList presses;
+        int ms = 1000;
+        for (const QChar digit : digits) {
+            presses << QStringLiteral("%1@%2").arg(0x30 + digit.digitValue(), 0, 16).arg(ms);
+            ms += gapMs;
+        }
+        presses << QStringLiteral("d@%1").arg(ms);
+        return presses;
+    };
+    QTest::newRow("a scanner's code")
+        << typed("2812345678901230", 10) << QStringList {"2812345678901230"};
+    QTest::newRow("keypad digits") << QStringList {"62@0", "68@5", "d@10"} << QStringList {"28"};
+    QTest::newRow("a person's pace starts over") << typed("12", 300) << QStringList {};
+    QTest::newRow("another key starts over")
+        << QStringList {"31@0", "41@5", "32@10", "d@15"} << QStringList {"2"};
+    QTest::newRow("Enter alone sends nothing") << QStringList {"d@0"} << QStringList {};
+    QTest::newRow("over-long code is dropped")
+        << (QStringList() << typed(QString(1100, QLatin1Char('5')), 1)) << QStringList {};
+}
+
+void TestKeyHook::windowsHookKeys()
+{
+    QFETCH(QStringList, presses);
+    QFETCH(QStringList, codes);
+
+    VirtualKeyDecoder decoder;
+    QStringList sent;
+    for (const QString &press : presses) {
+        const unsigned key = press.section('@', 0, 0).toUInt(nullptr, 16);
+        if (const auto code = decoder.press(key, press.section('@', 1).toLongLong()))
+            sent << QString::fromStdString(*code);
+    }
+    QCOMPARE(sent, codes);
 }
 
 QTEST_GUILESS_MAIN(TestKeyHook)

@@ -4,6 +4,7 @@
 #include "ProcessControl.h"
 #include "SingleInstance.h"
 #include "Voice.h"
+#include "WavFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -115,12 +116,12 @@ void TestPlatform::voiceLengthComesFromTheWavHeader()
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("pay.wav"));
     QVERIFY(writeSilence(wav, 1500));
-    QCOMPARE(Voice::wavDurationMs(wav), 1500);
+    QCOMPARE(WavFile::durationMs(wav), 1500);
     QFile notWav(dir.filePath(QStringLiteral("note.txt")));
     QVERIFY(notWav.open(QIODevice::WriteOnly));
     notWav.write(QByteArray(100, 'x'));
     notWav.close();
-    QCOMPARE(Voice::wavDurationMs(notWav.fileName()), 0);
+    QCOMPARE(WavFile::durationMs(notWav.fileName()), 0);
 }
 
 void TestPlatform::voicePlaysThroughTheConfiguredPlayer()
