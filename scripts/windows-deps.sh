@@ -37,7 +37,7 @@ sqlite_flags=(-O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION)
 install_packages() {
   local packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
-    wine wine64 nsis dpkg-dev tcl perl python3 make xz-utils)
+    wine wine64 nsis dpkg-dev tcl perl python3 make xz-utils libboost-dev)
   local missing=() p
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -177,6 +177,11 @@ if [ ! -f "$prefix/qt/lib/cmake/Qt5Widgets/Qt5WidgetsConfig.cmake" ]; then
   }
   make -C "$build" install >"$work/qtbase-install.log" 2>&1
 fi
+
+# Boost's headers (property_tree, header-only) on their own, so that the cross build does not
+# see the host's other headers.
+mkdir -p "$prefix/boost/include"
+ln -sfn /usr/include/boost "$prefix/boost/include/boost"
 
 # The mingw runtime DLLs a program built with these compilers needs beside it.
 mkdir -p "$prefix/runtime"

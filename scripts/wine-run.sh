@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the cross build under Wine, as CTest's emulator and by hand:
+#   scripts/wine-run.sh PROGRAM.exe [ARGUMENTS ...]
+# With the DLLs and plugins of the Windows prefix ($TALLYPORT_WINDOWS_PREFIX) on the path, in
+# a Chinese locale (code page 936), quiet. The Wine prefix is $TALLYPORT_WINE_PREFIX when set
+# (a test phase makes one and ends its server itself); otherwise one of its own, made for this
+# run, whose server is ended and which is removed afterwards, however the run ends.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+windows="${TALLYPORT_WINDOWS_PREFIX:-$(bash "$root/scripts/windows-deps.sh" --path 2>/dev/null)}"
+if [ -z "$windows" ] || [ ! -d "$windows" ]; then
+  echo "wine-run: no Windows prefix (scripts/windows-deps.sh)" >&2
+  exit 2
+fi
+export WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEPATH="Z:$windows/qt/bin;Z:$windows/runtime;Z:$windows/curl/bin"
+export QT_PLUGIN_PATH="Z:$windows/qt/plugins"
+
+own=""
+if [ -z "${TALLYPORT_WINE_PREFIX:-}" ]; then
+  own="$(mktemp -d "${TMPDIR:-/tmp}/tallyport-wine.XXXXXX")"
+  export WINEPREFIX="$own"
+  end() {
+    WINEPREFIX="$own" wineserver -k 2>/dev/null
+    rm -rf "$own"
+  }
+  trap end EXIT
+  trap 'exit 130' INT TERM HUP
+else
+  export WINEPREFIX="$TALLYPORT_WINE_PREFIX"
+fi
+wine "$@"
