@@ -12,7 +12,12 @@
 #      thread, the login thread, HTTP cancellation, the sandbox's server threads, payments, the
 #      print queue, the payment-code readers, the single-window request, the query windows'
 #      requests) and their tests.
-# TALLYPORT_SANITIZERS=0 skips phases 2 and 3 for a quick local run; CI runs all three.
+#   4. Windows: the till cross-built with mingw-w64 in build-windows/ against the prefix of
+#      scripts/windows-deps.sh, and its suites run under Wine in a Wine prefix made for the
+#      run. Without the Windows prefix ($TALLYPORT_WINDOWS_PREFIX, or the cache of
+#      windows-deps.sh) the phase says it was skipped; TALLYPORT_REQUIRE_WINDOWS=1 makes that a
+#      failure.
+# TALLYPORT_SANITIZERS=0 skips phases 2 and 3 for a quick local run; CI runs all of them.
 # A failing phase does not stop the later ones; the exit code is non-zero if any failed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -22,6 +27,7 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 sanitizers="${TALLYPORT_SANITIZERS:-1}"
 build="${TALLYPORT_BUILD_DIR:-$root/build}"
 asan_build="${TALLYPORT_ASAN_BUILD_DIR:-$root/build-asan}"
+windows_build="${TALLYPORT_WINDOWS_BUILD_DIR:-$root/build-windows}"
 tsan_build="${TALLYPORT_TSAN_BUILD_DIR:-$root/build-tsan}"
 supp="$root/tests/sanitizers"
 
@@ -111,6 +117,39 @@ if [ "$sanitizers" != 0 ]; then
     -j"$jobs" -R "$tsan_regex" $(exclude "${tsan_known_findings[@]}") "$@" ||
     failed+=("tsan tests")
   finish "tsan tests"
+fi
+
+windows_prefix="${TALLYPORT_WINDOWS_PREFIX:-$(bash scripts/windows-deps.sh --path 2>/dev/null || true)}"
+if [ -z "$windows_prefix" ] || [ ! -f "$windows_prefix/.complete" ]; then
+  echo "=== windows: skipped: no Windows prefix (scripts/windows-deps.sh builds it once, about 40 minutes)"
+  if [ "${TALLYPORT_REQUIRE_WINDOWS:-0}" = 1 ]; then failed+=("windows (no prefix)"); fi
+else
+  begin "windows build"
+  if cmake -S "$root" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DTALLYPORT_WINDOWS_PREFIX="$windows_prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build "$windows_build" -j"$jobs"; then
+    finish "windows build"
+    begin "windows tests"
+    # One Wine prefix for the run, made first (its first start takes seconds), its server
+    # ended and the prefix removed however the run ends.
+    wine_prefix="$(mktemp -d "${TMPDIR:-/tmp}/tallyport-wine.XXXXXX")"
+    end_wine() {
+      WINEPREFIX="$wine_prefix" wineserver -k 2>/dev/null || true
+      rm -rf "$wine_prefix"
+    }
+    trap 'end_wine; summary' EXIT
+    WINEPREFIX="$wine_prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+      wineboot -i >/dev/null 2>&1 || true
+    TALLYPORT_WINE_PREFIX="$wine_prefix" TALLYPORT_WINDOWS_PREFIX="$windows_prefix" \
+      ctest --test-dir "$windows_build" --output-on-failure -j"$jobs" "$@" ||
+      failed+=("windows tests")
+    end_wine
+    trap summary EXIT
+    finish "windows tests"
+  else
+    failed+=("windows build")
+    finish "windows build"
+  fi
 fi
 
 if [ ${#failed[@]} -ne 0 ]; then

@@ -7,6 +7,7 @@
 #   scripts/windows-deps.sh          builds the prefix when it is missing (the first run takes
 #                                    about 35 to 45 minutes on two cores), then prints its path
 #   scripts/windows-deps.sh --path   prints the prefix's path; exit 1 when it is not built yet
+#   scripts/windows-deps.sh --key    prints the key of the prefix this script would build
 #
 # The prefix lives in $TALLYPORT_WINDOWS_CACHE (default ~/.cache/tallyport-windows), in a
 # directory named after a key made of the source versions, the build options and this
@@ -92,6 +93,11 @@ if [ "${1:-}" = "--path" ]; then
   else
     dirname "$found"
   fi
+  exit 0
+fi
+
+if [ "${1:-}" = "--key" ]; then
+  key_of
   exit 0
 fi
 
