@@ -141,6 +141,8 @@ else
     WINEPREFIX="$wine_prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
       wineboot -i >/dev/null 2>&1 || true
     TALLYPORT_WINE_PREFIX="$wine_prefix" TALLYPORT_WINDOWS_PREFIX="$windows_prefix" \
+      bash scripts/wine-run.sh --prepare || true
+    TALLYPORT_WINE_PREFIX="$wine_prefix" TALLYPORT_WINDOWS_PREFIX="$windows_prefix" \
       ctest --test-dir "$windows_build" --output-on-failure -j"$jobs" "$@" ||
       failed+=("windows tests")
     end_wine

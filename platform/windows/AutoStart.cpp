@@ -14,9 +14,8 @@ const QString kRunKey
 // its own.
 QString valueName()
 {
-    const QString name = QCoreApplication::instance()
-        ? QCoreApplication::applicationName()
-        : QStringLiteral("Tallyport");
+    const QString name = QCoreApplication::instance() ? QCoreApplication::applicationName()
+                                                      : QStringLiteral("Tallyport");
     return AutoStart::isTraining() ? name + QStringLiteral("-training") : name;
 }
 

@@ -74,9 +74,8 @@ HotKeyResult GlobalHotKeys::registerHotKey(int id, int modifiers, int virtualKey
             return HotKeyResult::TakenByOwnHotKey;
     }
     if (!RegisterHotKey(system.window, id, wanted.modifiers, wanted.virtualKey)) {
-        return GetLastError() == ERROR_HOTKEY_ALREADY_REGISTERED
-            ? HotKeyResult::TakenByOtherProgram
-            : HotKeyResult::Refused;
+        return GetLastError() == ERROR_HOTKEY_ALREADY_REGISTERED ? HotKeyResult::TakenByOtherProgram
+                                                                 : HotKeyResult::Refused;
     }
     system.registrations.push_back(wanted);
     return HotKeyResult::Registered;

@@ -17,8 +17,9 @@ namespace {
 // "KeyHook" and "KeyHook.exe" name the same program.
 QString exeName(const QString &name)
 {
-    return name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) ? name
-                                                                      : name + QStringLiteral(".exe");
+    return name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)
+        ? name
+        : name + QStringLiteral(".exe");
 }
 
 // The processes of that program other than this one, from a snapshot of the process list
@@ -78,7 +79,8 @@ int killAll(const QString &name, int graceMs)
     // "taskkill /im KeyHook.exe /f", and wait for it: it fails when nothing runs, which is
     // as good.
     QProcess taskkill;
-    taskkill.start(QStringLiteral("taskkill"), {QStringLiteral("/im"), exeName(name), QStringLiteral("/f")});
+    taskkill.start(
+        QStringLiteral("taskkill"), {QStringLiteral("/im"), exeName(name), QStringLiteral("/f")});
     if (!taskkill.waitForFinished(graceMs + 5000))
         taskkill.kill();
     QElapsedTimer clock;
@@ -91,13 +93,15 @@ int killAll(const QString &name, int graceMs)
 bool startDetached(
     const QString &program, const QStringList &arguments, const QString &workingDirectory)
 {
-    return QProcess::startDetached(QFileInfo(program).suffix().isEmpty() ? exeName(program) : program,
-        arguments, workingDirectory);
+    return QProcess::startDetached(
+        QFileInfo(program).suffix().isEmpty() ? exeName(program) : program, arguments,
+        workingDirectory);
 }
 
 QStringList splitParameters(const QString &parameters)
 {
-    return parameters.split(QRegularExpression(QStringLiteral("[ \\t\\r\\n]+")), Qt::SkipEmptyParts);
+    return parameters.split(
+        QRegularExpression(QStringLiteral("[ \\t\\r\\n]+")), Qt::SkipEmptyParts);
 }
 
 bool openWithParameters(const QString &program, const QString &parameters)
@@ -107,8 +111,8 @@ bool openWithParameters(const QString &program, const QString &parameters)
         QFileInfo(program).suffix().isEmpty() ? exeName(program) : program)
                                   .toStdWString();
     const std::wstring line = parameters.toStdWString();
-    const HINSTANCE result = ShellExecuteW(
-        nullptr, L"open", file.c_str(), line.c_str(), nullptr, SW_SHOWNORMAL);
+    const HINSTANCE result
+        = ShellExecuteW(nullptr, L"open", file.c_str(), line.c_str(), nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 

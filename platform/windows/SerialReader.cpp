@@ -132,7 +132,8 @@ void SerialReader::run(std::function<void(OpenResult)> opened)
         }
         char buffer[kReadBytes];
         DWORD count = 0;
-        const bool read = ReadFile(port, buffer, DWORD(kReadBytes - pending.size()), &count, nullptr);
+        const bool read
+            = ReadFile(port, buffer, DWORD(kReadBytes - pending.size()), &count, nullptr);
         if (count > 0) {
             pending.append(buffer, int(count));
             quiet.start();
