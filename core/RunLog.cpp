@@ -1,6 +1,7 @@
 #include "RunLog.h"
 
 #include "LogFile.h"
+#include "Text.h"
 #include "System.h"
 
 #include <atomic>
@@ -33,8 +34,20 @@ std::string &logDirectory()
     return directory;
 }
 
-std::string formatMessage(const char *format, va_list args)
+// The format is a literal of the sources (UTF-8) and the arguments are texts in the local code
+// page (GBK on a Chinese Windows): the format is brought to the local code page too, so that a
+// line is in one encoding.
+std::string formatMessage(const char *utf8Format, va_list args)
 {
+    std::string localFormat;
+    const char *format = utf8Format;
+    for (const char *c = utf8Format; *c; ++c) {
+        if (static_cast<unsigned char>(*c) >= 0x80) {
+            localFormat = Text::utf8ToLocal(utf8Format);
+            format = localFormat.c_str();
+            break;
+        }
+    }
     va_list copy;
     va_copy(copy, args);
     const int length = std::vsnprintf(nullptr, 0, format, copy);

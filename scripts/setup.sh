@@ -26,6 +26,8 @@ packages=(
   openssl sqlite3 jq curl procps psmisc
   # the Debian package: building (dpkg-shlibdeps), checking its desktop entries
   dpkg-dev desktop-file-utils
+  # the Chinese locale the Windows till runs in under Wine (code page 936)
+  locales
 )
 
 missing=()
@@ -35,14 +37,17 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "setup: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
 sudo_cmd=""
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd="sudo"; fi
-$sudo_cmd apt-get update -qq
-$sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-echo "setup: done"
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get update -qq
+  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  echo "setup: done"
+fi
+# Wine takes its code page from the system locale of LANG, which must exist.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  $sudo_cmd sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+  $sudo_cmd locale-gen zh_CN.UTF-8 >/dev/null
+fi

@@ -126,7 +126,8 @@ if [ -z "$windows_prefix" ] || [ ! -f "$windows_prefix/.complete" ]; then
 else
   begin "windows build"
   if cmake -S "$root" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DTALLYPORT_WINDOWS_PREFIX="$windows_prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    -DTALLYPORT_WINDOWS_PREFIX="$windows_prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTALLYPORT_LINUX_SANDBOX="$build/bin/tallyport-sandbox" >/dev/null &&
     cmake --build "$windows_build" -j"$jobs"; then
     finish "windows build"
     begin "windows tests"

@@ -1,4 +1,5 @@
 #include "RunLog.h"
+#include "Text.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -72,11 +73,18 @@ LogLine parseLine(const QByteArray &line, const QByteArray &trailer)
     static const QRegularExpression form(
         QStringLiteral("^(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2})   (.*)  ([^ ]*)$"),
         QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match = form.match(QString::fromUtf8(line));
-    if (!match.hasMatch() || match.captured(3).toUtf8() != trailer)
+    // Lines are in the local code page (UTF-8 here, GBK on a Chinese Windows).
+    const QRegularExpressionMatch match = form.match(QString::fromLocal8Bit(line));
+    if (!match.hasMatch() || match.captured(3).toLocal8Bit() != trailer)
         return {};
     return {QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-        match.captured(2).toUtf8()};
+        match.captured(2).toLocal8Bit()};
+}
+
+// A text of these sources (UTF-8) as the log holds it: in the local code page.
+QByteArray local(const char *utf8)
+{
+    return QByteArray::fromStdString(Text::utf8ToLocal(utf8));
 }
 
 } // namespace
@@ -222,23 +230,24 @@ void TestRunLog::argumentsAreNeverTakenAsFormat()
         "登录请求参数：===========================    %s", "{\"tel\":\"%n%s\",\"pass\":\"%p\"}");
 
     QCOMPARE(parseLine(logLines(readLog(kGeneralLog)).value(0), "Kovani").message,
-        QByteArray("收到socket消息: 100%s%n%d%%x"));
+        local("收到socket消息: 100%s%n%d%%x"));
     QCOMPARE(parseLine(logLines(readLog(kLoginLog)).value(0), "tallyport").message,
-        QByteArray("登录请求参数：===========================    {\"tel\":\"%n%s\","
-                   "\"pass\":\"%p\"}"));
+        local("登录请求参数：===========================    {\"tel\":\"%n%s\","
+              "\"pass\":\"%p\"}"));
 }
 
 void TestRunLog::chineseTextIsWrittenUnchanged()
 {
     RunLog::writeLogin("点击登录=======================");
-    RunLog::write("收到订单号  =====  %s", "好运便利店-20240305");
+    // The argument is a text of the till, in the local code page as every argument is.
+    RunLog::write("收到订单号  =====  %s", local("好运便利店-20240305").constData());
 
     const QByteArray login = readLog(kLoginLog);
-    QVERIFY2(
-        login.endsWith("   点击登录=======================  tallyport\r\n"), login.constData());
+    QVERIFY2(login.endsWith(local("   点击登录=======================  tallyport\r\n")),
+        login.constData());
     QCOMPARE(logLines(login).size(), 1);
     const QByteArray general = readLog(kGeneralLog);
-    QVERIFY2(general.endsWith("   收到订单号  =====  好运便利店-20240305  Kovani\r\n"),
+    QVERIFY2(general.endsWith(local("   收到订单号  =====  好运便利店-20240305  Kovani\r\n")),
         general.constData());
 }
 
@@ -252,7 +261,7 @@ void TestRunLog::longMessageIsWrittenWhole()
     const QList<QByteArray> lines = logLines(readLog(kGeneralLog));
     QCOMPARE(lines.size(), 1);
     QCOMPARE(parseLine(lines.at(0), "Kovani").message,
-        QByteArray("收到socket消息: ") + QByteArray::fromStdString(payload));
+        local("收到socket消息: ") + QByteArray::fromStdString(payload));
 }
 
 void TestRunLog::logThatCannotBeOpenedLosesTheLine()
