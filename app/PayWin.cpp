@@ -160,7 +160,7 @@ PayWin::PayWin(QWidget *parent)
 PayWin::~PayWin()
 {
     m_showTimer.stop();
-    RunLog::write("%s", "PayWin 析构");
+    RunLog::write("PayWin 析构");
 }
 
 void PayWin::setFloatingIcon(QWidget *icon)

@@ -229,7 +229,7 @@ void Tallyport::buildTray()
     m_powerBootAction->setCheckable(true);
     m_powerBootAction->setChecked(m_settings.powerBoot);
     if (m_settings.powerBoot && !AutoStart::isEnabled())
-        RunLog::write("%s", "开机自动运行已勾选, 但启动项不存在");
+        RunLog::write("开机自动运行已勾选, 但启动项不存在");
     connect(m_powerBootAction, &QAction::triggered, this, &Tallyport::OnPowerBoot);
 
     connect(m_trayMenu->addAction(Language::pick(l, "打开", "Open", "Mở")), &QAction::triggered,
@@ -394,7 +394,7 @@ bool Tallyport::OnInputLogin()
     }
 
     setLoginButtonBusy(true);
-    RunLog::writeLogin("%s", "点击登录=======================");
+    RunLog::writeLogin("点击登录=======================");
 
     const std::string body
         = Text::localToUtf8(LoginRequest::body(tel, LoginRequest::passwordProof(password)));
@@ -440,7 +440,7 @@ void Tallyport::OnLogin()
         return;
     }
 
-    RunLog::writeLogin("%s", "登录成功===========================");
+    RunLog::writeLogin("登录成功===========================");
     GatewaySession::set({m_session.appid, m_session.key, m_session.sid});
 
     m_showWin = new ShowWin;
@@ -567,7 +567,7 @@ void Tallyport::leaveNow(WorkInFlight::Leave leave)
         logout();
         return;
     case WorkInFlight::Leave::Restart:
-        RunLog::write("%s", "重启软件");
+        RunLog::write("重启软件");
         m_restart = true;
         break;
     case WorkInFlight::Leave::Exit:

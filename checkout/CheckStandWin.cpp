@@ -385,21 +385,21 @@ void CheckStandWin::OnInputYes()
     readSettings();
     if (m_payRequest.busy()) {
         // The sale stays in the fields; nothing is sent twice.
-        RunLog::write("%s", "收款请求尚未返回, 本次确认未发送");
+        RunLog::write("收款请求尚未返回, 本次确认未发送");
         showPayMessage(CheckoutTexts::payRequestRunning(m_language));
         return;
     }
     if (m_stopPay.load() != 0) {
         // The sale stays in the fields; the cashier confirms it again once the card is shown.
-        RunLog::write("%s", "上一笔收款尚未完成, 本次确认未发送");
+        RunLog::write("上一笔收款尚未完成, 本次确认未发送");
         showPayMessage(CheckoutTexts::paymentRunning(m_language));
         return;
     }
 
-    RunLog::write("%s", "OnInputYes 1");
+    RunLog::write("OnInputYes 1");
     if (m_ui->lineEdit_money->hasFocus() || m_ui->lineEdit_note->hasFocus())
         m_ui->lineEdit_paycode->setFocus(Qt::OtherFocusReason);
-    RunLog::write("%s", "OnInputYes 2");
+    RunLog::write("OnInputYes 2");
 
     const QString money = m_ui->lineEdit_money->text().remove(QLatin1Char(','));
     const std::string amount = Text::toLocal(money);
@@ -424,11 +424,11 @@ void CheckStandWin::OnInputYes()
     // A recent attempt of this amount whose outcome is unknown may be this customer's: the
     // cashier says whether to charge again (confirmed() comes back here).
     if (!m_retry->mayPay(amountMinor, sid, this)) {
-        RunLog::write("%s", "同金额的上一笔收款结果未知, 等待收银员确认");
+        RunLog::write("同金额的上一笔收款结果未知, 等待收银员确认");
         return;
     }
 
-    RunLog::write("%s", "searchUrl = PAYMONEY_URL_NEW");
+    RunLog::write("searchUrl = PAYMONEY_URL_NEW");
     const HostSettings hosts = HostSettings::load();
     // On record before the request leaves: whatever happens next, the attempt is not lost.
     m_ledgerId = LedgerStore::shared().recordAttempt(
@@ -475,7 +475,7 @@ void CheckStandWin::onPayReply(
         // Nothing says which order it is: a paid card would book goods on a guess.
         unresolved = ledger.update(
             m_ledgerId, LedgerStore::State::Unresolved, {}, LedgerStore::kNoOrderNumber);
-        RunLog::write("%s", "支付应答没有订单号, 支付结果未知");
+        RunLog::write("支付应答没有订单号, 支付结果未知");
         clearSent();
         setCardMethodNone();
         showCard(false, CheckoutTexts::outcomeUnknown(m_language, followedUp),
@@ -488,7 +488,7 @@ void CheckStandWin::onPayReply(
         // The gateway's reason is the message; when it gives none, the card says so.
         showCard(false, collectionWin::reasonOrUnsaid(QString::fromStdWString(decision.message)),
             CheckoutTexts::noOrderLineRequest(m_language), CheckoutTexts::failureTitle(m_language));
-        RunLog::write("%s", "OnInputYes m_noteDlg->show()4;");
+        RunLog::write("OnInputYes m_noteDlg->show()4;");
         break;
     case PayTransaction::PayOutcome::Failed:
         ledger.update(m_ledgerId, LedgerStore::State::Refused, number, message);
@@ -496,7 +496,7 @@ void CheckStandWin::onPayReply(
         setCardMethod(m_order.payType);
         showCard(false, QString(), CheckoutTexts::orderLine(m_language, orderNumber),
             CheckoutTexts::failureTitle(m_language));
-        RunLog::write("%s", "OnInputYes m_noteDlg->show()6;");
+        RunLog::write("OnInputYes m_noteDlg->show()6;");
         break;
     case PayTransaction::PayOutcome::FailedKeepFields:
         // Awaiting payment: the customer may still confirm on the phone. The fields stay as the
@@ -512,7 +512,7 @@ void CheckStandWin::onPayReply(
         ledger.update(m_ledgerId, LedgerStore::State::Pending, number, message);
         clearSent();
         startPolling(hosts);
-        RunLog::write("%s", "OnInputYes _beginthread;");
+        RunLog::write("OnInputYes _beginthread;");
         break;
     case PayTransaction::PayOutcome::Paid:
         ledger.update(m_ledgerId, LedgerStore::State::Paid, number, message);
@@ -548,7 +548,7 @@ void CheckStandWin::directSuccess(const QString &money)
     emit sendMsgToPrinter(m_order.receiptMessage());
     setLastAmount(money);
     emit sendMoneyToShowWin(money.toFloat());
-    RunLog::write("%s", "OnInputYes emit sendMoneyToShowWin(money.toFloat());");
+    RunLog::write("OnInputYes emit sendMoneyToShowWin(money.toFloat());");
 }
 
 void CheckStandWin::startPolling(const HostSettings &hosts)
@@ -731,7 +731,7 @@ void CheckStandWin::handleTimeout()
     // A sale typed during the card stays in the fields for when the window is shown again.
     if (m_hideAfterCard && parentWidget()) {
         parentWidget()->hide();
-        RunLog::write("%s", "PayWin payWin  HideWidget()");
+        RunLog::write("PayWin payWin  HideWidget()");
     }
 }
 

@@ -43,15 +43,15 @@ void PayCodeSources::start(int connMode)
 {
     switch (connMode) {
     case 0:
-        RunLog::write("%s", "USB连接模式---------------------");
+        RunLog::write("USB连接模式---------------------");
         startHookSource();
         break;
     case 1:
-        RunLog::write("%s", "COM 串口连接模式---------------------");
+        RunLog::write("COM 串口连接模式---------------------");
         startSerialSource();
         break;
     case 2:
-        RunLog::write("%s", "网络连接模式-----------------------");
+        RunLog::write("网络连接模式-----------------------");
         startNetworkSource();
         break;
     default:
@@ -90,11 +90,11 @@ void PayCodeSources::startHookSource()
     callbacks.stateChanged = [](TcpCodeReader::State state, int retryMs) {
         switch (state) {
         case TcpCodeReader::State::Connected:
-            RunLog::write("%s", "Connect Hook Client Success");
+            RunLog::write("Connect Hook Client Success");
             qDebug() << "Receive Hook Data";
             break;
         case TcpCodeReader::State::ConnectFailed:
-            RunLog::write("%s", "Connect Hook Client Fail");
+            RunLog::write("Connect Hook Client Fail");
             RunLog::write("Hook Client retry in %d ms", retryMs);
             break;
         case TcpCodeReader::State::Lost:
@@ -123,7 +123,7 @@ void PayCodeSources::startNetworkSource()
     callbacks.stateChanged = [this](TcpCodeReader::State state, int retryMs) {
         switch (state) {
         case TcpCodeReader::State::Connected:
-            RunLog::write("%s", "网络设备已连接");
+            RunLog::write("网络设备已连接");
             qDebug() << "RECEIVE FACE PAY DATA";
             break;
         case TcpCodeReader::State::ConnectFailed:

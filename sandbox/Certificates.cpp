@@ -6,6 +6,7 @@
 #include <openssl/pem.h>
 #include <openssl/rand.h>
 #include <openssl/x509.h>
+#include <openssl/ecdsa.h>
 #include <openssl/x509v3.h>
 
 #include <arpa/inet.h>
@@ -155,6 +156,27 @@ bool setRandomSerial(X509 *cert)
     return ok;
 }
 
+// Whether the certificate's ECDSA signature has r and s of the curve's full 32 bytes (true for
+// a signature of another kind).
+bool fullLengthSignature(const X509 *cert)
+{
+    const ASN1_BIT_STRING *signature = nullptr;
+    const X509_ALGOR *algorithm = nullptr;
+    X509_get0_signature(&signature, &algorithm, cert);
+    if (!signature)
+        return true;
+    const unsigned char *bytes = signature->data;
+    ECDSA_SIG *parsed = d2i_ECDSA_SIG(nullptr, &bytes, signature->length);
+    if (!parsed)
+        return true;
+    const BIGNUM *r = nullptr;
+    const BIGNUM *s = nullptr;
+    ECDSA_SIG_get0(parsed, &r, &s);
+    const bool full = BN_num_bytes(r) == 32 && BN_num_bytes(s) == 32;
+    ECDSA_SIG_free(parsed);
+    return full;
+}
+
 // Issues a certificate for `subjectKey`; a null `issuer` makes it self-signed.
 CertPtr issue(const char *commonName, EVP_PKEY *subjectKey, X509 *issuer, EVP_PKEY *issuerKey,
     bool authority, long days, const std::string &altNames)
@@ -189,8 +211,16 @@ CertPtr issue(const char *commonName, EVP_PKEY *subjectKey, X509 *issuer, EVP_PK
             && addExtension(cert.get(), &context, NID_subject_alt_name, altNames.c_str())
             && addExtension(cert.get(), &context, NID_authority_key_identifier, "keyid:always");
     }
-    if (!ok || X509_sign(cert.get(), issuerKey, EVP_sha256()) <= 0) {
+    if (!ok)
         return nullptr;
+    // An ECDSA signature is new at every signing. Some verifiers (Wine's, under which the
+    // Windows till is tested) refuse one whose r or s is shorter than the curve's 32 bytes,
+    // about one in a hundred: such a signature is made again.
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        if (X509_sign(cert.get(), issuerKey, EVP_sha256()) <= 0)
+            return nullptr;
+        if (fullLengthSignature(cert.get()))
+            break;
     }
     return cert;
 }

@@ -11,6 +11,10 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <openssl/ecdsa.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
 // Fault injection, the request journal, robustness against garbage, and what survives a
 // restart of the sandbox.
 class TestSandboxFaults : public QObject
@@ -56,6 +60,33 @@ private:
 };
 
 namespace {
+
+bool fullLengthSignature(const QString &pemPath)
+{
+    QFile file(pemPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray pem = file.readAll();
+    BIO *bio = BIO_new_mem_buf(pem.constData(), pem.size());
+    X509 *cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+    BIO_free(bio);
+    if (!cert)
+        return false;
+    const ASN1_BIT_STRING *signature = nullptr;
+    X509_get0_signature(&signature, nullptr, cert);
+    const unsigned char *bytes = signature->data;
+    ECDSA_SIG *parsed = d2i_ECDSA_SIG(nullptr, &bytes, signature->length);
+    bool full = false;
+    if (parsed) {
+        const BIGNUM *r = nullptr;
+        const BIGNUM *s = nullptr;
+        ECDSA_SIG_get0(parsed, &r, &s);
+        full = BN_num_bytes(r) == 32 && BN_num_bytes(s) == 32;
+        ECDSA_SIG_free(parsed);
+    }
+    X509_free(cert);
+    return full;
+}
 
 QByteArray randomBytes(int size)
 {
@@ -474,6 +505,9 @@ void TestSandboxFaults::restartKeepsCertificatesAndStore()
     QVERIFY(ca.open(QIODevice::ReadOnly));
     const QByteArray caBytes = ca.readAll();
     ca.close();
+    // Signatures whose r and s are full length: Wine's verifier refuses the others.
+    for (const char *name : {"ca.pem", "server.pem"})
+        QVERIFY2(fullLengthSignature(first.dataDir() + "/" + name), name);
     for (const char *name : {"ca-key.pem", "server-key.pem"}) {
         QCOMPARE(QFile::permissions(first.dataDir() + "/" + name)
                 & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
