@@ -650,8 +650,14 @@ void Tallyport::OnPowerBoot()
 {
     // The check mark and power_boot follow the click even when the entry cannot be written.
     const bool enabled = m_powerBootAction->isChecked();
-    AutoStart::setEnabled(
-        enabled, AutoStart::startCommand(QCoreApplication::applicationFilePath()));
+    if (!AutoStart::setEnabled(
+            enabled, AutoStart::startCommand(QCoreApplication::applicationFilePath()))) {
+        const std::string entry = Text::toLocal(AutoStart::entryPath());
+        if (enabled)
+            RunLog::write("开机启动项 %s 未能写入", entry.c_str());
+        else
+            RunLog::write("开机启动项 %s 未能删除", entry.c_str());
+    }
     saveSettings();
 }
 

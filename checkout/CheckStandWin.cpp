@@ -343,8 +343,10 @@ void CheckStandWin::showEvent(QShowEvent *event)
 void CheckStandWin::receiveDataFromShowWin(QString data)
 {
     qDebug() << "receivce  ===   " << data;
-    if (const std::optional<QString> amount = DisplayAmount::extract(data))
+    if (const std::optional<QString> amount = DisplayAmount::extract(data)) {
         m_ui->lineEdit_money->setText(*amount);
+        RunLog::write("收到客显金额 %s", Text::toLocal(*amount).c_str());
+    }
 }
 
 void CheckStandWin::setCardMethod(const std::wstring &payType)
@@ -435,6 +437,7 @@ void CheckStandWin::OnInputYes()
         LedgerStore::Source::Checkout, amountMinor, payCode, sid, InputCode::wallet(payCode));
     m_sent = {
         m_ui->lineEdit_money->text(), m_ui->lineEdit_note->text(), m_ui->lineEdit_paycode->text()};
+    m_sentCodePaid = false;
     // The request runs beside the window, which keeps painting and answering; what is typed
     // meanwhile stays, and a confirm meanwhile is refused with this line.
     showPayMessage(CheckoutTexts::payRequestRunning(m_language));
@@ -516,6 +519,7 @@ void CheckStandWin::onPayReply(
         break;
     case PayTransaction::PayOutcome::Paid:
         ledger.update(m_ledgerId, LedgerStore::State::Paid, number, message);
+        m_sentCodePaid = true;
         directSuccess(money);
         break;
     }
@@ -666,6 +670,7 @@ CurrentOrder CheckStandWin::polledOrder()
 void CheckStandWin::SuccessNote()
 {
     const CurrentOrder order = polledOrder();
+    m_sentCodePaid = true;
     setCardMethod(order.payType);
     showCard(true, QString::fromStdWString(order.amountB),
         CheckoutTexts::orderLine(m_language, QString::fromStdWString(order.orderNumber)),
@@ -784,6 +789,14 @@ void CheckStandWin::ProcessInputCode(const std::string &s)
         emit SendReceiveRefundCode(input.text);
         return;
     case InputCode::Kind::Ignored:
+        return;
+    }
+    // A keyboard-wedge scanner types into the checkout when it has the focus, and the keyboard
+    // hook sends the same scan: whichever comes second is not a new sale. A code whose payment
+    // is under way or paid is not put back into the emptied field.
+    if (Text::fromLocal(input.text) == m_sent.payCode
+        && (m_payRequest.busy() || polling() || m_sentCodePaid)) {
+        RunLog::write("付款码 %s 已用于刚发送的收款, 不再放入", input.text.c_str());
         return;
     }
 

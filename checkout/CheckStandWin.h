@@ -179,6 +179,8 @@ private:
         QString payCode;
     };
     Sent m_sent;
+    // The order of the last payment sent was paid: its code is spent.
+    bool m_sentCodePaid = false;
 
     std::unique_ptr<PayCodeSources> m_codeSources;
     // Last, so that a pay request under way is cut short before anything else goes.

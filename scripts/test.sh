@@ -127,17 +127,15 @@ else
   begin "windows build"
   if cmake -S "$root" -B "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DTALLYPORT_WINDOWS_PREFIX="$windows_prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTALLYPORT_LINUX_SANDBOX="$build/bin/tallyport-sandbox" >/dev/null &&
+    -DTALLYPORT_LINUX_SANDBOX="$build/bin/tallyport-sandbox" \
+    -DTALLYPORT_LINUX_E2E="$build/tests/TestE2eWindowsTill" >/dev/null &&
     cmake --build "$windows_build" -j"$jobs"; then
     finish "windows build"
     begin "windows tests"
     # One Wine prefix for the run, made first (its first start takes seconds), its server
     # ended and the prefix removed however the run ends.
     wine_prefix="$(mktemp -d "${TMPDIR:-/tmp}/tallyport-wine.XXXXXX")"
-    end_wine() {
-      WINEPREFIX="$wine_prefix" wineserver -k 2>/dev/null || true
-      rm -rf "$wine_prefix"
-    }
+    end_wine() { bash scripts/wine-end.sh "$wine_prefix"; }
     trap 'end_wine; summary' EXIT
     WINEPREFIX="$wine_prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
       wineboot -i >/dev/null 2>&1 || true

@@ -23,10 +23,7 @@ own=""
 if [ -z "${TALLYPORT_WINE_PREFIX:-}" ]; then
   own="$(mktemp -d "${TMPDIR:-/tmp}/tallyport-wine.XXXXXX")"
   export WINEPREFIX="$own"
-  end() {
-    WINEPREFIX="$own" wineserver -k 2>/dev/null
-    rm -rf "$own"
-  }
+  end() { bash "$root/scripts/wine-end.sh" "$own"; }
   trap end EXIT
   trap 'exit 130' INT TERM HUP
 else
@@ -42,4 +39,6 @@ prepare() {
 }
 prepare
 if [ "${1:-}" = "--prepare" ]; then exit 0; fi
-wine "$@"
+# In a prefix of its own the run ends it afterwards; in another one the program takes this
+# process's place, so that whoever started it can end it.
+if [ -n "$own" ]; then wine "$@"; else exec wine "$@"; fi

@@ -281,6 +281,11 @@ void TestLedgerPayments::attemptsAndFollowUp()
         QTRY_COMPARE_WITH_TIMEOUT(
             QString::fromStdString(ledger.row(id).state), stateAfterFollowUp, kOutcomeMs);
     }
+    // The pass that decided hands its news to this thread after it counts itself: two more
+    // passes and the hand-off is queued; a stop before it is delivered would drop it.
+    const int decidedBy = worker.passes() + 2;
+    QTRY_VERIFY_WITH_TIMEOUT(worker.passes() >= decidedBy, kOutcomeMs);
+    QCoreApplication::processEvents();
     worker.stop();
     QCOMPARE(decided > 0, noticed > 0);
     const std::vector<LedgerRow> notices = ledger.noticeRows(m_sid.toStdString());

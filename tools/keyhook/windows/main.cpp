@@ -7,7 +7,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMetaObject>
 
 #include <cstdio>
@@ -18,14 +17,14 @@ namespace {
 
 KeyHookServer *s_server = nullptr;
 VirtualKeyDecoder s_decoder;
-QElapsedTimer s_clock;
 
 LRESULT CALLBACK keyboardHook(int code, WPARAM message, LPARAM data)
 {
     if (code == HC_ACTION && (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)) {
         const auto *key = reinterpret_cast<const KBDLLHOOKSTRUCT *>(data);
-        if (const std::optional<std::string> scanned
-            = s_decoder.press(key->vkCode, s_clock.elapsed())) {
+        // The pace is the keys' own (their time stamps), not that of this process, which may
+        // be handed a person's slow keys in a burst when it was busy.
+        if (const std::optional<std::string> scanned = s_decoder.press(key->vkCode, key->time)) {
             // Sent after the hook has returned: a hook must answer at once.
             const QByteArray line = QByteArray::fromStdString(*scanned);
             QMetaObject::invokeMethod(
@@ -53,7 +52,6 @@ int main(int argc, char *argv[])
         return 1;
     }
     s_server = &server;
-    s_clock.start();
     // The hook calls back on this thread, whose event loop runs its messages.
     const HHOOK hook
         = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardHook, GetModuleHandleW(nullptr), 0);

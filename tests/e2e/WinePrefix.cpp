@@ -1,0 +1,112 @@
+#include "WinePrefix.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+WinePrefix::WinePrefix(QString display)
+    : m_display(std::move(display))
+{ }
+
+WinePrefix::~WinePrefix()
+{
+    if (m_started)
+        run(QStringLiteral("bash"), {endScript(), m_dir.path()});
+}
+
+QString WinePrefix::endScript()
+{
+    return QFileInfo(qEnvironmentVariable("TALLYPORT_WINE_RUN")).absolutePath()
+        + QStringLiteral("/wine-end.sh");
+}
+
+QProcessEnvironment WinePrefix::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WINEPREFIX"), m_dir.path());
+    environment.insert(QStringLiteral("TALLYPORT_WINE_PREFIX"), m_dir.path());
+    environment.insert(QStringLiteral("WINEARCH"), QStringLiteral("win64"));
+    environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+    return environment;
+}
+
+QString WinePrefix::run(
+    const QString &program, const QStringList &arguments, int *exitCode, int timeoutMs) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    const bool ended = process.waitForFinished(timeoutMs);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    if (exitCode)
+        *exitCode = ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+bool WinePrefix::start(const QString &com1Device)
+{
+    if (!m_dir.isValid())
+        return false;
+    // From here on the prefix's server ends with this process however it ends: a watcher,
+    // detached and in a session of its own (out of reach of CTest's kill of a timed-out test
+    // and its children), waits for this process to end and then ends the prefix.
+    if (!QProcess::startDetached(QStringLiteral("setsid"),
+            {QStringLiteral("bash"), QStringLiteral("-c"),
+                QStringLiteral("tail --pid=\"$1\" -f /dev/null; exec bash \"$2\" \"$3\""),
+                QStringLiteral("wine-guard"), QString::number(QCoreApplication::applicationPid()),
+                endScript(), m_dir.path()}))
+        return false;
+    m_started = true;
+
+    int code = 0;
+    run(QStringLiteral("wineboot"), {QStringLiteral("-i")}, &code, 180000);
+    if (code != 0)
+        return false;
+    // Wine's mount manager makes COM1 of the Ports value when the prefix's services start.
+    run(QStringLiteral("wine"),
+        {QStringLiteral("reg"), QStringLiteral("add"),
+            QStringLiteral("HKLM\\Software\\Wine\\Ports"), QStringLiteral("/v"),
+            QStringLiteral("COM1"), QStringLiteral("/d"), com1Device, QStringLiteral("/f")},
+        &code);
+    if (code != 0)
+        return false;
+    run(QStringLiteral("wineserver"), {QStringLiteral("-k")});
+    run(QStringLiteral("wineserver"), {QStringLiteral("-w")});
+    run(QStringLiteral("wineboot"), {}, &code, 120000);
+    if (code != 0)
+        return false;
+    run(QStringLiteral("bash"),
+        {qEnvironmentVariable("TALLYPORT_WINE_RUN"), QStringLiteral("--prepare")}, &code);
+    return code == 0;
+}
+
+bool WinePrefix::startProgram(ChildProcess &process, const QStringList &arguments,
+    const QString &workingDirectory, const QProcessEnvironment &extra) const
+{
+    QProcessEnvironment environment = this->environment();
+    environment.insert(extra);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral("bash"),
+        QStringList {qEnvironmentVariable("TALLYPORT_WINE_RUN")} + arguments);
+    return process.waitForStarted(10000);
+}
+
+QString WinePrefix::registryValue(const QString &key, const QString &name) const
+{
+    // "    NAME    REG_SZ    DATA"
+    const QString output = run(QStringLiteral("wine"),
+        {QStringLiteral("reg"), QStringLiteral("query"), key, QStringLiteral("/v"), name});
+    const QRegularExpression line(QStringLiteral("^\\s+") + QRegularExpression::escape(name)
+            + QStringLiteral("\\s+REG_\\w+\\s+(.*?)\\s*$"),
+        QRegularExpression::MultilineOption);
+    return line.match(output).captured(1);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ChildProcess.h"
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A Wine prefix of its own for an end-to-end run of the Windows till, on a given X display:
+// made and booted by start(), its server ended and the prefix removed with the object, and
+// also when the test process dies (a watcher on the Linux side ends them then), so that no
+// Windows program is left running or listening.
+class WinePrefix
+{
+public:
+    explicit WinePrefix(QString display);
+    ~WinePrefix();
+    WinePrefix(const WinePrefix &) = delete;
+    WinePrefix &operator=(const WinePrefix &) = delete;
+
+    // Boots the prefix with serial port COM1 on `com1Device` (a pty), and sets the Qt
+    // environment of scripts/wine-run.sh ($TALLYPORT_WINE_RUN); false when a step fails.
+    bool start(const QString &com1Device);
+    QString path() const { return m_dir.path(); }
+
+    // The environment of a program of this prefix: WINEPREFIX, TALLYPORT_WINE_PREFIX for
+    // scripts/wine-run.sh, the display.
+    QProcessEnvironment environment() const;
+    // Starts a Windows program through scripts/wine-run.sh, in `workingDirectory`, its output
+    // going to the test's own.
+    bool startProgram(ChildProcess &process, const QStringList &arguments,
+        const QString &workingDirectory,
+        const QProcessEnvironment &extra = QProcessEnvironment()) const;
+    // Runs a Wine tool (reg, wineboot, wineserver) to its end: its standard output, and its
+    // exit code in *exitCode.
+    QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr,
+        int timeoutMs = 60000) const;
+    // The data of a registry value ("" when it is not there), as `reg query` prints it.
+    QString registryValue(const QString &key, const QString &name) const;
+
+private:
+    QString m_display;
+    static QString endScript();
+
+    QTemporaryDir m_dir;
+    bool m_started = false;
+};
