@@ -50,7 +50,7 @@ QString WinePrefix::run(
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
-bool WinePrefix::start(const QString &com1Device)
+bool WinePrefix::start(const QStringList &serialDevices)
 {
     if (!m_dir.isValid())
         return false;
@@ -69,14 +69,18 @@ bool WinePrefix::start(const QString &com1Device)
     run(QStringLiteral("wineboot"), {QStringLiteral("-i")}, &code, 180000);
     if (code != 0)
         return false;
-    // Wine's mount manager makes COM1 of the Ports value when the prefix's services start.
-    run(QStringLiteral("wine"),
-        {QStringLiteral("reg"), QStringLiteral("add"),
-            QStringLiteral("HKLM\\Software\\Wine\\Ports"), QStringLiteral("/v"),
-            QStringLiteral("COM1"), QStringLiteral("/d"), com1Device, QStringLiteral("/f")},
-        &code);
-    if (code != 0)
-        return false;
+    // Wine's mount manager makes COM1, COM2, ... of the Ports values when the prefix's
+    // services start.
+    for (int i = 0; i < serialDevices.size(); ++i) {
+        run(QStringLiteral("wine"),
+            {QStringLiteral("reg"), QStringLiteral("add"),
+                QStringLiteral("HKLM\\Software\\Wine\\Ports"), QStringLiteral("/v"),
+                QStringLiteral("COM%1").arg(i + 1), QStringLiteral("/d"), serialDevices[i],
+                QStringLiteral("/f")},
+            &code);
+        if (code != 0)
+            return false;
+    }
     run(QStringLiteral("wineserver"), {QStringLiteral("-k")});
     run(QStringLiteral("wineserver"), {QStringLiteral("-w")});
     run(QStringLiteral("wineboot"), {}, &code, 120000);

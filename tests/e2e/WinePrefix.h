@@ -19,9 +19,9 @@ public:
     WinePrefix(const WinePrefix &) = delete;
     WinePrefix &operator=(const WinePrefix &) = delete;
 
-    // Boots the prefix with serial port COM1 on `com1Device` (a pty), and sets the Qt
+    // Boots the prefix with serial ports COM1, COM2, ... on `serialDevices` (ptys), and sets the Qt
     // environment of scripts/wine-run.sh ($TALLYPORT_WINE_RUN); false when a step fails.
-    bool start(const QString &com1Device);
+    bool start(const QStringList &serialDevices);
     QString path() const { return m_dir.path(); }
 
     // The environment of a program of this prefix: WINEPREFIX, TALLYPORT_WINE_PREFIX for
