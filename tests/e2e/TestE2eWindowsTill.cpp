@@ -8,6 +8,7 @@
 // into Notepad; Ctrl+F9 over Notepad shows the checkout again; the tray item writes and
 // removes the Run value; after the till is killed, it starts again on a serial scanner
 // (COM2), whose code pays the display's amount.
+#include "CupsQueue.h"
 #include "DesktopSession.h"
 #include "PtyPair.h"
 #include "SandboxProcess.h"
@@ -65,7 +66,10 @@ private:
     void waitForTheCardToGo();
     bool clickTrayItem(int index);
     void screenshot(const QString &name) const;
+    // A path in the directory of what a run leaves to look at.
+    static QString artifact(const QString &name);
 
+    CupsQueue m_cups; // first: Wine's printing reaches it through the CUPS_SERVER it sets
     DesktopSession m_desktop;
     SandboxProcess m_sandbox;
     QTemporaryDir m_home;
@@ -140,11 +144,16 @@ void TestE2eWindowsTill::waitForTheCardToGo()
     QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isEmpty(), kTimeoutMs);
 }
 
-void TestE2eWindowsTill::screenshot(const QString &name) const
+QString TestE2eWindowsTill::artifact(const QString &name)
 {
     const QString artifacts = qEnvironmentVariable("TALLYPORT_ARTIFACTS", QDir::tempPath());
     QDir().mkpath(artifacts);
-    m_desktop.screenshot(artifacts + QLatin1Char('/') + name);
+    return artifacts + QLatin1Char('/') + name;
+}
+
+void TestE2eWindowsTill::screenshot(const QString &name) const
+{
+    m_desktop.screenshot(artifact(name));
 }
 
 bool TestE2eWindowsTill::clickTrayItem(int index)
@@ -192,9 +201,9 @@ void TestE2eWindowsTill::initTestCase()
         QVERIFY2(qEnvironmentVariableIsSet(variable),
             "run by the Windows build's CTest, which names the till, KeyHook.exe and the runner");
     }
-    for (const char *tool : {"wine", "sqlite3", "xdotool", "socat"}) {
+    for (const char *tool : {"wine", "sqlite3", "xdotool", "socat", "pdftoppm", "zbarimg"}) {
         QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(),
-            "wine, sqlite3, xdotool and socat are needed (scripts/setup.sh, "
+            "wine, sqlite3, xdotool, socat, pdftoppm and zbarimg are needed (scripts/setup.sh, "
             "scripts/windows-deps.sh)");
     }
     // KeyHook.exe listens where a Windows till expects it.
@@ -203,6 +212,9 @@ void TestE2eWindowsTill::initTestCase()
         QVERIFY2(probe.listen(QHostAddress::LocalHost, kKeyHookPort),
             "port 1234, KeyHook.exe's, is taken on this machine");
     }
+    const QString noCups = CupsQueue::unavailableReason();
+    QVERIFY2(noCups.isEmpty(), qPrintable(noCups));
+    QVERIFY2(m_cups.start(), m_cups.errorLog().constData());
     QVERIFY2(m_desktop.start(), "Xvfb did not start");
     QVERIFY(m_sandbox.start());
     QVERIFY(m_home.isValid());
@@ -276,8 +288,7 @@ void TestE2eWindowsTill::cleanupTestCase()
     }
     // What a support engineer would ask for: the till's logs, its ledger and its configuration.
     if (QTest::currentTestFailed() || m_failed) {
-        const QString kept = qEnvironmentVariable("TALLYPORT_ARTIFACTS", QDir::tempPath())
-            + QStringLiteral("/e2e-windows-home");
+        const QString kept = artifact(QStringLiteral("e2e-windows-home"));
         QDir(kept).removeRecursively();
         QDir().mkpath(kept);
         for (const QFileInfo &file : QDir(m_home.path()).entryInfoList(QDir::Files))
@@ -315,6 +326,15 @@ void TestE2eWindowsTill::typedPaymentIsPaidAndBooked()
     const QString orderNumber = lastOrderNumber();
     QCOMPARE(orderNumber.size(), 21);
     QTRY_COMPARE_WITH_TIMEOUT(ledgerState(orderNumber), QStringLiteral("paid"), kTimeoutMs);
+    // The receipt goes to Windows' default printer, which Wine takes from CUPS: its bar code
+    // is the order number.
+    QVERIFY2(m_cups.waitForPdfs(1, kTimeoutMs), m_cups.errorLog().constData());
+    const QString receipt = m_cups.outputDir() + '/' + m_cups.pdfFiles().value(0);
+    const QString kept = artifact(QStringLiteral("e2e-windows-receipt.pdf"));
+    QFile::remove(kept);
+    QFile::copy(receipt, kept);
+    // GDI draws the bars in the printer's own dots, finer than a Linux receipt's.
+    QCOMPARE(CupsQueue::scannedCodes(receipt, 300), QStringList {orderNumber});
     waitForTheCardToGo();
 }
 

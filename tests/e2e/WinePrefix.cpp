@@ -26,7 +26,9 @@ QProcessEnvironment WinePrefix::environment() const
     environment.insert(QStringLiteral("WINEPREFIX"), m_dir.path());
     environment.insert(QStringLiteral("TALLYPORT_WINE_PREFIX"), m_dir.path());
     environment.insert(QStringLiteral("WINEARCH"), QStringLiteral("win64"));
-    environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    // Quiet, unless the run asks for channels (WINEDEBUG=warn+psdrv, ...).
+    environment.insert(
+        QStringLiteral("WINEDEBUG"), qEnvironmentVariable("WINEDEBUG", QStringLiteral("-all")));
     environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
     environment.insert(QStringLiteral("DISPLAY"), m_display);
     environment.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
@@ -81,6 +83,17 @@ bool WinePrefix::start(const QStringList &serialDevices)
         if (code != 0)
             return false;
     }
+    // A shop's Windows has Arial and SimSun, TrueType both; a prefix has neither, and Wine's
+    // choice for them (Noto CJK) has CFF outlines, which its PostScript driver cannot put on
+    // paper. WenQuanYi Micro Hei is TrueType and has Latin and Chinese letters.
+    run(QStringLiteral("wine"),
+        {QStringLiteral("reg"), QStringLiteral("add"),
+            QStringLiteral("HKCU\\Software\\Wine\\Fonts\\Replacements"), QStringLiteral("/v"),
+            QStringLiteral("Arial"), QStringLiteral("/d"), QStringLiteral("WenQuanYi Micro Hei"),
+            QStringLiteral("/f")},
+        &code);
+    if (code != 0)
+        return false;
     run(QStringLiteral("wineserver"), {QStringLiteral("-k")});
     run(QStringLiteral("wineserver"), {QStringLiteral("-w")});
     run(QStringLiteral("wineboot"), {}, &code, 120000);

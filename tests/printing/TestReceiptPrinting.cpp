@@ -26,27 +26,6 @@ namespace {
 const QString kSecondQueue = QStringLiteral("TallyportPdf2");
 const ReceiptPrinter::Party kParty {QStringLiteral("Shop 1"), QStringLiteral("13800000000")};
 
-// Every bar code zbarimg finds on the pages of the PDF, rendered at 200 dpi, one per entry.
-QStringList scannedCodes(const QString &pdf)
-{
-    QTemporaryDir pages;
-    const QString prefix = pages.filePath(QStringLiteral("page"));
-    ChildProcess::output(QStringLiteral("pdftoppm"),
-        {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("200"), pdf, prefix});
-    QStringList codes;
-    const QStringList images = QDir(pages.path()).entryList({QStringLiteral("*.png")});
-    for (const QString &image : images) {
-        const QByteArray found = ChildProcess::output(QStringLiteral("zbarimg"),
-            {QStringLiteral("--raw"), QStringLiteral("-q"), pages.filePath(image)});
-        for (const QByteArray &line : found.split('\n')) {
-            if (!line.isEmpty())
-                codes << QString::fromLatin1(line);
-        }
-    }
-    std::sort(codes.begin(), codes.end());
-    return codes;
-}
-
 std::wstring paySuccessMessage(const QString &orderNumber)
 {
     return QStringLiteral("11#wx#25.5#2024-12-07 15:30:00#%1#30#11")
@@ -127,7 +106,7 @@ void TestReceiptPrinting::receiptScansAsTheOrderNumber()
         QVERIFY(QString::fromUtf8(
             ChildProcess::output(QStringLiteral("pdftotext"), {pdfPath(pdf), QStringLiteral("-")}))
                     .contains(QStringLiteral("商户单号:") + orderNumber));
-        QCOMPARE(scannedCodes(pdfPath(pdf)), QStringList {orderNumber});
+        QCOMPARE(CupsQueue::scannedCodes(pdfPath(pdf)), QStringList {orderNumber});
     }
 }
 
@@ -168,7 +147,7 @@ void TestReceiptPrinting::everyCode128SymbolScans()
     QVERIFY2(m_cups.waitForPdfs(1), m_cups.errorLog().constData());
 
     std::sort(texts.begin(), texts.end());
-    QCOMPARE(scannedCodes(pdfPath(m_cups.pdfFiles().value(0))), texts);
+    QCOMPARE(CupsQueue::scannedCodes(pdfPath(m_cups.pdfFiles().value(0))), texts);
 }
 
 void TestReceiptPrinting::withoutDefaultPrinterNothingIsPrinted()

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -291,4 +292,29 @@ QByteArray CupsQueue::errorLog() const
             log += file.readAll().right(8000);
     }
     return log;
+}
+
+QStringList CupsQueue::scannedCodes(const QString &pdf, int dpi)
+{
+    QTemporaryDir pages;
+    const QString prefix = pages.filePath(QStringLiteral("page"));
+    ChildProcess::output(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi), pdf, prefix});
+    QStringList codes;
+    const QStringList images = QDir(pages.path()).entryList({QStringLiteral("*.png")});
+    for (const QString &image : images) {
+        // A white border for the quiet zone a reader needs: a device that draws from the edge
+        // of its printable area (GDI does) puts the code at the edge of the page.
+        ChildProcess::output(QStringLiteral("convert"),
+            {pages.filePath(image), QStringLiteral("-bordercolor"), QStringLiteral("white"),
+                QStringLiteral("-border"), QStringLiteral("60"), pages.filePath(image)});
+        const QByteArray found = ChildProcess::output(QStringLiteral("zbarimg"),
+            {QStringLiteral("--raw"), QStringLiteral("-q"), pages.filePath(image)});
+        for (const QByteArray &line : found.split('\n')) {
+            if (!line.isEmpty())
+                codes << QString::fromLatin1(line);
+        }
+    }
+    std::sort(codes.begin(), codes.end());
+    return codes;
 }

@@ -55,6 +55,9 @@ public:
     bool waitForPdfs(int pdfCount, int timeoutMs = kTimeoutMs) const;
     // The spooler's log, for a failure message.
     QByteArray errorLog() const;
+    // Every bar code zbarimg finds on the pages of a PDF rendered at `dpi`, sorted. The
+    // resolution that reads best depends on the bars' width on the page.
+    static QStringList scannedCodes(const QString &pdf, int dpi = 200);
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
