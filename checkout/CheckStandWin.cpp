@@ -29,6 +29,7 @@
 #include <QDebug>
 #include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
+#include <QApplication>
 #include <QRegularExpressionValidator>
 
 #include <array>
@@ -742,8 +743,19 @@ void CheckStandWin::handleTimeout()
 
 void CheckStandWin::onRecvBarCode()
 {
-    if (const std::optional<std::string> text = m_codeSources->takeHookText())
-        ProcessInputCode(*text);
+    const std::optional<std::string> text = m_codeSources->takeHookText();
+    if (!text)
+        return;
+    // The hook hears every key of the desktop. When a text field of this program has the
+    // keyboard, the scan's keys land in it themselves, where the cashier sees them and Enter
+    // decides; the hook's copy would be a second input racing them (it may come before its own
+    // keys, which would then be typed behind it).
+    const QWidget *focus = QApplication::focusWidget();
+    if (qobject_cast<const QLineEdit *>(focus) && focus->isActiveWindow()) {
+        RunLog::write("键盘钩子条码 %s 的按键已输入本程序的输入框, 不再处理", text->c_str());
+        return;
+    }
+    ProcessInputCode(*text);
 }
 
 void CheckStandWin::OnRecvQR()

@@ -349,6 +349,7 @@ void TestE2eWindowsTill::pendingPaymentIsFollowedToPaid()
         queries += entry.value("body").toString().contains(orderNumber)
             && entry.value("body").toString().contains("auto_orderQuery");
     QCOMPARE(queries, 3);
+    screenshot(QStringLiteral("e2e-windows-pending-paid.png"));
     waitForTheCardToGo();
 }
 

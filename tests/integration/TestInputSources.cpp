@@ -198,6 +198,15 @@ void TestInputSources::keyHookCodesAndRestart()
     const int paysBefore = payRequests().size();
     QVERIFY(buildWindows(0, {}));
     QTRY_COMPARE_WITH_TIMEOUT(keyHook.clients(), 1, 10000);
+    // Another program has the keyboard: the scans' keys go there, and the hook is the till's
+    // only way to hear them.
+    QWidget otherProgram;
+    const auto elsewhere = [&otherProgram] {
+        otherProgram.show();
+        otherProgram.activateWindow();
+        return QTest::qWaitForWindowActive(&otherProgram);
+    };
+    QVERIFY(elsewhere());
 
     // An order number goes to the refund window's order field.
     keyHook.type(kOrderNumber);
@@ -208,10 +217,18 @@ void TestInputSources::keyHookCodesAndRestart()
     QVERIFY(field("lineEdit_paycode")->text().isEmpty());
 
     // A code without an amount waits for the cashier to type it: nothing is paid.
+    QVERIFY(elsewhere());
     keyHook.type(kWeChatPaid);
     QTRY_COMPARE(field("lineEdit_paycode")->text(), kWeChatPaid);
     QTRY_VERIFY(field("lineEdit_money")->hasFocus());
     QCOMPARE(payRequests().size(), paysBefore);
+    // Now the till's amount field has the keyboard: a scan's keys land in it, and the hook's
+    // copy of them is no second input.
+    QVERIFY(QApplication::focusWidget() == field("lineEdit_money"));
+    keyHook.type(kAlipayPaid);
+    QTRY_VERIFY(logText().contains("键盘钩子条码 " + kAlipayPaid + " 的按键已输入本程序的输入框"));
+    QCOMPARE(field("lineEdit_paycode")->text(), kWeChatPaid);
+    QVERIFY(elsewhere());
 
     // KeyHook goes away: the reader waits between attempts and logs the loss once.
     keyHook.stop();
