@@ -25,7 +25,7 @@ packages=(
   # tests and tools
   openssl sqlite3 jq curl procps psmisc
   # the Debian package: building (dpkg-shlibdeps), checking its desktop entries
-  dpkg-dev desktop-file-utils
+  dpkg-dev desktop-file-utils lintian
   # the Chinese locale the Windows till runs in under Wine (code page 936)
   locales
 )

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <csignal>
@@ -148,7 +149,8 @@ void TestPackage::packageHoldsWhatATillNeeds()
              "share/icons/hicolor/256x256/apps/tallyport.png",
              "share/icons/hicolor/256x256/apps/tallyport-training.png",
              "share/doc/tallyport/README.md", "share/doc/tallyport/sandbox.md",
-             "share/doc/tallyport/copyright"})
+             "share/doc/tallyport/copyright", "share/doc/tallyport/changelog.gz",
+             "share/man/man1/tallyport.1.gz", "share/man/man1/tallyport-training.1.gz"})
         QVERIFY2(listed.contains("-rw-r--r-- usr/" + QString(file)), file);
     QVERIFY(readFileBytes(installed(kAppDir + "/pay.wav")).startsWith("RIFF"));
     QVERIFY(!runTool("sh", {"-n", installed(kAppDir + "/tallyport-training")}).isNull());
@@ -175,6 +177,15 @@ void TestPackage::packageHoldsWhatATillNeeds()
     const QByteArray plan
         = runTool("apt-get", {"install", "--simulate", "--no-install-recommends", m_deb});
     QVERIFY2(plan.contains("Inst tallyport"), plan.constData());
+
+    // Debian's own checks find nothing to warn about.
+    QVERIFY2(!QStandardPaths::findExecutable("lintian").isEmpty(), "lintian (scripts/setup.sh)");
+    const QByteArray tags
+        = ChildProcess::output("lintian", {"--tag-display-limit", "0", m_deb}, 300000);
+    QVERIFY2(!QRegularExpression("^[EW]: ", QRegularExpression::MultilineOption)
+                  .match(QString::fromUtf8(tags))
+                  .hasMatch(),
+        tags.constData());
 }
 
 QProcessEnvironment TestPackage::userEnvironment(const QString &home) const
