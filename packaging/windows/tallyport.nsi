@@ -1,0 +1,148 @@
+; TallyportSetup-VERSION.exe: installs the Windows till into Program Files\Tallyport.
+; Built by the Windows build's `installer` target (packaging/windows/CMakeLists.txt), which
+; defines VERSION, OUTFILE, BIN (the till's programs), QT, RUNTIME and CURL (the prefix's DLLs
+; and plugins) and MARKER.
+;   TallyportSetup-VERSION.exe [/S] [/D=DIRECTORY]       install; /S silently
+;   uninstall.exe [/S] [/REMOVEDATA]                       remove the program; the shop's data
+;                                                          stay unless asked for
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "x64.nsh"
+
+!define PRODUCT "Tallyport"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tallyport"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Tallyport"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel admin
+BrandingText "${PRODUCT} ${VERSION}"
+
+!define MUI_ABORTWARNING
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\Tallyport.exe"
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "SimpChinese"
+!insertmacro MUI_LANGUAGE "English"
+
+; A till that is running holds the named mutex Tallyport.exe: its files are in use, and a
+; payment may be under way. It is closed by the cashier, through its own leave flow.
+!macro RefuseWhileTheTillRuns
+  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Tallyport.exe") p .r0'
+  ${If} $0 P<> 0
+    System::Call 'kernel32::CloseHandle(p r0)'
+    MessageBox MB_ICONSTOP "请先退出 Tallyport 收银台，再继续。$\r$\nPlease exit Tallyport first." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+!macroend
+
+Function .onInit
+  ${IfNot} ${RunningX64}
+    MessageBox MB_ICONSTOP "Tallyport 需要 64 位 Windows。$\r$\nTallyport needs 64-bit Windows." /SD IDOK
+    Abort
+  ${EndIf}
+  SetRegView 64
+  !insertmacro RefuseWhileTheTillRuns
+FunctionEnd
+
+Section "Tallyport"
+  SetShellVarContext all
+  ; KeyHook.exe runs as long as a till started it; an upgrade replaces it.
+  nsExec::Exec 'taskkill /im KeyHook.exe /f'
+  SetOutPath "$INSTDIR"
+  File "${BIN}/Tallyport.exe"
+  File "${BIN}/KeyHook.exe"
+  File "${BIN}/Download.exe"
+  File "${BIN}/pay.wav"
+  File "/oname=installed" "${MARKER}"
+  File "${QT}/bin/Qt5Core.dll"
+  File "${QT}/bin/Qt5Gui.dll"
+  File "${QT}/bin/Qt5Widgets.dll"
+  File "${QT}/bin/Qt5Network.dll"
+  File "${QT}/bin/Qt5PrintSupport.dll"
+  File "${RUNTIME}/libgcc_s_seh-1.dll"
+  File "${RUNTIME}/libstdc++-6.dll"
+  File "${RUNTIME}/libwinpthread-1.dll"
+  File "${RUNTIME}/zlib1.dll"
+  File "${CURL}/libcurl-4.dll"
+  SetOutPath "$INSTDIR\platforms"
+  File "${QT}/plugins/platforms/qwindows.dll"
+  SetOutPath "$INSTDIR\styles"
+  File "${QT}/plugins/styles/qwindowsvistastyle.dll"
+  ; The window icon is an .ico.
+  SetOutPath "$INSTDIR\imageformats"
+  File "${QT}/plugins/imageformats/qico.dll"
+  SetOutPath "$INSTDIR\printsupport"
+  File "${QT}/plugins/printsupport/windowsprintersupport.dll"
+  SetOutPath "$INSTDIR"
+
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateDirectory "$SMPROGRAMS\Tallyport"
+  CreateShortcut "$SMPROGRAMS\Tallyport\Tallyport.lnk" "$INSTDIR\Tallyport.exe"
+  CreateShortcut "$SMPROGRAMS\Tallyport\卸载 Tallyport.lnk" "$INSTDIR\uninstall.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Tallyport maintainers"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tallyport.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Function un.onInit
+  SetRegView 64
+  !insertmacro RefuseWhileTheTillRuns
+FunctionEnd
+
+Section "Uninstall"
+  SetShellVarContext all
+  nsExec::Exec 'taskkill /im KeyHook.exe /f'
+  Delete "$INSTDIR\Tallyport.exe"
+  Delete "$INSTDIR\KeyHook.exe"
+  Delete "$INSTDIR\Download.exe"
+  Delete "$INSTDIR\pay.wav"
+  Delete "$INSTDIR\installed"
+  Delete "$INSTDIR\*.dll"
+  RMDir /r "$INSTDIR\platforms"
+  RMDir /r "$INSTDIR\styles"
+  RMDir /r "$INSTDIR\printsupport"
+  RMDir /r "$INSTDIR\imageformats"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  RMDir /r "$SMPROGRAMS\Tallyport"
+  ; Start at logon: the till's value and the training till's.
+  DeleteRegValue HKCU "${RUN_KEY}" "Tallyport"
+  DeleteRegValue HKCU "${RUN_KEY}" "Tallyport-training"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ; The shop's configuration, logs and ledger stay unless the person asks for them to go.
+  SetShellVarContext current
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/REMOVEDATA" $1
+  ${IfNot} ${Errors}
+    RMDir /r "$LOCALAPPDATA\tallyport"
+  ${ElseIfNot} ${Silent}
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
+      "同时删除收银数据（配置、日志和 ledger.db 交易记录）吗？$\r$\nAlso remove the till's data (configuration, logs, ledger.db)?" \
+      /SD IDNO IDNO keep
+    RMDir /r "$LOCALAPPDATA\tallyport"
+    keep:
+  ${EndIf}
+SectionEnd
