@@ -2,8 +2,8 @@
 # The installer under Wine: TallyportSetup-VERSION.exe /S into a Wine prefix of its own, on an
 # Xvfb display of its own. The files, the Start-menu entries and the Add/Remove Programs entry
 # are there; the installed till starts, shows its window and keeps its data in
-# %LOCALAPPDATA%\tallyport; uninstall.exe /S removes the program files, the entries and the
-# till's Run value, and keeps the shop's data.
+# %LOCALAPPDATA%\tallyport; while it runs, setup refuses; uninstall.exe /S
+# removes the program files, the entries and the till's Run value, and keeps the shop's data.
 #   tests/windows/installer-test.sh SETUP.exe
 set -uo pipefail
 setup="$(readlink -f "$1")"
@@ -60,6 +60,11 @@ check "the till's window is shown" within 60 sh -c "xdotool search --onlyvisible
 check "configuration in %LOCALAPPDATA%\\tallyport" within 30 test -f "$data/TallyportConfig.ini"
 check "ledger in %LOCALAPPDATA%\\tallyport" within 30 test -f "$data/ledger.db"
 check "nothing written beside the program" sh -c "! ls '$program' | grep -q -E '\\.(ini|log|db)\$'"
+# While a till runs, setup refuses and changes nothing.
+wine "$setup" /S
+code=$?
+check "setup refused while the till runs (exit $code, 2 expected)" test "$code" -eq 2
+check "the till's files kept while it runs" test -f "$program/Tallyport.exe" -a -f "$program/platforms/qwindows.dll"
 wine taskkill /im Tallyport.exe /f >/dev/null 2>&1
 within 30 sh -c "! xdotool search --onlyvisible --class tallyport.exe >/dev/null 2>&1"
 
