@@ -96,6 +96,13 @@ int main(int argc, char *argv[])
         }
 
         Tallyport login;
+        // The updater asks the till to leave before it installs a new version: the till leaves
+        // as an exit from its menu does, after the payment or refund under way.
+        if (!instance.listenForLeave([&login] {
+                RunLog::write("升级程序请求退出");
+                login.requestLeave(WorkInFlight::Leave::Exit);
+            }))
+            RunLog::write("未能打开升级程序的退出请求通道");
         // A print job that hangs at the end makes the process end without waiting for it; a
         // restart asked for meanwhile still starts the program again.
         PrintQueue::setRestart([&start, &instance, &dataLock, &login] {

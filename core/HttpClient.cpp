@@ -321,6 +321,17 @@ void HttpClient::setTimeouts(long connectMs, long totalMs)
 
 int HttpClient::Post(std::string url, std::string body, std::string &reply, std::string kind)
 {
+    return perform(url, &body, kind == "json", reply);
+}
+
+int HttpClient::Get(std::string url, std::string &reply)
+{
+    return perform(url, nullptr, false, reply);
+}
+
+int HttpClient::perform(
+    const std::string &url, const std::string *body, bool json, std::string &reply)
+{
     m_header.clear();
     m_body.clear();
 
@@ -347,13 +358,15 @@ int HttpClient::Post(std::string url, std::string body, std::string &reply, std:
     c.easySetopt(handle, CURLOPT_CAPATH, systemCaPath());
 
     curl_slist *headers = c.slistAppend(nullptr, "Content-Type:application/json");
-    if (kind == "json")
+    if (json)
         c.easySetopt(handle, CURLOPT_HTTPHEADER, headers);
 
-    c.easySetopt(handle, CURLOPT_POSTFIELDS, body.c_str());
-    c.easySetopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-    c.easySetopt(handle, CURLOPT_MAXREDIRS, 5L);
-    c.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    if (body) {
+        c.easySetopt(handle, CURLOPT_POSTFIELDS, body->c_str());
+        c.easySetopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body->size()));
+        c.easySetopt(handle, CURLOPT_MAXREDIRS, 5L);
+        c.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    }
     c.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "https");
     c.easySetopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
     c.easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, m_connectMs);

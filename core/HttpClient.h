@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <string>
 
-// One blocking HTTPS POST through libcurl per call. Only https URLs are posted, and redirects
-// are followed to https only. TLS peer and host names are verified against the system's CAs
-// plus an optional extra bundle (when it can be read; a bundle that lies in the sandbox's own
+// One blocking HTTPS POST (or GET) through libcurl per call. Only https URLs are posted, and
+// redirects are followed to https only. TLS peer and host names are verified against the system's
+// CAs plus an optional extra bundle (when it can be read; a bundle that lies in the sandbox's own
 // directory, beside its CA key, only for loopback hosts, and a request that trusts it is
 // refused a redirect to any other host before a byte goes there); every request has a connect
 // time-out and a total time-out, so no caller can wait for ever, and a reply larger than
@@ -37,6 +37,9 @@ public:
     // run-log line "请求失败: URL: reason" says why.
     // Only `kind` exactly "json" adds the header "Content-Type:application/json".
     int Post(std::string url, std::string body, std::string &reply, std::string kind);
+    // Fetches `url` as Post does, but follows no redirect: a file is taken from where it was
+    // offered, or not at all (a redirect is a failure with its 3xx status).
+    int Get(std::string url, std::string &reply);
 
     void setTimeouts(long connectMs, long totalMs);
     // A request under way ends as failed soon after `*flag` becomes true (a poll that is
@@ -48,6 +51,8 @@ public:
 
 private:
     static long totalTimeoutMs();
+    // One request: a POST of *body, or a GET when it is null.
+    int perform(const std::string &url, const std::string *body, bool json, std::string &reply);
 
     std::string m_caBundle;
     std::string m_header;

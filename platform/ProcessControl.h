@@ -33,6 +33,16 @@ bool openWithParameters(const QString &program, const QString &parameters);
 // as a defunct process; returns how many still run.
 int reapChildren();
 
+// True where a downloaded Windows installer can be started (Windows); on Linux the till comes
+// as a package, upgraded by the system's package manager.
+bool startsInstallers();
+// Starts `installer` with the parameter line `parameters` (words without blanks), detached, in
+// `workingDirectory`, through the shell, so that an installer that asks for administrator
+// rights gets the system's prompt for them. False when it could not be started or
+// startsInstallers() is false.
+bool startInstaller(
+    const QString &installer, const QString &parameters, const QString &workingDirectory);
+
 // Starts this program again with `arguments` (the first the program's name, as it came) in
 // `directory`: in place of this process where the system allows it (it does not return then),
 // else as a new process (true: this one ends now). False when it could not be done.

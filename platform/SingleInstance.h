@@ -2,12 +2,16 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // One running client per user session. The lock is named after the program and held for the
 // life of the process; a second process finds it taken and ends silently. On Windows it is the
 // named mutex "Tallyport.exe"; elsewhere a lock file of that name in the runtime directory,
 // whose directory $TALLYPORT_LOCK_DIR overrides (tests run clients side by side).
+// Another process (the updater) may ask the holder to leave: on Windows through the named event
+// "NAME-leave", elsewhere through the pipe "NAME.leave" beside the lock file. The holder decides
+// how it leaves; the asker only waits for the lock to be free.
 class SingleInstance final
 {
 public:
@@ -20,6 +24,14 @@ public:
     bool acquire();
     // Lets another process take the lock (a restart starts the new process after this).
     void release();
+
+    // The holder: `leaveAsked` runs on this thread's event loop each time another process asks
+    // this one to leave. Call after acquire(); false when the channel cannot be opened.
+    bool listenForLeave(std::function<void()> leaveAsked);
+    // Another process: asks the holder of `name` to leave. False when nobody listens.
+    static bool askHolderToLeave(const QString &name = QStringLiteral("Tallyport.exe"));
+    // True while a process holds the lock of `name`.
+    static bool isHeld(const QString &name = QStringLiteral("Tallyport.exe"));
 
     // Where the lock file lies; empty for a named mutex.
     QString lockPath() const { return m_path; }

@@ -384,7 +384,7 @@ std::string GatewayService::orderCount(const Merchant &merchant, const Fields &d
     return success("查询成功 (day totals)", reply);
 }
 
-std::string GatewayService::update(const std::string &body)
+std::string GatewayService::update(const std::string &body, const std::string &baseUrl)
 {
     const auto answer = [](const std::string &msg) {
         JsonWriter writer;
@@ -416,7 +416,10 @@ std::string GatewayService::update(const std::string &body)
         .field("msg", "发现新版本 (a newer version is available)")
         .field("info", "Tallyport " + m_offerVersion + " 沙箱测试版本 (sandbox test release)")
         .field("version", m_offerVersion)
-        .field("url", m_baseUrl + "/download/Tallyport-" + m_offerVersion + ".tar.gz")
+        .field("url",
+            baseUrl + "/download/"
+                + (m_offerFileName.empty() ? "Tallyport-" + m_offerVersion + ".tar.gz"
+                                           : m_offerFileName))
         .endObject();
     return writer.text();
 }

@@ -39,7 +39,13 @@ public:
     // The same; with `paidAfterQueries` 0 or more, the order of a payment stays pending for
     // that many status queries and is paid at the next.
     std::string face(const std::string &body, int paidAfterQueries);
-    std::string update(const std::string &body);
+    std::string update(const std::string &body) { return update(body, m_baseUrl); }
+    // The same, the offer's url on `baseUrl` ("https://HOST:PORT").
+    std::string update(const std::string &body, const std::string &baseUrl);
+    // The name of the offered file under /download/ (by default Tallyport-VERSION.tar.gz).
+    void setOfferFileName(const std::string &name) { m_offerFileName = name; }
+    // "https://127.0.0.1:PORT".
+    const std::string &baseUrl() const { return m_baseUrl; }
     std::string createApp(const std::string &body);
 
 private:
@@ -52,4 +58,5 @@ private:
     SandboxStore &m_store;
     std::string m_offerVersion;
     std::string m_baseUrl = "https://127.0.0.1:8443";
+    std::string m_offerFileName;
 };

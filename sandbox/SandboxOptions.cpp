@@ -7,7 +7,8 @@
 std::string SandboxOptions::usage()
 {
     return "usage: tallyport-sandbox [--port P] [--data-dir D] [--offer-version V] "
-           "[--cert-host H]\n"
+           "[--offer-file F]\n"
+           "                         [--cert-host H]\n"
            "                         [--fault-delay MS] [--fault-status S] "
            "[--fault-invalid-json]\n"
            "                         [--fault-redirects K] [--fault-drop] [--fault-count N]\n";
@@ -89,6 +90,15 @@ std::optional<SandboxOptions> SandboxOptions::parse(
                 return std::nullopt;
             }
             options.offerVersion = value;
+        } else if (name == "--offer-file") {
+            if (!takeValue(value)) {
+                return std::nullopt;
+            }
+            if (value.empty() || value.back() == '/') {
+                error = "--offer-file needs a file";
+                return std::nullopt;
+            }
+            options.offerFile = value;
         } else if (name == "--cert-host") {
             if (!takeValue(value)) {
                 return std::nullopt;

@@ -11,6 +11,9 @@
 //   --data-dir D             certificates, database and journal (default
 //                            $XDG_DATA_HOME/tallyport-sandbox or ~/.local/share/...)
 //   --offer-version V        the upgrade check offers version V
+//   --offer-file F           the offer's url names F (https://HOST:PORT/download/NAME, HOST as
+//                            the upgrade check named it), and a GET of that url is answered
+//                            with F's bytes
 //   --cert-host H            issue the server certificate for H instead of 127.0.0.1 and
 //                            localhost (to see clients refuse a certificate for another host)
 //   --fault-delay MS, --fault-status S, --fault-invalid-json, --fault-redirects K,
@@ -25,6 +28,7 @@ public:
     int port = kDefaultPort;
     std::string dataDir;
     std::string offerVersion;
+    std::string offerFile;
     std::string certHost;
     std::vector<Fault> faults;
     bool help = false;

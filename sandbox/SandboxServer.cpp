@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sys/stat.h>
 
@@ -149,6 +151,9 @@ bool SandboxServer::start(std::string &error)
         return false;
     }
     m_service.setBaseUrl("https://" + std::string(kHost) + ":" + std::to_string(m_port));
+    if (!m_options.offerFile.empty())
+        m_service.setOfferFileName(
+            m_options.offerFile.substr(m_options.offerFile.find_last_of('/') + 1));
     for (const Fault &fault : m_options.faults) {
         m_faults.add(fault);
     }
@@ -212,12 +217,16 @@ void SandboxServer::dispatch(const httplib::Request &request, httplib::Response 
             control(request, response);
             return;
         }
+        if (request.path.rfind("/download/", 0) == 0) {
+            download(request, response);
+            return;
+        }
         if (const std::optional<Fault> fault = m_faults.take()) {
             if (applyFault(*fault, request, response)) {
                 return;
             }
         }
-        serve(request.method, request.path, request.body, response);
+        serve(request, request.path, response);
     } catch (const std::exception &e) {
         std::cerr << "tallyport-sandbox: " << request.path << ": " << e.what() << std::endl;
         answerJson(response, 500,
@@ -273,7 +282,7 @@ bool SandboxServer::applyFault(
         // Served as usual, then the connection closes halfway through the answer's body, after
         // headers that promise all of it.
         httplib::Response served;
-        serve(request.method, request.path, request.body, served);
+        serve(request, request.path, served);
         auto half = std::make_shared<std::string>(served.body.substr(0, served.body.size() / 2));
         response.status = served.status;
         response.set_header("Connection", "close");
@@ -288,7 +297,7 @@ bool SandboxServer::applyFault(
     case Fault::Kind::DropReply: {
         // Served as usual (a payment is stored), then the answer is lost like a drop.
         httplib::Response served;
-        serve(request.method, request.path, request.body, served);
+        serve(request, request.path, served);
         [[fallthrough]];
     }
     case Fault::Kind::Drop:
@@ -365,15 +374,56 @@ void SandboxServer::control(const httplib::Request &request, httplib::Response &
             response.set_redirect(kRedirectPrefix + std::to_string(*hops - 1) + target, 307);
             return;
         }
-        serve(request.method, target, request.body, response);
+        serve(request, target, response);
         return;
     }
     answerJson(response, 404, JsonWriter::refusal("404", "unknown sandbox path: " + path));
 }
 
-void SandboxServer::serve(const std::string &method, const std::string &path,
-    const std::string &body, httplib::Response &response)
+std::string SandboxServer::baseUrlFor(const httplib::Request &request) const
 {
+    const std::string port = std::to_string(m_port);
+    const std::string host = request.get_header_value("Host");
+    for (const char *name : {"localhost", kHost}) {
+        if (host == std::string(name) + ":" + port)
+            return "https://" + host;
+    }
+    return m_service.baseUrl();
+}
+
+void SandboxServer::download(const httplib::Request &request, httplib::Response &response)
+{
+    const std::string &file = m_options.offerFile;
+    const std::string name = file.substr(file.find_last_of('/') + 1);
+    if (file.empty() || request.path != "/download/" + name) {
+        answerJson(response, 404, JsonWriter::refusal("404", "no such download: " + request.path));
+        return;
+    }
+    if (request.method != "GET") {
+        answerJson(response, 405, JsonWriter::refusal("405", "use GET"));
+        return;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        answerJson(response, 500, JsonWriter::refusal("500", "cannot read " + file));
+        return;
+    }
+    response.status = 200;
+    response.set_content(std::move(bytes), "application/octet-stream");
+}
+
+void SandboxServer::serve(
+    const httplib::Request &request, const std::string &path, httplib::Response &response)
+{
+    const std::string &method = request.method;
+    const std::string &body = request.body;
+    if (path == "/api/update" && method == "POST") {
+        // The offer names the host the check was sent to (127.0.0.1 or localhost), as a
+        // server behind a name does.
+        answerJson(response, 200, m_service.update(body, baseUrlFor(request)));
+        return;
+    }
     using Entry = std::string (GatewayService::*)(const std::string &);
     Entry entry = nullptr;
     if (path == "/api/login") {

@@ -55,8 +55,13 @@ private:
     // True when the fault answered the request itself.
     bool applyFault(
         const Fault &fault, const httplib::Request &request, httplib::Response &response);
-    void serve(const std::string &method, const std::string &path, const std::string &body,
-        httplib::Response &response);
+    // Answers `request` as if it had come for `path` (a redirect's target).
+    void serve(
+        const httplib::Request &request, const std::string &path, httplib::Response &response);
+    // The offered file, for GET /download/NAME.
+    void download(const httplib::Request &request, httplib::Response &response);
+    // "https://HOST:PORT" as the request named this server, when HOST is this machine's.
+    std::string baseUrlFor(const httplib::Request &request) const;
     void record(const httplib::Request &request);
 
     SandboxOptions m_options;

@@ -3,6 +3,10 @@
 ; defines VERSION, OUTFILE, BIN (the till's programs), QT, RUNTIME and CURL (the prefix's DLLs
 ; and plugins) and MARKER.
 ;   TallyportSetup-VERSION.exe [/S] [/D=DIRECTORY]       install; /S silently
+;   TallyportSetup-VERSION.exe /S /RESTART               an upgrade started by Download.exe:
+;                                                          waits for the updater to end, says
+;                                                          why it cannot go on even when silent,
+;                                                          and starts the till again
 ;   uninstall.exe [/S] [/REMOVEDATA]                       remove the program; the shop's data
 ;                                                          stay unless asked for
 Unicode true
@@ -47,13 +51,60 @@ BrandingText "${PRODUCT} ${VERSION}"
   ${EndIf}
 !macroend
 
+Var Restart
+
+; Download.exe holds the named mutex Download.exe until it ends; its DLLs are in use until then.
+; It ends right after starting this installer: up to 30 s are waited for.
+!macro WaitForTheUpdater
+  StrCpy $1 0
+  ${Do}
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Download.exe") p .r0'
+    ${If} $0 P= 0
+      ${Break}
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r0)'
+    IntOp $1 $1 + 1
+    ${If} $1 > 120
+      MessageBox MB_ICONSTOP "升级程序没有结束，升级未完成。$\r$\nThe updater did not end; nothing was upgraded."
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+    Sleep 250
+  ${Loop}
+!macroend
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_ICONSTOP "Tallyport 需要 64 位 Windows。$\r$\nTallyport needs 64-bit Windows." /SD IDOK
     Abort
   ${EndIf}
   SetRegView 64
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/RESTART" $1
+  ${If} ${Errors}
+    StrCpy $Restart 0
+  ${Else}
+    StrCpy $Restart 1
+    !insertmacro WaitForTheUpdater
+    ; The person asked for the upgrade and waits for the till: a refusal is said, not silent.
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Tallyport.exe") p .r0'
+    ${If} $0 P<> 0
+      System::Call 'kernel32::CloseHandle(p r0)'
+      MessageBox MB_ICONSTOP "Tallyport 收银台仍在运行，升级未完成。$\r$\nTallyport is still running; nothing was upgraded."
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
   !insertmacro RefuseWhileTheTillRuns
+FunctionEnd
+
+; An upgrade through Download.exe ends with the till running again (without /RESTART the
+; finish page offers it).
+Function .onInstSuccess
+  ${If} $Restart == 1
+    Exec '"$INSTDIR\Tallyport.exe"'
+  ${EndIf}
 FunctionEnd
 
 Section "Tallyport"

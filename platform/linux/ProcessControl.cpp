@@ -139,6 +139,17 @@ int reapChildren()
     return static_cast<int>(s_children.size());
 }
 
+bool startsInstallers()
+{
+    return false;
+}
+
+bool startInstaller(const QString &, const QString &, const QString &)
+{
+    // A Windows installer has nothing to install here.
+    return false;
+}
+
 bool startAgain(const std::vector<std::string> &arguments, const QString &directory)
 {
     std::vector<std::string> words = arguments;

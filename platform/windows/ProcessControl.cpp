@@ -116,6 +116,24 @@ bool openWithParameters(const QString &program, const QString &parameters)
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
+bool startsInstallers()
+{
+    return true;
+}
+
+bool startInstaller(
+    const QString &installer, const QString &parameters, const QString &workingDirectory)
+{
+    // CreateProcess would refuse a program whose manifest asks for administrator rights; the
+    // shell asks the person for them instead.
+    const std::wstring file = QDir::toNativeSeparators(installer).toStdWString();
+    const std::wstring line = parameters.toStdWString();
+    const std::wstring where = QDir::toNativeSeparators(workingDirectory).toStdWString();
+    const HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), line.c_str(),
+        where.empty() ? nullptr : where.c_str(), SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
 int reapChildren()
 {
     // Windows keeps no defunct processes: nothing to collect.

@@ -4,6 +4,7 @@
 #include "Reply.h"
 #include "SandboxProcess.h"
 #include "Signing.h"
+#include "UpgradeCheck.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>
@@ -72,6 +73,7 @@ private slots:
     void sandboxCaCountsForLoopbackHostsOnly();
     void replyLargerThanTheBoundFails();
     void signedLoginThenPay();
+    void offeredFileIsFetchedFromWhereItIsOffered();
 
 private:
     std::string loginBody() const;
@@ -89,6 +91,13 @@ void TestHttpClient::initTestCase()
 {
     QVERIFY(m_workDir.isValid());
     QVERIFY(QDir::setCurrent(m_workDir.path())); // the run log lands here
+    // An upgrade offer with a file of every byte value, the sandbox serving it.
+    QFile offered(m_workDir.filePath(QStringLiteral("TallyportSetup-2.0.exe")));
+    QVERIFY(offered.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 300000; ++i)
+        offered.putChar(static_cast<char>(i * 7 % 256));
+    offered.close();
+    m_sandbox.setExtraArgs({"--offer-version", "2.0", "--offer-file", offered.fileName()});
     QVERIFY(m_sandbox.start());
 }
 
@@ -471,6 +480,32 @@ void TestHttpClient::signedLoginThenPay()
     code.clear();
     QVERIFY(refused->reader().read("code", code));
     QVERIFY(code != "100");
+}
+
+void TestHttpClient::offeredFileIsFetchedFromWhereItIsOffered()
+{
+    HttpClient client(m_sandbox.caPath().toStdString());
+    std::string reply;
+    QCOMPARE(
+        client.Post(m_sandbox.url(UpgradeCheck::kPath), UpgradeCheck::body("n1"), reply, "json"),
+        200);
+    const std::optional<UpgradeOffer> offer = UpgradeCheck::decodeOffer(reply);
+    QVERIFY2(offer, reply.c_str());
+    QCOMPARE(offer->url.toStdString(), m_sandbox.url("/download/TallyportSetup-2.0.exe"));
+
+    std::string file;
+    QCOMPARE(client.Get(offer->url.toStdString(), file), 200);
+    QFile offered(m_workDir.filePath(QStringLiteral("TallyportSetup-2.0.exe")));
+    QVERIFY(offered.open(QIODevice::ReadOnly));
+    QVERIFY(file == offered.readAll().toStdString());
+
+    // A file is taken only from where it was offered: a redirect is not followed.
+    file.clear();
+    QCOMPARE(client.Get(m_sandbox.url("/sandbox/redirect/1/download/TallyportSetup-2.0.exe"), file),
+        307);
+    QVERIFY(file.empty());
+    QCOMPARE(client.Get(m_sandbox.url("/download/other.exe"), file), 404);
+    QVERIFY(file.empty());
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)

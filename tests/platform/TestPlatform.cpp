@@ -86,9 +86,25 @@ void TestPlatform::secondInstanceFindsTheLockTaken()
     QVERIFY(first->acquire());
     SingleInstance second;
     QVERIFY(!second.acquire());
+    // The updater asks the holder to leave and waits for the lock to go.
+    int asked = 0;
+    QVERIFY(first->listenForLeave([&asked] { ++asked; }));
+    QVERIFY(SingleInstance::isHeld());
+    QVERIFY(SingleInstance::askHolderToLeave());
+    QTRY_COMPARE(asked, 1);
+    QVERIFY(SingleInstance::askHolderToLeave());
+    QTRY_COMPARE(asked, 2);
+    QVERIFY(!SingleInstance::askHolderToLeave(QStringLiteral("NoSuchTill.exe")));
     first->release(); // a restart lets the new process in while the old one still runs
+    QVERIFY(!SingleInstance::isHeld());
+    QVERIFY(!SingleInstance::askHolderToLeave());
     SingleInstance third;
     QVERIFY(third.acquire());
+    // A new holder listens again where the old one did.
+    QVERIFY(third.listenForLeave([&asked] { asked += 10; }));
+    QVERIFY(SingleInstance::askHolderToLeave());
+    QTRY_COMPARE(asked, 12);
+    QCOMPARE(asked, 12);
     qunsetenv("TALLYPORT_LOCK_DIR");
 }
 

@@ -1,5 +1,5 @@
 // The tray's upgrade check ("升级版本") against the sandbox offering 2.0, with the real Download
-// stand-in beside the program (offscreen, it records and ends): an offer whose status is not
+// updater beside the program (offscreen, it records and ends): an offer whose status is not
 // "1" writes nothing and starts nothing, the first offer without a file only creates it, and
 // only then is the updater started, and collected when it ends. (What an accepted offer writes and
 // starts, through the real tray: TestE2eTrayAndInputs.)

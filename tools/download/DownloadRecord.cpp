@@ -36,7 +36,7 @@ QString DownloadRecord::describe() const
     for (int i = 0; i < m_arguments.size(); ++i)
         text += QStringLiteral("%1. %2\n").arg(i + 1).arg(m_arguments.at(i));
     text += QStringLiteral("\n参数行 (parameter line): %1\n\n").arg(parameterLine());
-    text += QStringLiteral("这是培训用的替代程序：只记录参数，不下载任何内容。\n"
-                           "This stand-in only records the parameters; it downloads nothing.");
+    text += QStringLiteral("没有显示，无法询问：什么也不下载。\n"
+                           "Without a display nobody can be asked: nothing is downloaded.");
     return text;
 }
