@@ -39,7 +39,6 @@ private slots:
 
 private:
     void click(const QString &windowId, QPoint at);
-    QString lastOrderNumber() const;
     QString ledgerRows() const;
 
     CupsQueue m_cups; // first: the client inherits its CUPS_SERVER and HOME
@@ -57,15 +56,6 @@ void TestE2eLedger::click(const QString &windowId, QPoint at)
     m_desktop.run("xdotool",
         {"mousemove", "--sync", "0", "0", "mousemove", "--sync", QString::number(target.x()),
             QString::number(target.y()), "click", "1"});
-}
-
-QString TestE2eLedger::lastOrderNumber() const
-{
-    return QString::fromUtf8(
-        ChildProcess::output("sqlite3",
-            {"-readonly", m_sandbox.dataDir() + "/sandbox.db",
-                "SELECT out_trade_no FROM orders ORDER BY rowid DESC LIMIT 1"}))
-        .trimmed();
 }
 
 QString TestE2eLedger::ledgerRows() const
@@ -118,7 +108,7 @@ void TestE2eLedger::lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt()
     QString notice;
     QTRY_VERIFY_WITH_TIMEOUT(
         !(notice = m_desktop.visibleWindows(kNotice).value(0)).isEmpty(), kTimeoutMs);
-    const QString orderNumber = lastOrderNumber();
+    const QString orderNumber = m_sandbox.lastOrderNumber();
     QCOMPARE(orderNumber.size(), 21);
     // Shown over the checkout, which keeps the keyboard for the next sale.
     QCOMPARE(m_desktop.run("xdotool", {"getwindowfocus"}).trimmed(), main);

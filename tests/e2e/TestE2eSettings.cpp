@@ -104,7 +104,6 @@ private:
     void clickOnSettingsPage(const QString &objectName);
     void pay(const QString &amount);
     QString configValue(const QString &key) const;
-    QString lastOrderNumber() const;
     void checkReceipt(const QString &pdfName, const QString &orderNumber);
 
     CupsQueue m_cups; // first: the client inherits its CUPS_SERVER and HOME
@@ -172,15 +171,6 @@ QString TestE2eSettings::configValue(const QString &key) const
 {
     const QSettings config(m_home.filePath("TallyportConfig.ini"), QSettings::IniFormat);
     return config.value(key.toUpper() + '/' + key).toString();
-}
-
-QString TestE2eSettings::lastOrderNumber() const
-{
-    return QString::fromUtf8(
-        ChildProcess::output("sqlite3",
-            {"-readonly", m_sandbox.dataDir() + "/sandbox.db",
-                "SELECT out_trade_no FROM orders ORDER BY rowid DESC LIMIT 1"}))
-        .trimmed();
 }
 
 void TestE2eSettings::checkReceipt(const QString &pdfName, const QString &orderNumber)
@@ -252,7 +242,7 @@ void TestE2eSettings::paidOrderPrintsTwoReceiptsThatReadAndScan()
     QTRY_VERIFY_WITH_TIMEOUT(
         !m_desktop.visibleWindowSizes(QStringLiteral("collectionWin")).isEmpty(), kTimeoutMs);
     QVERIFY2(m_cups.waitForPdfs(2), m_cups.errorLog().constData());
-    const QString orderNumber = lastOrderNumber();
+    const QString orderNumber = m_sandbox.lastOrderNumber();
     QCOMPARE(orderNumber.size(), 21);
     const QStringList pdfs = m_cups.pdfFiles();
     QCOMPARE(pdfs.size(), 2);
@@ -303,7 +293,7 @@ void TestE2eSettings::modifierSwitchLeavesOnlyTheNewModifier()
 
 void TestE2eSettings::receiptKeyPrintsNothingWithReceiptsOff()
 {
-    const QString orderNumber = lastOrderNumber();
+    const QString orderNumber = m_sandbox.lastOrderNumber();
     const int printed = m_cups.pdfFiles().size();
 
     openSettingsPage();

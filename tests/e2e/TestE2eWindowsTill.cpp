@@ -13,6 +13,8 @@
 #include "PtyPair.h"
 #include "SandboxProcess.h"
 #include "WinePrefix.h"
+#include "WineTray.h"
+#include "WindowsTillHome.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,7 +22,6 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTextCodec>
 #include <QtTest>
 
 namespace {
@@ -55,14 +56,8 @@ private slots:
 
 private:
     QString mainWindow() const { return m_desktop.windowWithSize("Tallyport", kCheckoutSize); }
-    QString ledgerState(const QString &orderNumber) const;
-    QString lastOrderNumber() const;
-    QString tillLog() const;
-    QByteArray config() const;
-    QStringList payRequests() const;
     void pay(const QString &amount, const QString &code);
     void startTill();
-    void configure(const QByteArray &from, const QByteArray &to);
     void waitForTheCardToGo();
     bool clickTrayItem(int index);
     void screenshot(const QString &name) const;
@@ -73,6 +68,7 @@ private:
     DesktopSession m_desktop;
     SandboxProcess m_sandbox;
     QTemporaryDir m_home;
+    WindowsTillHome m_tillHome;
     std::unique_ptr<PtyPair> m_display; // COM1
     std::unique_ptr<PtyPair> m_scanner; // COM2
     std::unique_ptr<WinePrefix> m_wine;
@@ -81,49 +77,6 @@ private:
     QString m_notepadWindow;
     bool m_failed = false;
 };
-
-QString TestE2eWindowsTill::ledgerState(const QString &orderNumber) const
-{
-    return QString::fromUtf8(
-        ChildProcess::output("sqlite3",
-            {"-readonly", m_home.filePath("ledger.db"),
-                "SELECT state FROM payments WHERE out_trade_no = '" + orderNumber + "'"}))
-        .trimmed();
-}
-
-QByteArray TestE2eWindowsTill::config() const
-{
-    QFile file(m_home.filePath(QStringLiteral("TallyportConfig.ini")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString TestE2eWindowsTill::tillLog() const
-{
-    // Written in the local code page, GBK in the Chinese locale.
-    QFile log(m_home.filePath(QStringLiteral("tallyport.log")));
-    if (!log.open(QIODevice::ReadOnly))
-        return QString();
-    return QTextCodec::codecForName("GBK")->toUnicode(log.readAll());
-}
-
-QString TestE2eWindowsTill::lastOrderNumber() const
-{
-    return QString::fromUtf8(
-        ChildProcess::output("sqlite3",
-            {"-readonly", m_sandbox.dataDir() + "/sandbox.db",
-                "SELECT out_trade_no FROM orders ORDER BY rowid DESC LIMIT 1"}))
-        .trimmed();
-}
-
-QStringList TestE2eWindowsTill::payRequests() const
-{
-    QStringList bodies;
-    for (const QJsonObject &entry : m_sandbox.journal()) {
-        if (entry.value("body").toString().contains("\"method\":\"auto_pay\""))
-            bodies.append(entry.value("body").toString());
-    }
-    return bodies;
-}
 
 void TestE2eWindowsTill::pay(const QString &amount, const QString &code)
 {
@@ -158,46 +111,8 @@ void TestE2eWindowsTill::screenshot(const QString &name) const
 
 bool TestE2eWindowsTill::clickTrayItem(int index)
 {
-    // Without a tray on the desktop, Wine keeps the icons in a window of its own, top left;
-    // the till's icon is the first in it. Its menu is a window of the till's.
-    const QString tray = m_desktop.visibleWindows("Wine System Tray").value(0);
-    if (tray.isEmpty())
-        return false;
-    m_desktop.run("xdotool", {"windowraise", tray});
-    const QRect icon = m_desktop.windowGeometry(tray);
-    // The menu is a new window of the till's, of the size of its items.
-    const QStringList before = m_desktop.visibleWindows("Tallyport");
-    const auto menu = [&] {
-        for (const QString &id : m_desktop.visibleWindows("Tallyport")) {
-            const QRect r = m_desktop.windowGeometry(id);
-            if (!before.contains(id) && r.height() >= kTrayItems * 15 && r.width() < 400)
-                return r;
-        }
-        return QRect();
-    };
-    // Wine's tray window now and then lets a click go by while it is busy (a card was just
-    // hidden, other suites run beside this one): the right click is given up to three times.
-    bool opened = false;
-    for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
-        m_desktop.run("xdotool",
-            {"mousemove", "--sync", QString::number(icon.left() + icon.height() / 2),
-                QString::number(icon.center().y()), "click", "3"});
-        opened = QTest::qWaitFor([&] { return menu().isValid(); }, 5000);
-    }
-    if (!opened) {
-        screenshot(QStringLiteral("e2e-windows-no-tray-menu.png"));
-        qWarning("no tray menu; the till's windows: %s",
-            qPrintable(m_desktop.visibleWindowSizes("Tallyport").join(", ")));
-        return false;
-    }
-    const QRect r = menu();
-    const int y = r.top() + (2 * index + 1) * r.height() / (2 * kTrayItems);
-    m_desktop.run("xdotool",
-        {"mousemove", "--sync", QString::number(r.center().x()), QString::number(y), "click", "1"});
-    if (QTest::qWaitFor([&] { return !menu().isValid(); }, 10000))
-        return true;
-    screenshot(QStringLiteral("e2e-windows-tray-menu-stays.png"));
-    return false;
+    return WineTray::clickItem(m_desktop, QStringLiteral("Tallyport"), index, kTrayItems,
+        artifact(QStringLiteral("e2e-windows-tray-menu.png")));
 }
 
 void TestE2eWindowsTill::initTestCase()
@@ -240,16 +155,9 @@ void TestE2eWindowsTill::initTestCase()
             "autologin=1", "[SUSPENDWINDOW_SHOW]", "suspendwindow_show=0", "[AUTOMICSHOW]",
             "automicShow=1", "[COLLECTMETHOD]", "collectmethod=COM1", "[CASH_HOTKEY]",
             "cash_hotkey=8", "[CASH_HOTKEY_ALT]", "cash_hotkey_alt=1"}));
-    QFile config(m_home.filePath("TallyportConfig.ini"));
-    QVERIFY(config.open(QIODevice::ReadOnly));
-    QByteArray text = config.readAll();
-    config.close();
-    text.replace("https://127.0.0.1:", "https://localhost:")
-        .replace("ca_bundle=/", "ca_bundle=Z:/")
-        .replace("ConnMode=9", "ConnMode=0");
-    QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QVERIFY(config.write(text) == text.size());
-    config.close();
+    m_tillHome = WindowsTillHome(m_home.path());
+    QVERIFY(m_tillHome.rewriteConfig({{"https://127.0.0.1:", "https://localhost:"},
+        {"ca_bundle=/", "ca_bundle=Z:/"}, {"ConnMode=9", "ConnMode=0"}}));
     QVERIFY(QFile::copy(
         qEnvironmentVariable("TALLYPORT_WINDOWS_KEYHOOK"), m_home.filePath("KeyHook.exe")));
 
@@ -272,16 +180,6 @@ void TestE2eWindowsTill::startTill()
         m_till, {qEnvironmentVariable("TALLYPORT_WINDOWS_CLIENT")}, m_home.path(), till));
     // Logged in at once (autologin), the checkout is shown.
     QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), kTimeoutMs);
-}
-
-void TestE2eWindowsTill::configure(const QByteArray &from, const QByteArray &to)
-{
-    QByteArray text = config();
-    QVERIFY2(text.contains(from), from.constData());
-    text.replace(from, to);
-    QFile file(m_home.filePath(QStringLiteral("TallyportConfig.ini")));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QVERIFY(file.write(text) == text.size());
 }
 
 void TestE2eWindowsTill::cleanupTestCase()
@@ -326,12 +224,13 @@ void TestE2eWindowsTill::typedPaymentIsPaidAndBooked()
     pay("12.5", kPayingCode);
     QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.visibleWindows("collectionWin").isEmpty(), kTimeoutMs);
     screenshot(QStringLiteral("e2e-windows-paid.png"));
-    const QStringList pays = payRequests();
+    const QStringList pays = m_sandbox.payRequests();
     QCOMPARE(pays.size(), 1);
     QVERIFY2(pays.last().contains("\"total\":\"1250\""), qPrintable(pays.last()));
-    const QString orderNumber = lastOrderNumber();
+    const QString orderNumber = m_sandbox.lastOrderNumber();
     QCOMPARE(orderNumber.size(), 21);
-    QTRY_COMPARE_WITH_TIMEOUT(ledgerState(orderNumber), QStringLiteral("paid"), kTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_tillHome.ledgerState(orderNumber), QStringLiteral("paid"), kTimeoutMs);
     // The receipt goes to Windows' default printer, which Wine takes from CUPS: its bar code
     // is the order number.
     QVERIFY2(m_cups.waitForPdfs(1, kTimeoutMs), m_cups.errorLog().constData());
@@ -348,8 +247,9 @@ void TestE2eWindowsTill::pendingPaymentIsFollowedToPaid()
 {
     pay("3", kPendingCode);
     QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.visibleWindows("collectionWin").isEmpty(), kTimeoutMs);
-    const QString orderNumber = lastOrderNumber();
-    QTRY_COMPARE_WITH_TIMEOUT(ledgerState(orderNumber), QStringLiteral("paid"), kTimeoutMs);
+    const QString orderNumber = m_sandbox.lastOrderNumber();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_tillHome.ledgerState(orderNumber), QStringLiteral("paid"), kTimeoutMs);
     int queries = 0;
     for (const QJsonObject &entry : m_sandbox.journal())
         queries += entry.value("body").toString().contains(orderNumber)
@@ -364,13 +264,14 @@ void TestE2eWindowsTill::displayedAmountIsPaidWithACodeScannedIntoAnotherProgram
     // The till shows the display's amount and takes it as the sale's, as a scanner types the
     // code into whatever has the focus: KeyHook.exe's hook reads it there.
     QVERIFY(m_display->send("\x0c\x1bQA8.8\r"));
-    QTRY_VERIFY_WITH_TIMEOUT(tillLog().contains(QStringLiteral("收到客显金额 8.8")), kTimeoutMs);
-    const int before = payRequests().size();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_tillHome.log().contains(QStringLiteral("收到客显金额 8.8")), kTimeoutMs);
+    const int before = m_sandbox.payRequests().size();
     m_desktop.run("xdotool",
         {"windowfocus", "--sync", m_notepadWindow, "type", "--delay", "20", kScannedCode});
     m_desktop.run("xdotool", {"key", "Return"});
-    QTRY_COMPARE_WITH_TIMEOUT(payRequests().size(), before + 1, kTimeoutMs);
-    const QString body = payRequests().last();
+    QTRY_COMPARE_WITH_TIMEOUT(m_sandbox.payRequests().size(), before + 1, kTimeoutMs);
+    const QString body = m_sandbox.payRequests().last();
     QVERIFY2(body.contains("\"total\":\"880\""), qPrintable(body));
     QVERIFY2(body.contains("\"authCode\":\"" + kScannedCode + "\""), qPrintable(body));
     QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.visibleWindows("collectionWin").isEmpty(), kTimeoutMs);
@@ -399,7 +300,8 @@ void TestE2eWindowsTill::trayItemWritesAndRemovesTheRunValue()
     };
     const auto why = [this] {
         return ("Run key: " + m_wine->run("wine", {"reg", "query", kRunKey}).toLocal8Bit()
-            + "\nconfiguration: " + config().mid(config().indexOf("power_boot"), 12));
+            + "\nconfiguration: "
+            + m_tillHome.config().mid(m_tillHome.config().indexOf("power_boot"), 12));
     };
     QVERIFY2(runValueBecomes(QString()), why().constData());
     QVERIFY(clickTrayItem(kStartAtBootItem));
@@ -417,15 +319,16 @@ void TestE2eWindowsTill::codeScannedOnASerialPortIsPaid()
     QCOMPARE(code, 0);
     QVERIFY(m_till.waitForFinished(kTimeoutMs));
     QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isEmpty(), kTimeoutMs);
-    configure("ConnMode=0", "ConnMode=1\r\ncom=COM2");
+    QVERIFY(m_tillHome.rewriteConfig({{"ConnMode=0", "ConnMode=1\r\ncom=COM2"}}));
     startTill();
 
     QVERIFY(m_display->send("\x0c\x1bQA6.6\r"));
-    QTRY_VERIFY_WITH_TIMEOUT(tillLog().contains(QStringLiteral("收到客显金额 6.6")), kTimeoutMs);
-    const int before = payRequests().size();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_tillHome.log().contains(QStringLiteral("收到客显金额 6.6")), kTimeoutMs);
+    const int before = m_sandbox.payRequests().size();
     QVERIFY(m_scanner->send(kPayingCode.toLatin1() + "\r\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(payRequests().size(), before + 1, kTimeoutMs);
-    const QString body = payRequests().last();
+    QTRY_COMPARE_WITH_TIMEOUT(m_sandbox.payRequests().size(), before + 1, kTimeoutMs);
+    const QString body = m_sandbox.payRequests().last();
     QVERIFY2(body.contains("\"total\":\"660\""), qPrintable(body));
     QVERIFY2(body.contains("\"authCode\":\"" + kPayingCode + "\""), qPrintable(body));
     QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.visibleWindows("collectionWin").isEmpty(), kTimeoutMs);

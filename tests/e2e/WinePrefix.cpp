@@ -4,8 +4,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-WinePrefix::WinePrefix(QString display)
+WinePrefix::WinePrefix(QString display, Programs programs)
     : m_display(std::move(display))
+    , m_programs(programs)
 { }
 
 WinePrefix::~WinePrefix()
@@ -99,6 +100,8 @@ bool WinePrefix::start(const QStringList &serialDevices)
     run(QStringLiteral("wineboot"), {}, &code, 120000);
     if (code != 0)
         return false;
+    if (m_programs == Programs::Installed)
+        return true;
     run(QStringLiteral("bash"),
         {qEnvironmentVariable("TALLYPORT_WINE_RUN"), QStringLiteral("--prepare")}, &code);
     return code == 0;
@@ -112,8 +115,11 @@ bool WinePrefix::startProgram(ChildProcess &process, const QStringList &argument
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDirectory);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QStringLiteral("bash"),
-        QStringList {qEnvironmentVariable("TALLYPORT_WINE_RUN")} + arguments);
+    if (m_programs == Programs::Installed)
+        process.start(QStringLiteral("wine"), arguments);
+    else
+        process.start(QStringLiteral("bash"),
+            QStringList {qEnvironmentVariable("TALLYPORT_WINE_RUN")} + arguments);
     return process.waitForStarted(10000);
 }
 

@@ -14,7 +14,11 @@
 class WinePrefix
 {
 public:
-    explicit WinePrefix(QString display);
+    // The programs it runs: those of the cross build, with the Windows prefix's DLLs and
+    // plug-ins (scripts/wine-run.sh), or installed ones, with nothing but what they brought.
+    enum class Programs { CrossBuild, Installed };
+
+    explicit WinePrefix(QString display, Programs programs = Programs::CrossBuild);
     ~WinePrefix();
     WinePrefix(const WinePrefix &) = delete;
     WinePrefix &operator=(const WinePrefix &) = delete;
@@ -27,8 +31,8 @@ public:
     // The environment of a program of this prefix: WINEPREFIX, TALLYPORT_WINE_PREFIX for
     // scripts/wine-run.sh, the display.
     QProcessEnvironment environment() const;
-    // Starts a Windows program through scripts/wine-run.sh, in `workingDirectory`, its output
-    // going to the test's own.
+    // Starts a Windows program (through scripts/wine-run.sh for the cross build's), in
+    // `workingDirectory`, its output going to the test's own.
     bool startProgram(ChildProcess &process, const QStringList &arguments,
         const QString &workingDirectory,
         const QProcessEnvironment &extra = QProcessEnvironment()) const;
@@ -41,6 +45,7 @@ public:
 
 private:
     QString m_display;
+    Programs m_programs;
     static QString endScript();
 
     QTemporaryDir m_dir;

@@ -128,7 +128,6 @@ private:
     }
     QString logText() const;
     // The bodies of the payments sent to the sandbox.
-    QStringList payRequests() const;
 
     std::unique_ptr<ShowWin> m_icon;
     QStringList m_boxes;
@@ -181,21 +180,13 @@ QString TestInputSources::logText() const
     return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
 }
 
-QStringList TestInputSources::payRequests() const
-{
-    QStringList bodies;
-    for (const QJsonObject &entry : m_sandbox.journal())
-        bodies.append(entry.value("body").toString());
-    return bodies.filter(QStringLiteral("\"method\":\"auto_pay\""));
-}
-
 void TestInputSources::keyHookCodesAndRestart()
 {
     KeyHook keyHook;
     const quint16 port = keyHook.start(0);
     QVERIFY(port != 0);
     qputenv("TALLYPORT_KEYHOOK_PORT", QByteArray::number(port));
-    const int paysBefore = payRequests().size();
+    const int paysBefore = m_sandbox.payRequests().size();
     QVERIFY(buildWindows(0, {}));
     QTRY_COMPARE_WITH_TIMEOUT(keyHook.clients(), 1, 10000);
     // Another program has the keyboard: the scans' keys go there, and the hook is the till's
@@ -221,7 +212,7 @@ void TestInputSources::keyHookCodesAndRestart()
     keyHook.type(kWeChatPaid);
     QTRY_COMPARE(field("lineEdit_paycode")->text(), kWeChatPaid);
     QTRY_VERIFY(field("lineEdit_money")->hasFocus());
-    QCOMPARE(payRequests().size(), paysBefore);
+    QCOMPARE(m_sandbox.payRequests().size(), paysBefore);
     // Now the till's amount field has the keyboard: a scan's keys land in it, and the hook's
     // copy of them is no second input.
     QVERIFY(QApplication::focusWidget() == field("lineEdit_money"));
@@ -285,7 +276,7 @@ void TestInputSources::serialScannerPaysTheDisplayedAmountAndIsReopened()
     PtyPair display(m_home->path(), QStringLiteral("pole"));
     QVERIFY(scanner->start());
     QVERIFY(display.start());
-    const int paysBefore = payRequests().size();
+    const int paysBefore = m_sandbox.payRequests().size();
     QVERIFY(buildWindows(1, "\r\ncom=" + scanner->portA().toUtf8(),
         {"[COLLECTMETHOD]", "collectmethod=" + display.portA()}));
 
@@ -299,8 +290,8 @@ void TestInputSources::serialScannerPaysTheDisplayedAmountAndIsReopened()
 
     // A scanned code is paid at once for that amount.
     QVERIFY(scanner->send(kWeChatPaid.toLatin1() + "\r\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(payRequests().size(), paysBefore + 1, 20000);
-    const QStringList pays = payRequests();
+    QTRY_COMPARE_WITH_TIMEOUT(m_sandbox.payRequests().size(), paysBefore + 1, 20000);
+    const QStringList pays = m_sandbox.payRequests();
     QVERIFY(!pays.isEmpty());
     QVERIFY2(pays.last().contains("\"total\":\"150000\""), qPrintable(pays.last()));
 

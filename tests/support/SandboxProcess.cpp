@@ -117,6 +117,28 @@ QList<QJsonObject> SandboxProcess::journal() const
     return lines;
 }
 
+QStringList SandboxProcess::journalBodies(const QString &method) const
+{
+    const QString named = QStringLiteral("\"method\":\"%1\"").arg(method);
+    QStringList bodies;
+    for (const QJsonObject &entry : journal()) {
+        const QString body = entry.value(QStringLiteral("body")).toString();
+        if (body.contains(named))
+            bodies.append(body);
+    }
+    return bodies;
+}
+
+QString SandboxProcess::lastOrderNumber() const
+{
+    return QString::fromUtf8(
+        ChildProcess::output(QStringLiteral("sqlite3"),
+            {QStringLiteral("-readonly"), dataDir() + QStringLiteral("/sandbox.db"),
+                QStringLiteral("SELECT out_trade_no FROM orders ORDER BY "
+                               "rowid DESC LIMIT 1")}))
+        .trimmed();
+}
+
 HttpClient SandboxProcess::client() const
 {
     // The test's own requests keep the full time-out when a test shortens the till's.

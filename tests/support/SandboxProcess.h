@@ -46,6 +46,11 @@ public:
 
     // The journal's lines, parsed (a line that is not a JSON object gives an empty object).
     QList<QJsonObject> journal() const;
+    // The bodies of the journal's trade requests of `method` ("auto_pay", ...), oldest first.
+    QStringList journalBodies(const QString &method) const;
+    QStringList payRequests() const { return journalBodies(QStringLiteral("auto_pay")); }
+    // The order number of the last order the sandbox stored, "" before the first.
+    QString lastOrderNumber() const;
     // A client of this sandbox for the test's own requests: its CA, the full time-outs.
     HttpClient client() const;
     // POSTs `json` to /sandbox/faults; true when the sandbox accepted it.
