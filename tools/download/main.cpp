@@ -186,6 +186,9 @@ int update(const QStringList &parameters)
         return EXIT_SUCCESS;
     }
 
+    const QString installer = AppDir::dataFilePath(QStringLiteral("TallyportSetup-upgrade.exe"));
+    // What an earlier upgrade left; never run again.
+    QFile::remove(installer);
     log(QStringLiteral("下载 %1").arg(offer->url));
     QString why;
     const std::string file = fetch(offer->url.toStdString(), offer->version, why);
@@ -194,7 +197,6 @@ int update(const QStringList &parameters)
     const QString notInstaller = UpdaterRules::installerRefusal(file);
     if (!notInstaller.isEmpty())
         return refuse(notInstaller + QStringLiteral(": ") + offer->url);
-    const QString installer = AppDir::dataFilePath(QStringLiteral("TallyportSetup-upgrade.exe"));
     QSaveFile saved(installer);
     if (!saved.open(QIODevice::WriteOnly)
         || saved.write(file.data(), static_cast<qint64>(file.size()))

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Start-up and memory of the installed Windows till under Wine against the floor cross-built
+# the same way (StartupFloor.exe: a bare Qt window with the same heading, line edits and
+# keypad, run beside the till with the same DLLs and plug-ins), as scripts/bench-startup.sh
+# does for the Linux build. In a Wine prefix and on an Xvfb display of their own: the installer
+# (silently), one first start of the till (its first configuration), then RUNS interleaved
+# starts of each (default 11) to the login window mapped, their median times and resident
+# memory 1.5 s after, and the ratios; and the installer's size. The prefix's server is kept
+# running between the starts, as Windows is: the times are those of a program's start, not of
+# Wine's.
+#   scripts/bench-wine-startup.sh [RUNS]   (BUILD=dir: the Linux build with MapTime, default
+#                                            build/; WINDOWS_BUILD=dir, default build-windows/)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD:-$root/build}"
+windows_build="${WINDOWS_BUILD:-$root/build-windows}"
+runs="${1:-11}"
+setup="$(ls "$windows_build"/package/TallyportSetup-*.exe 2>/dev/null | head -1)"
+floor="$windows_build/bench/StartupFloor.exe"
+for file in "$build/bench/MapTime" "$floor" "$setup"; do
+  [[ -f "$file" ]] || { echo "missing ${file:-the installer}: build both first" >&2; exit 1; }
+done
+
+work="$(mktemp -d)"
+prefix="$work/prefix"
+xvfb_pid=""
+cleanup() {
+  [[ -d "$prefix" ]] && bash "$root/scripts/wine-end.sh" "$prefix"
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+exec 3< <(Xvfb -displayfd 1 -screen 0 1366x768x24 -nolisten tcp 2>/dev/null)
+xvfb_pid=$!
+read -r -t 30 number <&3 || { echo "Xvfb did not start" >&2; exit 1; }
+mkdir "$prefix"
+export DISPLAY=":$number" WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8
+wineboot -i >/dev/null 2>&1
+wineserver -p
+wine "$setup" /S
+program="$prefix/drive_c/Program Files/Tallyport"
+cp "$floor" "$program/StartupFloor.exe"
+# The first start writes the first configuration; it is not one of the timed starts.
+"$build/bench/MapTime" Tallyport 1500 wine 'C:\Program Files\Tallyport\Tallyport.exe' >/dev/null
+
+: >"$work/floor" ; : >"$work/till"
+for _ in $(seq "$runs"); do
+  "$build/bench/MapTime" Tallyport 1500 wine 'C:\Program Files\Tallyport\StartupFloor.exe' \
+    >>"$work/floor" || true
+  "$build/bench/MapTime" Tallyport 1500 wine 'C:\Program Files\Tallyport\Tallyport.exe' \
+    >>"$work/till" || true
+done
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+floor_ms=$(cut -d' ' -f1 "$work/floor" | median); floor_kb=$(cut -d' ' -f2 "$work/floor" | median)
+till_ms=$(cut -d' ' -f1 "$work/till" | median);   till_kb=$(cut -d' ' -f2 "$work/till" | median)
+echo "installer $(basename "$setup"): $(stat -c %s "$setup") bytes"
+echo "runs: $(wc -l <"$work/floor") floor and $(wc -l <"$work/till") till of $runs, interleaved"
+printf 'floor  start-up %7.1f ms   RSS %6d kB\n' "$floor_ms" "$floor_kb"
+printf 'till   start-up %7.1f ms   RSS %6d kB\n' "$till_ms" "$till_kb"
+awk -v a="$till_ms" -v b="$floor_ms" -v c="$till_kb" -v d="$floor_kb" \
+  'BEGIN { printf "ratio  start-up %.2fx            RSS %.2fx\n", a / b, c / d }'
