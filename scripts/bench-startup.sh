@@ -51,11 +51,6 @@ for _ in $(seq "$runs"); do
   (cd "$home" && "$build/bench/MapTime" Tallyport 1500 "$till") >>"$work/till" || true
 done
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-floor_ms=$(cut -d' ' -f1 "$work/floor" | median); floor_kb=$(cut -d' ' -f2 "$work/floor" | median)
-till_ms=$(cut -d' ' -f1 "$work/till" | median);   till_kb=$(cut -d' ' -f2 "$work/till" | median)
-echo "runs: $(wc -l <"$work/floor") floor and $(wc -l <"$work/till") till of $runs, interleaved"
-printf 'floor  start-up %7.1f ms   RSS %6d kB\n' "$floor_ms" "$floor_kb"
-printf 'till   start-up %7.1f ms   RSS %6d kB\n' "$till_ms" "$till_kb"
-awk -v a="$till_ms" -v b="$floor_ms" -v c="$till_kb" -v d="$floor_kb" \
-  'BEGIN { printf "ratio  start-up %.2fx            RSS %.2fx\n", a / b, c / d }'
+# shellcheck source=scripts/startup-report.sh
+. "$root/scripts/startup-report.sh"
+startup_report "$work/floor" "$work/till" "$runs"
