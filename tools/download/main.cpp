@@ -186,7 +186,8 @@ int update(const QStringList &parameters)
         return EXIT_SUCCESS;
     }
 
-    const QString installer = AppDir::dataFilePath(QStringLiteral("TallyportSetup-upgrade.exe"));
+    const QString installer = QDir::toNativeSeparators(
+        AppDir::dataFilePath(QStringLiteral("TallyportSetup-upgrade.exe")));
     // What an earlier upgrade left; never run again.
     QFile::remove(installer);
     log(QStringLiteral("下载 %1").arg(offer->url));
