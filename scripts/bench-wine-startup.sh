@@ -40,8 +40,8 @@ read -r -t 30 number <&3 || { echo "Xvfb did not start" >&2; exit 1; }
 mkdir "$prefix"
 export DISPLAY=":$number" WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml=" LANG=zh_CN.UTF-8
-wineboot -i >/dev/null 2>&1
 wineserver -p
+wineboot -i >/dev/null 2>&1
 wine "$setup" /S
 program="$prefix/drive_c/Program Files/Tallyport"
 cp "$floor" "$program/StartupFloor.exe"

@@ -248,8 +248,9 @@ void TestE2eWindowsInstall::installedTillLogsInAndTakesAPayment()
 
 void TestE2eWindowsInstall::startAtLogonWritesTheRunValue()
 {
-    QVERIFY(WineTray::clickItem(m_desktop, QStringLiteral("Tallyport"), kStartAtLogonItem,
-        kTrayItems, artifact(QStringLiteral("e2e-windows-install-tray.png"))));
+    QVERIFY(WineTray::clickItemUntil(m_desktop, QStringLiteral("Tallyport"), kStartAtLogonItem,
+        kTrayItems, artifact(QStringLiteral("e2e-windows-install-tray.png")),
+        [this] { return m_data.config().contains("power_boot=1"); }));
     QVERIFY2(QTest::qWaitFor(
                  [this] { return m_wine->registryValue(kRunKey, "Tallyport") == kRunValue; },
                  kTimeoutMs),
