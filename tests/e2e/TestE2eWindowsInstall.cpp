@@ -92,9 +92,10 @@ int TestE2eWindowsInstall::wine(const QStringList &arguments, int timeoutMs) con
 
 bool TestE2eWindowsInstall::tillWindowShown() const
 {
-    return !m_desktop.run(QStringLiteral("xdotool"),
-                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                             QStringLiteral("--class"), QStringLiteral("tallyport.exe")})
+    return !m_desktop
+                .run(QStringLiteral("xdotool"),
+                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                        QStringLiteral("--class"), QStringLiteral("tallyport.exe")})
                 .isEmpty();
 }
 
@@ -154,8 +155,7 @@ void TestE2eWindowsInstall::initTestCase()
     QVERIFY2(m_desktop.start(), "Xvfb did not start");
     m_wine = std::make_unique<WinePrefix>(m_desktop.display(), WinePrefix::Programs::Installed);
     QVERIFY2(m_wine->start({}), "the Wine prefix did not boot");
-    m_data = WindowsTillHome(
-        m_wine->path() + "/drive_c/users/"
+    m_data = WindowsTillHome(m_wine->path() + "/drive_c/users/"
         + QString::fromLocal8Bit(ChildProcess::output(QStringLiteral("id"), {"-un"})).trimmed()
         + "/AppData/Local/tallyport");
 }
@@ -188,17 +188,17 @@ void TestE2eWindowsInstall::cleanup()
 void TestE2eWindowsInstall::setupInstallsSilently()
 {
     QCOMPARE(wine({qEnvironmentVariable("TALLYPORT_WINDOWS_INSTALLER"), QStringLiteral("/S")}), 0);
-    for (const char *file : {"Tallyport.exe", "KeyHook.exe", "Download.exe", "pay.wav",
-             "installed", "uninstall.exe", "Qt5Core.dll", "Qt5Gui.dll", "Qt5Widgets.dll",
-             "Qt5Network.dll", "Qt5PrintSupport.dll", "libcurl-4.dll", "zlib1.dll",
-             "libstdc++-6.dll", "libgcc_s_seh-1.dll", "libwinpthread-1.dll",
-             "platforms/qwindows.dll", "styles/qwindowsvistastyle.dll",
-             "printsupport/windowsprintersupport.dll", "imageformats/qico.dll"})
+    for (const char *file :
+        {"Tallyport.exe", "KeyHook.exe", "Download.exe", "pay.wav", "installed", "uninstall.exe",
+            "Qt5Core.dll", "Qt5Gui.dll", "Qt5Widgets.dll", "Qt5Network.dll", "Qt5PrintSupport.dll",
+            "libcurl-4.dll", "zlib1.dll", "libstdc++-6.dll", "libgcc_s_seh-1.dll",
+            "libwinpthread-1.dll", "platforms/qwindows.dll", "styles/qwindowsvistastyle.dll",
+            "printsupport/windowsprintersupport.dll", "imageformats/qico.dll"})
         QVERIFY2(QFile::exists(installed(QLatin1String(file))), file);
     QVERIFY(QFile::exists(m_wine->path()
         + "/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tallyport/Tallyport.lnk"));
-    QCOMPARE(m_wine->registryValue(kUninstallKey, "DisplayVersion"),
-        QStringLiteral(TALLYPORT_VERSION));
+    QCOMPARE(
+        m_wine->registryValue(kUninstallKey, "DisplayVersion"), QStringLiteral(TALLYPORT_VERSION));
     QCOMPARE(m_wine->registryValue(kUninstallKey, "QuietUninstallString"),
         "\"" + kProgram + "uninstall.exe\" /S");
 }
@@ -251,9 +251,9 @@ void TestE2eWindowsInstall::startAtLogonWritesTheRunValue()
     QVERIFY(WineTray::clickItemUntil(m_desktop, QStringLiteral("Tallyport"), kStartAtLogonItem,
         kTrayItems, artifact(QStringLiteral("e2e-windows-install-tray.png")),
         [this] { return m_data.config().contains("power_boot=1"); }));
-    QVERIFY2(QTest::qWaitFor(
-                 [this] { return m_wine->registryValue(kRunKey, "Tallyport") == kRunValue; },
-                 kTimeoutMs),
+    QVERIFY2(
+        QTest::qWaitFor([this] { return m_wine->registryValue(kRunKey, "Tallyport") == kRunValue; },
+            kTimeoutMs),
         qPrintable(m_wine->registryValue(kRunKey, "Tallyport")));
 }
 
@@ -268,8 +268,8 @@ void TestE2eWindowsInstall::updaterRefusesAnOfferNotOnTheUpgradeHost()
                 .arg(kNewVersion)},
         m_work.path()));
     QString box;
-    QTRY_VERIFY_WITH_TIMEOUT(!(box = m_desktop.visibleWindows(kUpdaterTitle).value(0)).isEmpty(),
-        kTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(box = m_desktop.visibleWindows(kUpdaterTitle).value(0)).isEmpty(), kTimeoutMs);
     m_desktop.screenshot(artifact(QStringLiteral("e2e-windows-updater-refuses.png")));
     m_desktop.input(box, {QStringLiteral("key"), QStringLiteral("Return")});
     QVERIFY(updater.waitForFinished(kTimeoutMs));

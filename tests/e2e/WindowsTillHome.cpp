@@ -33,10 +33,11 @@ QString WindowsTillHome::log() const
 
 QString WindowsTillHome::ledgerState(const QString &orderNumber) const
 {
-    return QString::fromUtf8(ChildProcess::output(QStringLiteral("sqlite3"),
-                                 {QStringLiteral("-readonly"), filePath(QStringLiteral("ledger.db")),
-                                     QStringLiteral("SELECT state FROM payments WHERE "
-                                                    "out_trade_no = '%1'")
-                                         .arg(orderNumber)}))
+    return QString::fromUtf8(
+        ChildProcess::output(QStringLiteral("sqlite3"),
+            {QStringLiteral("-readonly"), filePath(QStringLiteral("ledger.db")),
+                QStringLiteral("SELECT state FROM payments WHERE "
+                               "out_trade_no = '%1'")
+                    .arg(orderNumber)}))
         .trimmed();
 }

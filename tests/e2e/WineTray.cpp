@@ -64,8 +64,7 @@ bool clickItemUntil(const DesktopSession &desktop, const QString &owner, int ind
     const QString &failureShot, const std::function<bool()> &clicked)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (clickItem(desktop, owner, index, items, failureShot)
-            && QTest::qWaitFor(clicked, 10000))
+        if (clickItem(desktop, owner, index, items, failureShot) && QTest::qWaitFor(clicked, 10000))
             return true;
     }
     return false;

@@ -59,7 +59,8 @@ QString sourceRefusal(const QString &url, const QString &upgradeHost)
 
 QString installerRefusal(std::string_view bytes)
 {
-    const QString notAProgram = QStringLiteral("下载的文件不是 Windows 程序 (not a Windows program)");
+    const QString notAProgram
+        = QStringLiteral("下载的文件不是 Windows 程序 (not a Windows program)");
     constexpr std::size_t kPeOffsetAt = 0x3c;
     constexpr std::size_t kPeHeaderSize = 24; // signature and file header
     if (bytes.size() < kPeOffsetAt + 4 || bytes.substr(0, 2) != "MZ")
