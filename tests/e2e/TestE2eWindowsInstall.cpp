@@ -5,8 +5,8 @@
 // refuses an offer from a plain http address, and upgrades the till to a newer installer made
 // from the same build (the sandbox offers and serves it) through the till's own leave flow,
 // keeping its configuration, ledger and Run value; the upgraded till starts again and logs in;
-// uninstall.exe /S removes the program, its entries and the Run value, and keeps the shop's
-// data.
+// while it runs, the uninstaller refuses; uninstall.exe /S removes the program, its entries and
+// the Run value, and keeps the shop's data.
 #include "DesktopSession.h"
 #include "SandboxProcess.h"
 #include "WinePrefix.h"
@@ -54,6 +54,7 @@ private slots:
     void startAtLogonWritesTheRunValue();
     void updaterRefusesAnOfferNotOnTheUpgradeHost();
     void upgradeThroughTheUpdaterKeepsConfigurationAndLedger();
+    void uninstallRefusesWhileTheTillRuns();
     void uninstallRemovesTheProgramAndKeepsTheData();
 
 private:
@@ -312,6 +313,18 @@ void TestE2eWindowsInstall::upgradeThroughTheUpdaterKeepsConfigurationAndLedger(
     QCOMPARE(m_wine->registryValue(kRunKey, "Tallyport"), kRunValue);
     QCOMPARE(m_data.ledgerState(m_paidOrder), QStringLiteral("paid"));
     m_desktop.screenshot(artifact(QStringLiteral("e2e-windows-upgraded.png")));
+}
+
+void TestE2eWindowsInstall::uninstallRefusesWhileTheTillRuns()
+{
+    // Run in place (_?=, the directory's short name: the parameter takes no quotes), the
+    // uninstaller's exit code is its own: 2, the refusal's, and nothing is removed.
+    QVERIFY(!checkout().isEmpty());
+    QCOMPARE(wine({kProgram + "uninstall.exe", QStringLiteral("/S"),
+                 QStringLiteral("_?=C:\\PROGRA~1\\Tallyport")}),
+        2);
+    QVERIFY(QFile::exists(installed("Tallyport.exe")));
+    QCOMPARE(m_wine->registryValue(kUninstallKey, "DisplayName"), QStringLiteral("Tallyport"));
 }
 
 void TestE2eWindowsInstall::uninstallRemovesTheProgramAndKeepsTheData()
