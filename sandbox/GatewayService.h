@@ -44,6 +44,7 @@ public:
     std::string update(const std::string &body, const std::string &baseUrl);
     // The name of the offered file under /download/ (by default Tallyport-VERSION.tar.gz).
     void setOfferFileName(const std::string &name) { m_offerFileName = name; }
+    const std::string &offerFileName() const { return m_offerFileName; }
     // "https://127.0.0.1:PORT".
     const std::string &baseUrl() const { return m_baseUrl; }
     std::string createApp(const std::string &body);

@@ -394,8 +394,7 @@ std::string SandboxServer::baseUrlFor(const httplib::Request &request) const
 void SandboxServer::download(const httplib::Request &request, httplib::Response &response)
 {
     const std::string &file = m_options.offerFile;
-    const std::string name = file.substr(file.find_last_of('/') + 1);
-    if (file.empty() || request.path != "/download/" + name) {
+    if (file.empty() || request.path != "/download/" + m_service.offerFileName()) {
         answerJson(response, 404, JsonWriter::refusal("404", "no such download: " + request.path));
         return;
     }

@@ -68,6 +68,8 @@ private:
     static QString artifact(const QString &name);
     // How often the sandbox was asked for the offered file.
     int downloads() const;
+    // Waits for the updater's window, keeps a screenshot, and answers its default key.
+    void answerTheUpdater(const QString &screenshot);
 
     DesktopSession m_desktop;
     SandboxProcess m_sandbox;
@@ -98,6 +100,15 @@ bool TestE2eWindowsInstall::tillWindowShown() const
                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                         QStringLiteral("--class"), QStringLiteral("tallyport.exe")})
                 .isEmpty();
+}
+
+void TestE2eWindowsInstall::answerTheUpdater(const QString &screenshot)
+{
+    QString window;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(window = m_desktop.visibleWindows(kUpdaterTitle).value(0)).isEmpty(), kTimeoutMs);
+    m_desktop.screenshot(artifact(screenshot));
+    m_desktop.input(window, {QStringLiteral("key"), QStringLiteral("Return")});
 }
 
 int TestE2eWindowsInstall::downloads() const
@@ -268,11 +279,9 @@ void TestE2eWindowsInstall::updaterRefusesAnOfferNotOnTheUpgradeHost()
                 .arg(m_sandbox.port())
                 .arg(kNewVersion)},
         m_work.path()));
-    QString box;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        !(box = m_desktop.visibleWindows(kUpdaterTitle).value(0)).isEmpty(), kTimeoutMs);
-    m_desktop.screenshot(artifact(QStringLiteral("e2e-windows-updater-refuses.png")));
-    m_desktop.input(box, {QStringLiteral("key"), QStringLiteral("Return")});
+    answerTheUpdater(QStringLiteral("e2e-windows-updater-refuses.png"));
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(updater.waitForFinished(kTimeoutMs));
     QCOMPARE(updater.exitCode(), 1);
     QVERIFY2(m_data.log().contains(QStringLiteral("升级: 已拒绝: 下载地址不是 https")),
@@ -289,11 +298,9 @@ void TestE2eWindowsInstall::upgradeThroughTheUpdaterKeepsConfigurationAndLedger(
     // and the updater asks.
     QVERIFY(WineTray::clickItem(m_desktop, QStringLiteral("Tallyport"), kUpgradeItem, kTrayItems,
         artifact(QStringLiteral("e2e-windows-upgrade-tray.png"))));
-    QString question;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        !(question = m_desktop.visibleWindows(kUpdaterTitle).value(0)).isEmpty(), kTimeoutMs);
-    m_desktop.screenshot(artifact(QStringLiteral("e2e-windows-upgrade-question.png")));
-    m_desktop.input(question, {QStringLiteral("key"), QStringLiteral("Return")});
+    answerTheUpdater(QStringLiteral("e2e-windows-upgrade-question.png"));
+    if (QTest::currentTestFailed())
+        return;
 
     // The till leaves through its leave flow, the installer replaces it and starts it again.
     QVERIFY(m_till.waitForFinished(kTimeoutMs));
