@@ -140,8 +140,12 @@ bool waitForTheTill()
 {
     if (!SingleInstance::isHeld(kTill))
         return true;
+    // Said before it is asked: the till's own line follows in the same log, never beside this
+    // one (two processes appending at one moment lost a line under Wine).
+    log(QStringLiteral("请求收银程序退出"));
     const bool asked = SingleInstance::askHolderToLeave(kTill);
-    log(asked ? QStringLiteral("已请求收银程序退出") : QStringLiteral("收银程序未响应退出请求"));
+    if (!asked)
+        log(QStringLiteral("收银程序未响应退出请求"));
     QProgressDialog progress(asked ? QStringLiteral("收银程序完成当前交易后退出，然后开始安装 …")
                                    : QStringLiteral("请退出收银程序，退出后开始安装 …"),
         QStringLiteral("取消升级"), 0, 0);
