@@ -1,11 +1,10 @@
 #include "LedgerNotices.h"
 
-#include "Language.h"
+#include "LastingLine.h"
 #include "LedgerAttentionWin.h"
 #include "LedgerStore.h"
 #include "LedgerWorker.h"
 #include "RecoveredNotice.h"
-#include "SystemMessageBox.h"
 #include "WindowScaling.h"
 
 LedgerNotices::LedgerNotices(LedgerStore &ledger, int language, QWidget *windowParent)
@@ -13,11 +12,35 @@ LedgerNotices::LedgerNotices(LedgerStore &ledger, int language, QWidget *windowP
     , m_ledger(ledger)
     , m_language(language)
     , m_windowParent(windowParent)
-{ }
+{
+    // Any change of the ledger, from whichever thread made it: the notices, the window of
+    // payments to check and the lasting line are read again once, on this thread.
+    m_ledger.setListener([this] {
+        if (!m_changePosted.exchange(true)) {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_changePosted = false;
+                    if (!m_sid.empty())
+                        reload();
+                    showRecording();
+                },
+                Qt::QueuedConnection);
+        }
+    });
+}
 
 LedgerNotices::~LedgerNotices()
 {
+    m_ledger.setListener(nullptr);
     stop();
+}
+
+LastingLine *LedgerNotices::recordingLine()
+{
+    if (!m_recordingLine)
+        m_recordingLine = std::make_unique<LastingLine>();
+    return m_recordingLine.get();
 }
 
 RecoveredNotice *LedgerNotices::notice()
@@ -36,6 +59,8 @@ RecoveredNotice *LedgerNotices::notice()
 void LedgerNotices::start(const std::string &sid)
 {
     m_sid = sid;
+    if (m_attention)
+        m_attention->setStore(sid);
     reload();
     if (!m_worker)
         m_worker = std::make_unique<LedgerWorker>(m_ledger, this, [this] { reload(); });
@@ -59,16 +84,13 @@ void LedgerNotices::onLedgerUpdated(bool unresolved)
 {
     if (unresolved && m_worker)
         m_worker->wake();
-    showNotRecording();
 }
 
-void LedgerNotices::showNotRecording()
+void LedgerNotices::showRecording()
 {
-    if (m_ledger.takeNotice()) {
-        SystemMessageBox::inform(
-            Language::pick(m_language, "系统消息", "System Information", "Tin tức hệ thống"),
-            QString::fromUtf8(LedgerStore::notRecordingNotice()));
-    }
+    const QString line = QString::fromStdString(m_ledger.recordingNotice());
+    if (!line.isEmpty() || m_recordingLine)
+        recordingLine()->setLine(line);
 }
 
 void LedgerNotices::showAttention()
@@ -76,6 +98,7 @@ void LedgerNotices::showAttention()
     // One window, kept, shown in the middle of the screen.
     if (!m_attention) {
         m_attention = new LedgerAttentionWin(m_ledger, m_windowParent);
+        m_attention->setStore(m_sid);
         connect(m_attention, &LedgerAttentionWin::answered, this, &LedgerNotices::reload);
     }
     const QSize screen = WindowScaling::screenSize();

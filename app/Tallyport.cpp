@@ -154,7 +154,7 @@ Tallyport::Tallyport(QWidget *parent)
     // it (finding whether it runs reads every process's name).
     QTimer::singleShot(0, this, [this] {
         LedgerStore::shared().openDefault();
-        m_ledgerNotices->showNotRecording();
+        m_ledgerNotices->showRecording();
         setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
         if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook)) {
             ProcessControl::startDetached(
@@ -442,6 +442,8 @@ void Tallyport::OnLogin()
 
     RunLog::writeLogin("登录成功===========================");
     GatewaySession::set({m_session.appid, m_session.key, m_session.sid});
+    // The gateway's clock, which the ledger compares times on from now on.
+    LedgerStore::shared().noteGatewayTime(Text::wideToUtf8(m_session.apiTime));
 
     m_showWin = new ShowWin;
     m_showWin->hide();
@@ -551,7 +553,7 @@ WorkInFlight Tallyport::workInFlight() const
     if (work.checkoutPolling)
         work.checkoutOrder = QString::fromStdWString(payWin->checkStandWin()->pendingOrderNumber());
     work.singlePayment = payWin->singleWin()->paying();
-    work.refund = payWin->reFundWin()->busy();
+    work.refund = payWin->reFundWin()->busy() || payWin->orderQueryWin()->refunding();
     return work;
 }
 

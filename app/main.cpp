@@ -4,6 +4,7 @@
 #include "MetaTypes.h"
 #include "PrintQueue.h"
 #include "ProcessControl.h"
+#include "ProcessLock.h"
 #include "Resources.h"
 #include "RunLog.h"
 #include "SingleInstance.h"
@@ -14,7 +15,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QMessageBox>
 
 #include <cerrno>
@@ -37,7 +37,7 @@ struct Start
 // the till (the training launcher, the demo script) keeps waiting for the new one. The locks go
 // before the new program looks for them. Returns only when a new process has started (this one
 // ends then) or nothing could be started (false).
-bool runAgain(const Start &start, SingleInstance &instance, std::unique_ptr<QLockFile> &dataLock)
+bool runAgain(const Start &start, SingleInstance &instance, std::unique_ptr<ProcessLock> &dataLock)
 {
     LedgerStore::shared().close();
     dataLock.reset();
@@ -71,7 +71,7 @@ int main(int argc, char *argv[])
 
     int status = 0;
     bool restart = false;
-    std::unique_ptr<QLockFile> dataLock;
+    std::unique_ptr<ProcessLock> dataLock;
     {
         QApplication app(argc, argv);
         app.setQuitOnLastWindowClosed(false);
@@ -82,17 +82,39 @@ int main(int argc, char *argv[])
         if (!notReady.isEmpty())
             qWarning("tallyport: %s", qPrintable(notReady));
 
+        if (!instance.takenOverFrom().isEmpty()) {
+            RunLog::write("%s",
+                Text::toLocal(QStringLiteral("接管遗留的单实例锁 %1 (原内容: %2)")
+                                  .arg(instance.lockPath(), instance.takenOverFrom()))
+                    .c_str());
+        }
         // One till per data directory, for the life of the process: a second one would settle
-        // the first one's payments under way as interrupted. It says so and changes nothing.
-        dataLock = std::make_unique<QLockFile>(AppDir::dataFilePath(QStringLiteral("ledger.lock")));
-        dataLock->setStaleLockTime(0); // a lock left by a crash is taken over (pid checked)
-        if (!dataLock->tryLock(0) && dataLock->error() == QLockFile::LockFailedError) {
+        // the first one's payments under way as interrupted. It says so and changes nothing. A
+        // lock file no living till holds (a crash, a power cut) is taken over.
+        dataLock
+            = std::make_unique<ProcessLock>(AppDir::dataFilePath(QStringLiteral("ledger.lock")));
+        switch (dataLock->acquire()) {
+        case ProcessLock::Result::Held: {
             const QString text = QStringLiteral("另一个收银程序正在使用数据目录\n%1\n"
                                                 "本程序不会启动，请使用已打开的收银程序。")
                                      .arg(AppDir::dataPath());
             RunLog::write("%s", Text::toLocal(QStringLiteral("未启动: ") + text).c_str());
             QMessageBox::warning(nullptr, QStringLiteral("系统消息"), text);
             return 1;
+        }
+        case ProcessLock::Result::TakenOver:
+            RunLog::write("%s",
+                Text::toLocal(QStringLiteral("接管遗留的数据目录锁 %1 (原内容: %2)")
+                                  .arg(dataLock->path(), dataLock->takenOverFrom()))
+                    .c_str());
+            break;
+        case ProcessLock::Result::Failed:
+            RunLog::write("%s",
+                Text::toLocal(QStringLiteral("无法建立数据目录锁 %1").arg(dataLock->path()))
+                    .c_str());
+            break;
+        case ProcessLock::Result::Taken:
+            break;
         }
 
         Tallyport login;

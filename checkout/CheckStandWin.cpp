@@ -519,6 +519,8 @@ void CheckStandWin::onPayReply(
         RunLog::write("OnInputYes _beginthread;");
         break;
     case PayTransaction::PayOutcome::Paid:
+        // Paid just now: its pay time tells the gateway's clock.
+        ledger.noteGatewayTime(Text::wideToUtf8(m_order.payTime));
         ledger.update(m_ledgerId, LedgerStore::State::Paid, number, message);
         m_sentCodePaid = true;
         directSuccess(money);
@@ -595,6 +597,8 @@ void CheckStandWin::QueryOrderThread(std::shared_ptr<OrderPoller> poller,
     OrderPoller::Callbacks callbacks;
     callbacks.progress = [this](int attempt) { emit sendContinueQuery(attempt); };
     callbacks.paid = [this, record](const CurrentOrder &polled) {
+        // Found paid between two queries a few seconds apart: its pay time tells the clock.
+        LedgerStore::shared().noteGatewayTime(Text::wideToUtf8(polled.payTime));
         record(polled, LedgerStore::State::Paid, Text::wideToUtf8(polled.message));
         setPolledOrder(polled);
         emit sendSuccess();

@@ -263,6 +263,7 @@ void SingleWin::onReply(const std::string &reply)
     LedgerStore &ledger = LedgerStore::shared();
     switch (decision.outcome) {
     case SinglePay::Outcome::Paid:
+        ledger.noteGatewayTime(answer.payTimeString);
         ledger.update(m_ledgerId, LedgerStore::State::Paid, answer.orderNo, answer.message);
         break;
     case SinglePay::Outcome::Refused:

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
 struct sqlite3;
@@ -31,6 +32,7 @@ struct LedgerRow
     std::string payTime; // the gateway's pay time, when a follow-up learnt it
     std::string acknowledgedAt; // when the cashier read its notice; empty: not yet
     std::string rejected; // order numbers the cashier said are not this payment, blank-separated
+    std::string gatewayAt; // created_at on the gateway's clock; empty when it was not known
 
     // Found paid or closed by a follow-up, after the till had shown it failed or unfinished.
     bool recovered() const;
@@ -52,6 +54,8 @@ struct RefundRow
     std::string state; // "sending", "refunded", "refused" or "unresolved"
     std::string message;
     std::string updatedAt;
+    std::string gatewayAt; // created_at on the gateway's clock; empty when it was not known
+    int checks = 0; // status queries of the order made about it
 };
 
 // The payment ledger: every attempt of the checkout and the single-window form, committed to
@@ -61,9 +65,13 @@ struct RefundRow
 // the GUI thread and the follow-up worker at the same time.
 // An order number belongs to one row: the file holds a unique index on it, and every write of
 // a number checks, in the same transaction, that no other row holds it.
-// A ledger that cannot be opened or written stops recording: every call then returns at once
-// and changes nothing, one run-log line says why, and notRecording() tells the window to show
-// notRecordingNotice(). Payments go on either way.
+// Times are compared on the gateway's clock: each row carries, beside the till's created_at,
+// the time on the gateway's clock (noteGatewayTime() keeps the offset between the two).
+// A write the file cannot take (disk full, a removed disk, a read-only remount) is not lost: the
+// ledger goes on in a copy in memory, keeps the changes in order, and writes them to the file as
+// soon as it takes writes again (at the next write, or retryHeld()); meanwhile holding() is true.
+// A ledger that cannot be opened at all records nothing this run; one run-log line says why.
+// Payments go on either way; recordingNotice() is the line the cashier sees meanwhile.
 class LedgerStore final
 {
 public:
@@ -76,6 +84,9 @@ public:
     static constexpr int kFollowUpHours = 24;
     // A payment of the amount of an attempt of unknown outcome this recent is asked about first.
     static constexpr int kRetryMinutes = 15;
+    // The till's clock is taken as right for dating rows by it while it is this close to the
+    // gateway's (a time zone apart at most).
+    static constexpr long long kTrustedOffsetSeconds = 24 * 3600;
 
     // Why an attempt is unresolved, as a window records it.
     static constexpr const char *kNoAnswer
@@ -107,15 +118,29 @@ public:
     // Opens or creates the file (owner-only, WAL, synchronous=FULL) and brings a ledger of an
     // earlier version up to date, keeping its rows. Rows left in "sending" or "pending" by a
     // run that ended mid-request or mid-poll become "unresolved", refunds left in "sending"
-    // too; rows older than kKeepDays are removed. False when the ledger cannot record.
+    // too. False when the ledger cannot record this run.
     bool open(const std::string &path);
+    // Writes what it holds if it can (else each held change goes to the run log) and closes.
     void close();
 
-    bool notRecording() const { return m_failed.load(); }
-    // True once, for the first caller after the ledger stopped recording: the window that
-    // shows notRecordingNotice().
-    bool takeNotice() { return m_failed.load() && !m_noticed.exchange(true); }
-    static const char *notRecordingNotice();
+    // The gateway told its time (the login's api_time, the pay time of a paid answer, the
+    // time_end of a status answer that has just found the order paid): the offset between its
+    // clock and the till's is kept from now on. The first one of a run also removes the
+    // decided rows older than kKeepDays.
+    void noteGatewayTime(const std::string &told);
+    // Now on the gateway's clock, in wall seconds (GatewayClock); nullopt while not told.
+    std::optional<long long> gatewayNow() const;
+
+    // Not recording: the ledger could not be opened, or holds changes the file did not take.
+    bool notRecording() const { return !m_opened.load() || m_holding.load(); }
+    bool holding() const { return m_holding.load(); }
+    // The lasting line the cashier sees while not recording; empty while recording.
+    std::string recordingNotice() const;
+    // Tries to write what the ledger holds; true when it holds nothing (any more).
+    bool retryHeld();
+    // Called after every change the ledger made, and when it starts or stops holding, from the
+    // thread that made it, under the ledger's lock: it must only hand the news on.
+    void setListener(std::function<void()> changed);
 
     static const char *stateName(State state);
     static const char *sourceName(Source source);
@@ -159,10 +184,12 @@ public:
     // becomes "matched" with it, all in one transaction. The candidate, or nullopt.
     std::optional<Candidate> noteCandidate(
         long long id, const std::function<std::optional<Candidate>(const Snapshot &)> &choose);
-    // The cashier's word on a matched row: it is the payment (-> paid; its notice then offers
-    // the receipt), or it is not (-> unresolved, the number is let go and never offered again).
-    bool confirmCandidate(long long id);
-    bool rejectCandidate(long long id);
+    // The cashier's word on the candidate `orderNumber` shown for a matched row: it is the
+    // payment (-> paid; its notice then offers the receipt), or it is not (-> unresolved, the
+    // number is let go and never offered again). False, and nothing changes, when the row is no
+    // longer matched with that number.
+    bool confirmCandidate(long long id, const std::string &orderNumber);
+    bool rejectCandidate(long long id, const std::string &orderNumber);
     // The cashier has read the notice of a row a follow-up decided.
     bool acknowledge(long long id);
 
@@ -173,9 +200,10 @@ public:
     // The rows whose notice the cashier has still to read, of store `sid` or of no recorded
     // store, in the order they were decided.
     std::vector<LedgerRow> noticeRows(const std::string &sid);
-    // The rows that need a look: every unresolved or matched one, however old (the follow-up
-    // stops after kFollowUpHours), and those a follow-up decided on `day`, by when it decided.
-    std::vector<LedgerRow> attentionRows(const QDate &day);
+    // The rows of store `sid` (or of no recorded store) that need a look: every unresolved or
+    // matched one, however old (the follow-up stops after kFollowUpHours), and those a
+    // follow-up decided on `day`, by when it decided.
+    std::vector<LedgerRow> attentionRows(const QDate &day, const std::string &sid);
     // The newest attempt of store `sid` of this amount from the last kRetryMinutes whose
     // outcome is unknown (unresolved or matched): a payment of the same amount may be a retry.
     std::optional<LedgerRow> unknownAttemptOfAmount(long long amountMinor, const std::string &sid);
@@ -186,11 +214,14 @@ public:
         long long sumMinor = 0;
         long long matched = 0; // attempts that may be paid and wait for the cashier's word
     };
-    // The paid rows created on the days from..to, and the matched ones.
+    // The paid rows made on the days from..to (days of the gateway's clock), and the matched
+    // ones.
     PaidTotals paidTotals(const QDate &from, const QDate &to);
-    // The paid rows created on the days from..to whose order number is not in `listed`.
+    // The paid rows made on the days from..to whose order number is not in `listed`.
     std::vector<LedgerRow> paidRowsMissingFrom(
         const QDate &from, const QDate &to, const std::set<std::string> &listed);
+    // The numbers of `numbers` that no row holds.
+    std::vector<std::string> notHeld(const std::vector<std::string> &numbers);
 
     // A new refund in "sending", committed before its request leaves; 0 when not recording.
     long long recordRefund(const std::string &sid, const std::string &outTradeNo,
@@ -198,31 +229,74 @@ public:
     // sending -> refunded, refused or unresolved; unresolved -> refunded or refused (a look at
     // the order settled it). Any other move is ignored.
     bool updateRefund(long long id, RefundState to, const std::string &message);
-    // The newest refund of the order whose outcome is not known; nullopt when there is none.
-    std::optional<RefundRow> unresolvedRefund(const std::string &outTradeNo);
+    // A look at the order about an unresolved refund that could not settle it: `checks` counts
+    // up and the row says why.
+    bool noteRefundCheck(long long id, const std::string &message);
+    // The newest refund of the order still in "sending" or "unresolved"; nullopt when none.
+    std::optional<RefundRow> unsettledRefund(const std::string &outTradeNo);
     RefundRow refund(long long id);
 
 private:
+    using Value = std::variant<std::monostate, long long, std::string>;
+    struct Step
+    {
+        std::string sql;
+        std::vector<Value> values;
+    };
+    using Values = std::vector<Value>;
+
     std::string timeText(std::time_t when) const;
     std::time_t now() const;
-    void fail(const char *what);
+    // Now on the gateway's clock, as text; NULL while not told.
+    Value gatewayText(long long secondsAgo = 0) const;
+    bool connect();
+    void closeFile();
     bool upgrade();
+    bool begin();
+    void rollback(sqlite3 *db);
+    void notify();
+    void prune(bool clockTrusted);
+
+    // Runs `body` in one transaction on the file, or on the copy in memory when the file does
+    // not take it (the changes then wait in m_held); what `body` writes goes through run().
+    // False when `body` returned false or the ledger cannot record.
+    bool write(const char *what, const std::function<bool()> &body);
+    // One statement of the transaction under way: the rows it changed, -1 when it failed.
+    int run(const char *sql, const Values &values);
+    int runOn(sqlite3 *db, const Step &step);
+    bool execute(sqlite3 *db, const char *sql);
+    // The file could not take a write: the copy in memory takes over.
+    void cannotWrite(const char *what, const std::string &reason);
+    bool makeMirror();
+    void dropMirror();
+    bool writeHeld();
+    // The connection that reads see; null when there is none.
+    sqlite3 *readable();
+
     std::vector<LedgerRow> select(
-        const char *where, const std::vector<std::string> &values, const char *order = "id");
+        const char *where, const Values &values, const char *order = "id");
     std::vector<LedgerRow> selectLocked(
-        const char *where, const std::vector<std::string> &values, const char *order = "id");
-    std::vector<RefundRow> selectRefunds(const char *where, const std::vector<std::string> &values);
-    // Runs `sql`, an UPDATE of row ?2 with ?1 the time now; true when it changed the row.
-    bool changeOne(long long id, const char *sql, const char *what);
+        const char *where, const Values &values, const char *order = "id");
+    std::vector<RefundRow> selectRefunds(const char *where, const Values &values);
     // The id of another row than `id` holding `number` and its state; 0 when none does.
     std::pair<long long, std::string> holderOf(const std::string &number, long long id);
-    bool begin();
-    bool commit();
-    void rollback();
 
     Clock m_clock;
-    std::mutex m_mutex;
-    sqlite3 *m_db = nullptr;
-    std::atomic<bool> m_failed {false};
-    std::atomic<bool> m_noticed {false};
+    mutable std::mutex m_mutex;
+    std::string m_path;
+    sqlite3 *m_db = nullptr; // the file
+    sqlite3 *m_mirror = nullptr; // the copy in memory, while the file does not take writes
+    sqlite3 *m_active = nullptr; // the connection of the transaction under way
+    std::vector<Step> m_steps; // written by the transaction under way
+    bool m_stepFailed = false;
+    int m_lastError = 0;
+    std::vector<std::vector<Step>> m_held; // the transactions the file has still to take
+    long long m_nextPaymentId = 1;
+    long long m_nextRefundId = 1;
+    bool m_readFailureLogged = false;
+    std::function<void()> m_listener;
+    std::atomic<bool> m_opened {false};
+    std::atomic<bool> m_holding {false};
+    static constexpr long long kUnknownOffset = -(1LL << 62);
+    std::atomic<long long> m_gatewayOffset {kUnknownOffset};
 };

@@ -23,7 +23,8 @@ LedgerRow openRow(long long id, long long amountMinor)
 {
     LedgerRow row;
     row.id = id;
-    row.createdAt = "2026-12-07 10:00:00";
+    row.createdAt = "2026-12-07 10:00:30"; // the till's clock, 30 s fast
+    row.gatewayAt = "2026-12-07 10:00:00";
     row.source = "checkout";
     row.amountMinor = amountMinor;
     row.state = "unresolved";

@@ -2,9 +2,11 @@
 // that every reply decoder of the client shares: Reply::parse, ReplyReader::read and forEach.
 #include "FuzzSupport.h"
 
+#include "GatewayClock.h"
 #include "LoginRequest.h"
 #include "LoginSession.h"
 #include "Reply.h"
+#include "Text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -113,6 +115,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case LoginRequest::LoginOutcome::LoggedIn:
         require(session.code == L"100", "only code 100 logs in");
         break;
+    }
+
+    // The gateway's time as the ledger reads it: the login's api_time, and the input itself as
+    // the texts of every length the reader takes.
+    for (const std::string &told : {Text::wideToUtf8(session.apiTime), body.substr(0, 10),
+             body.substr(0, 13), body.substr(0, 14), body.substr(0, 19)}) {
+        if (const std::optional<long long> wall = GatewayClock::parse(told)) {
+            const std::string text = GatewayClock::text(*wall);
+            require(GatewayClock::parse(text) == wall, "a wall time reads back as itself", told);
+            require(text.size() == 19 && text.compare(0, 2, "20") == 0,
+                "a wall time is of the years 2000 to 2099", told);
+        }
     }
 
     if (reply) {

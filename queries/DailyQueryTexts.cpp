@@ -81,10 +81,18 @@ QString tillFigures(int language, const TillFigures &figures)
                 "; not the gateway's: press query to check",
                 "; khác với cổng, hãy bấm Tìm để đối chiếu");
     case TillFigures::Check::Done:
-        return own
-            + pick(language, "；网关未列出 %1 笔", "; not in the gateway's list: %1",
+        if (figures.unlisted > 0 || figures.unheld == 0) {
+            own += pick(language, "；网关未列出 %1 笔", "; not in the gateway's list: %1",
                 "; cổng không liệt kê: %1")
-                  .arg(figures.unlisted);
+                       .arg(figures.unlisted);
+        }
+        if (figures.unheld > 0) {
+            own += pick(language, "；网关另有 %1 笔本机无记录（可能属于其他收银台）",
+                "; %1 more of the gateway's not recorded here (maybe another till's)",
+                "; cổng có thêm %1 giao dịch không có trên máy này (có thể của quầy khác)")
+                       .arg(figures.unheld);
+        }
+        return own;
     case TillFigures::Check::Running:
         return own
             + pick(language, "；正在与网关订单核对", "; checking the gateway's orders",
@@ -98,18 +106,31 @@ QString tillFigures(int language, const TillFigures &figures)
             "; không lấy được đơn của cổng, chưa đối chiếu");
 }
 
-QString unlistedRows(int language, const std::vector<LedgerRow> &rows)
+QString unlistedRows(
+    int language, const std::vector<LedgerRow> &rows, const std::vector<OrderRecord> &unheld)
 {
-    if (rows.empty())
-        return QString();
-    QStringList lines {pick(language, "网关未列出的本机成功支付：",
-        "Paid on this till, not in the gateway's list:",
-        "Đã thu trên máy này, cổng không liệt kê:")};
+    QStringList lines;
+    if (!rows.empty()) {
+        lines << pick(language, "网关未列出的本机成功支付：",
+            "Paid on this till, not in the gateway's list:",
+            "Đã thu trên máy này, cổng không liệt kê:");
+    }
     for (const LedgerRow &row : rows) {
         lines << QStringLiteral("%1  %2  %3")
                      .arg(QString::fromStdString(row.createdAt),
                          QString::fromStdString(Amount::formatMinorUnits(row.amountMinor)),
                          QString::fromStdString(row.outTradeNo));
+    }
+    if (!unheld.empty()) {
+        lines << pick(language, "网关的成功订单，本机无记录（可能属于其他收银台）：",
+            "Paid at the gateway, not recorded on this till (maybe another till's):",
+            "Đã thu trên cổng, không có trên máy này (có thể của quầy khác):");
+    }
+    for (const OrderRecord &order : unheld) {
+        lines << QStringLiteral("%1  %2  %3")
+                     .arg(QString::fromStdString(order.timeEnd),
+                         QString::fromStdString(order.totalFee),
+                         QString::fromStdString(order.orderNumber));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LedgerStore.h"
+#include "OrderRecord.h"
 
 #include <QDate>
 #include <QString>
@@ -23,7 +24,8 @@ QString endCaption(int language);
 // This till's own figures of the dates on screen, from its payment ledger: how many payments
 // it recorded paid and their sum (an exact amount in the currency's unit), then whether they
 // are the gateway's paid count and sum and, when they are not and the cashier asked, how many
-// of them the gateway's order list of those dates does not hold.
+// of them the gateway's order list of those dates does not hold, and how many paid orders of
+// that list no row of this till holds (they may be another till's).
 struct TillFigures
 {
     enum class Check {
@@ -38,12 +40,14 @@ struct TillFigures
     QString paidSum;
     Check check = Check::NotAsked;
     long long unlisted = 0; // when Done
+    long long unheld = 0; // when Done
     long long matched = 0; // attempts an order of the list may be, not counted as paid
 };
 QString tillFigures(int language, const TillFigures &figures);
-// The paid rows the gateway does not list, one a line (time, amount, order number); empty
-// when there are none.
-QString unlistedRows(int language, const std::vector<LedgerRow> &rows);
+// The paid rows the gateway does not list, then the gateway's paid orders no row holds, one a
+// line (time, amount, order number); empty when there are none.
+QString unlistedRows(
+    int language, const std::vector<LedgerRow> &rows, const std::vector<OrderRecord> &unheld = {});
 // The line shown when the ledger does not record on this till.
 QString tillNotRecording(int language);
 

@@ -275,6 +275,7 @@ void DailyQueryWin::queryFigures(bool byCashier)
             m_till = {own->count, QString::fromStdString(Amount::formatMinorUnits(own->sumMinor)),
                 check, 0, own->matched};
             m_unlisted.clear();
+            m_unheld.clear();
             showTillFigures();
             if (listCheck)
                 askListedOrders();
@@ -291,6 +292,7 @@ void DailyQueryWin::askListedOrders()
     {
         bool listRead = false;
         std::vector<LedgerRow> unlisted;
+        std::vector<OrderRecord> unheld;
     };
     auto check = std::make_shared<Check>();
     m_request.ask(
@@ -303,9 +305,22 @@ void DailyQueryWin::askListedOrders()
             if (!list || list->code != kSuccess || list->records.size() >= kOrderListPage)
                 return;
             std::set<std::string> listed;
-            for (const OrderRecord &order : list->records)
+            std::vector<std::string> paid;
+            for (const OrderRecord &order : list->records) {
                 listed.insert(order.orderNumber);
-            check->unlisted = LedgerStore::shared().paidRowsMissingFrom(start, end, listed);
+                if (order.status == "1" || order.status == "2")
+                    paid.push_back(order.orderNumber);
+            }
+            LedgerStore &ledger = LedgerStore::shared();
+            check->unlisted = ledger.paidRowsMissingFrom(start, end, listed);
+            // Both ways: a paid order of the gateway that no row holds (a candidate turned down,
+            // an answer never recorded, or another till's sale) is named too.
+            const std::vector<std::string> free = ledger.notHeld(paid);
+            const std::set<std::string> unheld(free.begin(), free.end());
+            for (const OrderRecord &order : list->records) {
+                if (unheld.count(order.orderNumber))
+                    check->unheld.push_back(order);
+            }
             check->listRead = true;
         },
         [this, check, start, end] {
@@ -315,7 +330,9 @@ void DailyQueryWin::askListedOrders()
             using Check = DailyQueryTexts::TillFigures::Check;
             m_till.check = check->listRead ? Check::Done : Check::Unavailable;
             m_till.unlisted = static_cast<long long>(check->unlisted.size());
+            m_till.unheld = static_cast<long long>(check->unheld.size());
             m_unlisted = std::move(check->unlisted);
+            m_unheld = std::move(check->unheld);
             showTillFigures();
         });
 }
@@ -332,7 +349,7 @@ void DailyQueryWin::showTillFigures()
     label->setText(LedgerStore::shared().notRecording()
             ? DailyQueryTexts::tillNotRecording(m_language)
             : DailyQueryTexts::tillFigures(m_language, m_till));
-    label->setToolTip(DailyQueryTexts::unlistedRows(m_language, m_unlisted));
+    label->setToolTip(DailyQueryTexts::unlistedRows(m_language, m_unlisted, m_unheld));
     label->setProperty("unlisted", !m_unlisted.empty());
     label->style()->unpolish(label);
     label->style()->polish(label);

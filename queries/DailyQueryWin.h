@@ -101,6 +101,7 @@ private:
     // This till's own figures of those dates; the rows the gateway does not list.
     DailyQueryTexts::TillFigures m_till;
     std::vector<LedgerRow> m_unlisted;
+    std::vector<OrderRecord> m_unheld;
     std::string m_code;
     std::string m_message;
     QString m_printerName;

@@ -54,7 +54,7 @@ LedgerAttentionWin::~LedgerAttentionWin() = default;
 
 void LedgerAttentionWin::refresh()
 {
-    m_rows = m_ledger.attentionRows(QDate::currentDate());
+    m_rows = m_ledger.attentionRows(QDate::currentDate(), m_sid);
     const std::vector<LedgerRow> &rows = m_rows;
     QTableWidget *table = m_ui->tableWidget_attention;
     table->setRowCount(static_cast<int>(rows.size()));
@@ -73,32 +73,42 @@ void LedgerAttentionWin::refresh()
     updateAnswerButtons();
 }
 
-long long LedgerAttentionWin::selectedCandidate() const
+const LedgerRow *LedgerAttentionWin::selectedCandidate() const
 {
     const QList<QTableWidgetItem *> selected = m_ui->tableWidget_attention->selectedItems();
     if (selected.isEmpty())
-        return 0;
+        return nullptr;
     const std::size_t r = static_cast<std::size_t>(selected.first()->row());
-    return r < m_rows.size() && m_rows[r].state == "matched" ? m_rows[r].id : 0;
+    return r < m_rows.size() && m_rows[r].state == "matched" ? &m_rows[r] : nullptr;
 }
 
 void LedgerAttentionWin::updateAnswerButtons()
 {
-    const bool candidate = selectedCandidate() != 0;
+    const bool candidate = selectedCandidate() != nullptr;
     m_ui->pushButton_confirm->setEnabled(candidate);
     m_ui->pushButton_reject->setEnabled(candidate);
 }
 
+void LedgerAttentionWin::setStore(const std::string &sid)
+{
+    m_sid = sid;
+    if (isVisible())
+        refresh();
+}
+
+// The word is about the order shown: a row matched since with another order is not answered.
 void LedgerAttentionWin::OnConfirm()
 {
-    if (m_ledger.confirmCandidate(selectedCandidate()))
+    const LedgerRow *row = selectedCandidate();
+    if (row && m_ledger.confirmCandidate(row->id, row->outTradeNo))
         emit answered();
     refresh();
 }
 
 void LedgerAttentionWin::OnReject()
 {
-    if (m_ledger.rejectCandidate(selectedCandidate()))
+    const LedgerRow *row = selectedCandidate();
+    if (row && m_ledger.rejectCandidate(row->id, row->outTradeNo))
         emit answered();
     refresh();
 }

@@ -2,26 +2,12 @@
 
 #include "Amount.h"
 #include "CurrentOrder.h"
+#include "GatewayClock.h"
 #include "PayTransaction.h"
 #include "Reply.h"
 #include "Text.h"
 
-#include <QDateTime>
-
 #include <algorithm>
-
-namespace {
-
-std::optional<std::time_t> localTime(const std::string &text, const char *format)
-{
-    const QDateTime when
-        = QDateTime::fromString(QString::fromStdString(text), QString::fromLatin1(format));
-    if (!when.isValid())
-        return std::nullopt;
-    return std::time_t(when.toSecsSinceEpoch());
-}
-
-} // namespace
 
 namespace LedgerFollowUp {
 
@@ -39,16 +25,20 @@ Verdict decideStatus(const std::string &reply)
     return verdict;
 }
 
-std::optional<std::time_t> orderTime(const OrderRecord &order)
+std::optional<long long> orderTime(const OrderRecord &order)
 {
-    if (const auto created = localTime(order.orderNumber.substr(0, 14), "yyyyMMddHHmmss"))
-        return created;
-    return localTime(order.timeEnd, "yyyy-MM-dd HH:mm:ss");
+    if (order.orderNumber.size() >= 14) {
+        if (const auto created = GatewayClock::parse(order.orderNumber.substr(0, 14)))
+            return created;
+    }
+    if (order.timeEnd.size() == 19)
+        return GatewayClock::parse(order.timeEnd);
+    return std::nullopt;
 }
 
-std::optional<std::time_t> rowTime(const LedgerRow &row)
+std::optional<long long> rowTime(const LedgerRow &row)
 {
-    return localTime(row.createdAt, "yyyy-MM-dd HH:mm:ss");
+    return GatewayClock::parse(row.gatewayAt);
 }
 
 bool couldBe(const LedgerRow &row, const OrderRecord &order)
@@ -64,8 +54,8 @@ bool couldBe(const LedgerRow &row, const OrderRecord &order)
         return false;
     if (!row.wallet.empty() && order.service != row.wallet)
         return false;
-    const std::optional<std::time_t> created = rowTime(row);
-    const std::optional<std::time_t> ordered = orderTime(order);
+    const std::optional<long long> created = rowTime(row);
+    const std::optional<long long> ordered = orderTime(order);
     const std::optional<long long> total = Amount::parseMinorUnits(order.totalFee);
     return created && ordered && total && *total == row.amountMinor
         && *ordered >= *created - kWindowBefore && *ordered <= *created + kWindowAfter;
@@ -125,14 +115,19 @@ CurrentOrder receiptOrder(const LedgerRow &row)
     return order;
 }
 
-std::pair<std::string, std::string> listRange(const LedgerRow &row)
+std::optional<std::pair<std::string, std::string>> listRange(const LedgerRow &row)
 {
-    const QDateTime created = QDateTime::fromString(
-        QString::fromStdString(row.createdAt), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    const QDate first = created.addSecs(-kWindowBefore).date();
-    const QDate last = created.addSecs(kWindowAfter).date();
-    return {first.toString(QStringLiteral("yyyyMMdd")).toStdString() + "000000",
-        last.toString(QStringLiteral("yyyyMMdd")).toStdString() + "235959"};
+    const std::optional<long long> created = rowTime(row);
+    if (!created)
+        return std::nullopt;
+    // The days of the window, whole, on the gateway's clock: "YYYY-MM-DD" to "YYYYMMDD".
+    const auto day = [](long long wall) {
+        std::string text = GatewayClock::text(wall).substr(0, 10);
+        text.erase(std::remove(text.begin(), text.end(), '-'), text.end());
+        return text;
+    };
+    return std::make_pair(
+        day(*created - kWindowBefore) + "000000", day(*created + kWindowAfter) + "235959");
 }
 
 } // namespace LedgerFollowUp

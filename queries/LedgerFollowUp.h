@@ -4,7 +4,6 @@
 #include "LedgerStore.h"
 #include "OrderRecord.h"
 
-#include <ctime>
 #include <optional>
 #include <set>
 #include <string>
@@ -17,7 +16,7 @@
 namespace LedgerFollowUp {
 
 // An order of the list belongs to a row when it was created from kWindowBefore seconds before
-// the row to kWindowAfter seconds after it.
+// the row to kWindowAfter seconds after it, both on the gateway's clock.
 constexpr int kWindowBefore = 5;
 constexpr int kWindowAfter = 120;
 
@@ -32,11 +31,13 @@ struct Verdict
 // failed -> Closed, anything else (pending, a refusal, no answer, not JSON) -> Unresolved.
 Verdict decideStatus(const std::string &reply);
 
-// The time an order of the list was created: the yyyyMMddHHmmss that leads its order number,
-// else its trade time; nullopt when neither reads as a local time.
-std::optional<std::time_t> orderTime(const OrderRecord &order);
-// A row's created_at as a local time.
-std::optional<std::time_t> rowTime(const LedgerRow &row);
+// The time an order of the list was created, on the gateway's clock (GatewayClock's wall
+// seconds): the yyyyMMddHHmmss that leads its order number, else its trade time; nullopt when
+// neither reads as a time.
+std::optional<long long> orderTime(const OrderRecord &order);
+// When a row was made, on the gateway's clock; nullopt when the till did not know that clock
+// then (such a row is no order's payment, and no other row's rival).
+std::optional<long long> rowTime(const LedgerRow &row);
 
 // An order of the list could be the payment of `row`: its number one word of printable
 // characters, the list has it paid, of the row's amount, of the row's wallet (when the code
@@ -58,7 +59,7 @@ std::optional<LedgerStore::Candidate> candidate(
 CurrentOrder receiptOrder(const LedgerRow &row);
 
 // The first and last moment of the order list to ask for `row` ("yyyyMMddHHmmss"): the days
-// its window touches, whole.
-std::pair<std::string, std::string> listRange(const LedgerRow &row);
+// its window touches, whole, on the gateway's clock; nullopt when the row has no time on it.
+std::optional<std::pair<std::string, std::string>> listRange(const LedgerRow &row);
 
 } // namespace LedgerFollowUp

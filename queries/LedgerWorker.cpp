@@ -100,6 +100,8 @@ std::string LedgerWorker::post(HttpClient &client, const Target &target, const s
 bool LedgerWorker::pass(HttpClient &client, const Target &target)
 {
     bool decided = false;
+    // What the ledger keeps in memory because the disk did not take it goes in when it can.
+    m_ledger.retryHeld();
     const QueryRequests::Session session = QueryRequests::currentSession();
     if (session.appid.empty())
         return decided; // nobody is logged in: the next pass after a login
@@ -107,7 +109,11 @@ bool LedgerWorker::pass(HttpClient &client, const Target &target)
         if (m_stop)
             break;
         if (row.outTradeNo.empty()) {
-            const auto [from, to] = LedgerFollowUp::listRange(row);
+            // Made before the gateway told its time: no order of the list can be matched to it.
+            const auto range = LedgerFollowUp::listRange(row);
+            if (!range)
+                continue;
+            const auto &[from, to] = *range;
             const std::string reply = post(
                 client, target, QueryRequests::orderList(from, to, Signing::nonce(), session).body);
             if (m_stop)

@@ -394,13 +394,16 @@ void OrderQueryWin::OnRefund()
         return;
     }
     const QString orderNumber = QString::fromStdString(record.orderNumber);
-    const bool checking = m_refunds.checkFirst(
-        m_request, record.orderNumber, [this, orderNumber](RefundLedger::State found) {
-            showRefundNote(RefundTexts::checked(m_language, found),
-                found == RefundLedger::State::Refunded, orderNumber);
+    const RefundLedger::Earlier earlier = m_refunds.checkFirst(
+        m_request, record.orderNumber, [this, orderNumber](RefundLedger::Checked found) {
+            showRefundNote(RefundTexts::checked(m_language, found.state, found.gatewayCannotTell),
+                found.state == RefundLedger::State::Refunded, orderNumber);
         });
-    if (checking) {
-        showRefundNote(RefundTexts::checkingEarlier(m_language), false, orderNumber);
+    if (earlier != RefundLedger::Earlier::None) {
+        showRefundNote(earlier == RefundLedger::Earlier::Checking
+                ? RefundTexts::checkingEarlier(m_language)
+                : RefundTexts::inFlight(m_language),
+            false, orderNumber);
         return;
     }
     const QueryRequests::Request request = QueryRequests::refund(record.orderNumber, std::nullopt,

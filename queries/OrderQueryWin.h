@@ -56,6 +56,8 @@ public:
 
     // A query, refund or refresh is under way or waits its turn.
     bool busy() const { return m_request.busy(); }
+    // A refund from the list, or the look at its order before it, has not answered yet.
+    bool refunding() const { return m_refunds.running(); }
     const OrderPages &pages() const { return m_pages; }
     collectionWin *resultCard() const { return m_card; }
     const QWidget *busyNotice() const { return m_busyNotice.window(); }

@@ -283,17 +283,19 @@ void ReFundWin::OnInputYes()
         remarkText = remark.toStdString();
 
     const std::string number = orderNumber.toStdString();
-    const bool checking
-        = m_refunds.checkFirst(m_request, number, [this, orderLine](RefundLedger::State found) {
-              m_ui->pushButton_yes->setEnabled(true);
-              setCardMethod(std::string());
-              showCard(found == RefundLedger::State::Refunded,
-                  RefundTexts::checked(m_language, found), orderLine);
-          });
-    if (checking) {
-        m_ui->pushButton_yes->setEnabled(false);
+    const RefundLedger::Earlier earlier = m_refunds.checkFirst(
+        m_request, number, [this, orderLine](RefundLedger::Checked found) {
+            m_ui->pushButton_yes->setEnabled(true);
+            setCardMethod(std::string());
+            showCard(found.state == RefundLedger::State::Refunded,
+                RefundTexts::checked(m_language, found.state, found.gatewayCannotTell), orderLine);
+        });
+    if (earlier != RefundLedger::Earlier::None) {
+        const bool checking = earlier == RefundLedger::Earlier::Checking;
+        m_ui->pushButton_yes->setEnabled(!checking);
         setCardMethod(std::string());
-        showCard(false, RefundTexts::checkingEarlier(l), orderLine);
+        showCard(false, checking ? RefundTexts::checkingEarlier(l) : RefundTexts::inFlight(l),
+            orderLine);
         return;
     }
 

@@ -63,9 +63,10 @@ void RecoveredNotice::OnDismiss()
 
 void RecoveredNotice::OnConfirm()
 {
-    // Now a payment: the notice shows it as found paid, with its receipt.
+    // Now a payment: the notice shows it as found paid, with its receipt. The word is about the
+    // order shown: a row matched since with another one (or taken back) is shown anew instead.
     if (!m_waiting.empty())
-        m_ledger.confirmCandidate(m_waiting.front().id);
+        m_ledger.confirmCandidate(m_waiting.front().id, m_waiting.front().outTradeNo);
     reload(m_sid);
     emit answered();
 }
@@ -73,7 +74,7 @@ void RecoveredNotice::OnConfirm()
 void RecoveredNotice::OnReject()
 {
     if (!m_waiting.empty())
-        m_ledger.rejectCandidate(m_waiting.front().id);
+        m_ledger.rejectCandidate(m_waiting.front().id, m_waiting.front().outTradeNo);
     reload(m_sid);
     emit answered();
 }

@@ -1,5 +1,6 @@
 #include "RefundLedger.h"
 
+#include "Amount.h"
 #include "PayTransaction.h"
 #include "RefundTexts.h"
 #include "Reply.h"
@@ -17,7 +18,7 @@ RefundLedger::Decision RefundLedger::decideAnswer(const std::optional<RefundRepl
 }
 
 std::optional<RefundLedger::Decision> RefundLedger::decideCheck(
-    const std::string &reply, const std::string &orderNumber)
+    const std::string &reply, const RefundRow &earlier)
 {
     const std::optional<Reply> decoded = Reply::parse(reply);
     if (!decoded)
@@ -28,42 +29,66 @@ std::optional<RefundLedger::Decision> RefundLedger::decideCheck(
     ReplyReader reader = decoded->reader();
     if (!(reader.read("code", code) && reader.read("data.out_trade_no", number)
             && reader.read("data.orderStatus", orderStatus))
-        || code != "100" || number != orderNumber)
+        || code != "100" || number != earlier.outTradeNo)
         return std::nullopt;
+    if (orderStatus != "2" && orderStatus != "1" && orderStatus != "0")
+        return std::nullopt;
+    if (earlier.amountMinor) {
+        std::string total;
+        decoded->reader().read("data.total", total);
+        const std::optional<long long> totalMinor = Amount::parseMinorUnits(total);
+        if (!totalMinor || *earlier.amountMinor < *totalMinor)
+            return Decision {State::Unresolved, RefundTexts::kLedgerCheckedPartialUnknown};
+    }
     if (orderStatus == "2")
         return Decision {State::Refunded, RefundTexts::kLedgerCheckedRefunded};
-    if (orderStatus == "1" || orderStatus == "0")
-        return Decision {State::Refused, RefundTexts::kLedgerCheckedNotRefunded};
-    return std::nullopt;
+    return Decision {State::Refused, RefundTexts::kLedgerCheckedNotRefunded};
 }
 
 RefundLedger::RefundLedger(LedgerStore &ledger)
     : m_ledger(ledger)
 { }
 
-bool RefundLedger::checkFirst(
-    BackgroundRequest &worker, const std::string &orderNumber, std::function<void(State)> checked)
+RefundLedger::Earlier RefundLedger::checkFirst(
+    BackgroundRequest &worker, const std::string &orderNumber, std::function<void(Checked)> checked)
 {
-    const std::optional<RefundRow> earlier = m_ledger.unresolvedRefund(orderNumber);
+    const std::optional<RefundRow> earlier = m_ledger.unsettledRefund(orderNumber);
     if (!earlier)
-        return false;
+        return Earlier::None;
+    if (earlier->state == "sending")
+        return Earlier::InFlight;
+    // Asked once already, and the gateway could not tell: the cashier has been told to look in
+    // the merchant's records before refunding again.
+    if (earlier->amountMinor && earlier->checks > 0
+        && earlier->message == RefundTexts::kLedgerCheckedPartialUnknown)
+        return Earlier::None;
     const QueryRequests::Session session = QueryRequests::currentSession();
     const PayTransaction::Request request
         = PayTransaction::statusRequest(orderNumber, Signing::nonce(), session.appid, session.key);
     qDebug() << "REFUND CHECK -------------- " << QString::fromStdString(request.body);
-    auto state = std::make_shared<State>(State::Unresolved);
+    auto found = std::make_shared<Checked>();
+    m_running = true;
     // Settled on the worker: the ledger learns the outcome even when the window is gone.
     worker.ask(
         "refund check " + orderNumber, QueryRequests::gatewayPost(request.body),
-        [this, state, id = earlier->id, orderNumber](const std::string &reply) {
+        [this, found, row = *earlier](const std::string &reply) {
             qDebug() << "REFUND CHECK -----------------    " << QString::fromStdString(reply);
-            if (const std::optional<Decision> found = decideCheck(reply, orderNumber)) {
-                m_ledger.updateRefund(id, found->state, found->message);
-                *state = found->state;
+            const std::optional<Decision> decided = decideCheck(reply, row);
+            if (!decided)
+                return;
+            if (decided->state == State::Unresolved) {
+                m_ledger.noteRefundCheck(row.id, decided->message);
+                found->gatewayCannotTell = true;
+            } else {
+                m_ledger.updateRefund(row.id, decided->state, decided->message);
             }
+            found->state = decided->state;
         },
-        [state, checked = std::move(checked)] { checked(*state); });
-    return true;
+        [this, found, checked = std::move(checked)] {
+            m_running = false;
+            checked(*found);
+        });
+    return Earlier::Checking;
 }
 
 bool RefundLedger::send(BackgroundRequest &worker, const QueryRequests::Request &request,
@@ -72,11 +97,12 @@ bool RefundLedger::send(BackgroundRequest &worker, const QueryRequests::Request 
 {
     if (worker.busy())
         return false;
-    // Committed before the request leaves: a till that stops now finds it unresolved.
+    // Committed before the request leaves: a till that stops now finds it unresolved, and every
+    // window finds it on its way.
     const long long id
         = m_ledger.recordRefund(QueryRequests::currentSession().sid, orderNumber, amountMinor);
     auto answer = std::make_shared<std::optional<RefundReply>>();
-    return worker.start(
+    m_running = worker.start(
         QueryRequests::gatewayPost(request.body),
         [this, answer, id, logLabel](const std::string &reply) {
             qDebug() << logLabel << QString::fromStdString(reply);
@@ -85,5 +111,9 @@ bool RefundLedger::send(BackgroundRequest &worker, const QueryRequests::Request 
             const Decision decided = decideAnswer(*answer);
             m_ledger.updateRefund(id, decided.state, decided.message);
         },
-        [answer, answered = std::move(answered)] { answered(*answer); });
+        [this, answer, answered = std::move(answered)] {
+            m_running = false;
+            answered(*answer);
+        });
+    return m_running;
 }

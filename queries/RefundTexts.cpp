@@ -119,8 +119,23 @@ QString checkingEarlier(int language)
         "Chưa rõ kết quả lần hoàn tiền trước, đang kiểm tra");
 }
 
-QString checked(int language, LedgerStore::RefundState found)
+QString inFlight(int language)
 {
+    return pick(language, "该订单的退款正在进行，请等待结果，勿重复退款",
+        "A refund of this order is on its way: wait for its result, do not refund again",
+        "Đơn hàng này đang được hoàn tiền, vui lòng chờ kết quả, đừng hoàn tiền lại");
+}
+
+QString checked(int language, LedgerStore::RefundState found, bool gatewayCannotTell)
+{
+    if (gatewayCannotTell) {
+        return pick(language,
+            "网关无法确认上一笔部分退款是否成功，请先在商户后台核对退款记录，确认未退款后再退款",
+            "The gateway cannot tell whether the last partial refund went through: check the"
+            " merchant's refund records before refunding again",
+            "Cổng thanh toán không xác nhận được lần hoàn tiền một phần trước, vui lòng kiểm tra"
+            " hồ sơ hoàn tiền của cửa hàng trước khi hoàn tiền lại");
+    }
     switch (found) {
     case LedgerStore::RefundState::Refunded:
         return pick(language, "核实结果：已退款，请勿重复退款",

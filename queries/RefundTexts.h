@@ -33,14 +33,19 @@ QString resultUnknown(int language);
 QString amountInvalid(int language);
 
 // A refund not sent because an earlier one of the order has an unknown outcome, which a
-// status query of the order is now checking; and what that check found (Unresolved: nothing).
+// status query of the order is now checking; and what that check found (Unresolved: nothing;
+// `gatewayCannotTell`: a partial refund the order's status cannot settle).
 QString checkingEarlier(int language);
-QString checked(int language, LedgerStore::RefundState found);
+QString checked(int language, LedgerStore::RefundState found, bool gatewayCannotTell = false);
+// A refund not sent because another refund of the order is still on its way.
+QString inFlight(int language);
 
 // What the ledger's refund rows say, in Chinese as its payment rows.
 constexpr const char *kLedgerNoAnswer = "未收到退款应答（超时、网络失败或应答无效），退款结果未知";
 constexpr const char *kLedgerCheckedRefunded = "查询订单：订单已退款";
 constexpr const char *kLedgerCheckedNotRefunded = "查询订单：订单未退款，退款未成功";
+constexpr const char *kLedgerCheckedPartialUnknown
+    = "查询订单：部分退款无法由订单状态确认，请核对商户后台的退款记录";
 
 // The notice of a refund asked for while a request of its window still runs.
 QString busyTitle(int language);

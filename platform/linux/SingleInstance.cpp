@@ -1,9 +1,10 @@
 #include "SingleInstance.h"
 
+#include "ProcessLock.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
@@ -37,7 +38,7 @@ QString leavePipeOf(const QString &name)
 
 struct SingleInstance::System
 {
-    std::unique_ptr<QLockFile> lock;
+    std::unique_ptr<ProcessLock> lock;
     QString leavePipe;
     int leaveFd = -1;
     std::unique_ptr<QSocketNotifier> leaveNotifier;
@@ -68,10 +69,23 @@ SingleInstance::~SingleInstance()
 bool SingleInstance::acquire()
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    m_system->lock = std::make_unique<QLockFile>(m_path);
-    // A lock left by a crashed process is taken over (QLockFile checks the owner's pid).
-    m_system->lock->setStaleLockTime(0);
-    return m_system->lock->tryLock(0);
+    m_system->lock = std::make_unique<ProcessLock>(m_path);
+    m_takenOverFrom.clear();
+    switch (m_system->lock->acquire()) {
+    case ProcessLock::Result::Taken:
+        return true;
+    case ProcessLock::Result::TakenOver:
+        // Left by a process that is gone (a crash, a power cut): it blocks nobody.
+        m_takenOverFrom = m_system->lock->takenOverFrom();
+        return true;
+    case ProcessLock::Result::Held:
+        break;
+    case ProcessLock::Result::Failed:
+        // Nowhere to keep the lock: the till runs rather than not at all.
+        return true;
+    }
+    m_system->lock.reset();
+    return false;
 }
 
 void SingleInstance::release()
@@ -82,7 +96,7 @@ void SingleInstance::release()
 
 bool SingleInstance::listenForLeave(std::function<void()> leaveAsked)
 {
-    if (!m_system->lock || !m_system->lock->isLocked())
+    if (!m_system->lock)
         return false;
     m_system->closeLeave();
     const QByteArray path = QFile::encodeName(m_system->leavePipe);
@@ -129,11 +143,5 @@ bool SingleInstance::askHolderToLeave(const QString &name)
 
 bool SingleInstance::isHeld(const QString &name)
 {
-    QLockFile lock(lockPathOf(name));
-    lock.setStaleLockTime(0);
-    if (lock.tryLock(0)) {
-        lock.unlock();
-        return false;
-    }
-    return lock.error() == QLockFile::LockFailedError;
+    return ProcessLock::isHeld(lockPathOf(name));
 }

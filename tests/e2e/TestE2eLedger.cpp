@@ -2,10 +2,14 @@
 // shows the failure card with its unknown-outcome line; the ledger's follow-up finds an order of
 // the store's list that may be it, and a notice asks at once over the checkout, which keeps the
 // keyboard; 是这笔 makes it a payment, whose receipt 打印小票 prints (read back with pdftotext),
-// and 知道了 closes it. A second till started on the same data directory stays out.
+// and 知道了 closes it. A second till started on the same data directory stays out. A till whose
+// lock files a power cut left empty starts all the same; its disk fills up, a payment is paid
+// and kept in memory while a lasting line says so, and once there is room again the next sale
+// writes both to the ledger and the line goes.
 #include "CupsQueue.h"
 #include "DesktopSession.h"
 #include "SandboxProcess.h"
+#include "SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,10 +40,13 @@ private slots:
     void cleanupTestCase();
     void lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt();
     void aSecondTillOnTheSameDataStaysOut();
+    // Last: it ends the first till.
+    void aFullDiskThatGetsRoomAgainLosesNothing();
 
 private:
     void click(const QString &windowId, QPoint at);
-    QString ledgerRows() const;
+    QString ledgerRows(const QString &home = QString()) const;
+    void pay(const QString &window, const QString &amount, const QString &code);
 
     CupsQueue m_cups; // first: the client inherits its CUPS_SERVER and HOME
     DesktopSession m_desktop;
@@ -58,10 +65,19 @@ void TestE2eLedger::click(const QString &windowId, QPoint at)
             QString::number(target.y()), "click", "1"});
 }
 
-QString TestE2eLedger::ledgerRows() const
+QString TestE2eLedger::ledgerRows(const QString &home) const
 {
-    return QString::fromUtf8(ChildProcess::output("sqlite3",
-        {"-readonly", m_home.filePath("ledger.db"), "SELECT * FROM payments ORDER BY id"}));
+    const QString file = (home.isEmpty() ? m_home.path() : home) + QStringLiteral("/ledger.db");
+    return QString::fromUtf8(
+        ChildProcess::output("sqlite3", {"-readonly", file, "SELECT * FROM payments ORDER BY id"}));
+}
+
+void TestE2eLedger::pay(const QString &window, const QString &amount, const QString &code)
+{
+    m_desktop.input(window, {"type", amount});
+    m_desktop.input(window, {"key", "Return"});
+    m_desktop.input(window, {"type", code});
+    m_desktop.input(window, {"key", "Return"});
 }
 
 void TestE2eLedger::initTestCase()
@@ -100,10 +116,7 @@ void TestE2eLedger::lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt()
     QVERIFY(!main.isEmpty());
     // The gateway takes the payment, and its answer never reaches the till.
     QVERIFY(m_sandbox.injectFault(R"({"kind":"drop_reply"})"));
-    m_desktop.input(main, {"type", "12.5"});
-    m_desktop.input(main, {"key", "Return"});
-    m_desktop.input(main, {"type", kPayingCode});
-    m_desktop.input(main, {"key", "Return"});
+    pay(main, QStringLiteral("12.5"), kPayingCode);
 
     QString notice;
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -158,6 +171,71 @@ void TestE2eLedger::aSecondTillOnTheSameDataStaysOut()
     second.kill();
     second.waitForFinished(5000);
     QVERIFY(m_client.state() == QProcess::Running);
+}
+
+void TestE2eLedger::aFullDiskThatGetsRoomAgainLosesNothing()
+{
+    if (!SmallDisk::unavailableReason().isEmpty())
+        QSKIP(qPrintable(SmallDisk::unavailableReason()));
+    cleanupTestCase(); // the first till leaves the display to this one
+    SmallDisk disk(m_home.filePath(QStringLiteral("small")), 1024);
+    QVERIFY(disk.isValid());
+    QVERIFY(m_sandbox.writeClientConfig(disk.path(),
+        {"[USERNAME]", "username=13800000000", "[PASSWORD]", "password=123456", "[AUTOLOGIN]",
+            "autologin=1", "[SUSPENDWINDOW_SHOW]", "suspendwindow_show=1", "[CASH_HOTKEY]",
+            "cash_hotkey=8", "[CASH_HOTKEY_ALT]", "cash_hotkey_alt=1"}));
+    // A power cut left both lock files empty.
+    QTemporaryDir locks;
+    for (const QString &lock :
+        {disk.filePath("ledger.lock"), locks.filePath(QStringLiteral("Tallyport.exe.lock"))}) {
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QProcessEnvironment environment = m_desktop.clientEnvironment(disk.path());
+    environment.insert(QStringLiteral("TALLYPORT_LOCK_DIR"), locks.path());
+    ChildProcess till;
+    QVERIFY(m_desktop.startClient(till, disk.path(), environment));
+    QString main;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(main = m_desktop.windowWithSize("Tallyport", kCheckoutSize)).isEmpty(), kTimeoutMs);
+    QFile log(disk.filePath(QStringLiteral("tallyport.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString started = QString::fromLocal8Bit(log.readAll());
+    for (const QString &line :
+        {QStringLiteral("接管遗留的单实例锁"), QStringLiteral("接管遗留的数据目录锁")})
+        QVERIFY2(started.contains(line), qPrintable(started));
+
+    // Full: the payment is paid on its card and kept while the line says the ledger waits.
+    QVERIFY(disk.fill());
+    pay(main, QStringLiteral("12.5"), kPayingCode);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !m_desktop.visibleWindowSizes(QStringLiteral("collectionWin")).isEmpty(), kTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !m_desktop.visibleWindows(QStringLiteral("LastingLine")).isEmpty(), kTimeoutMs);
+    const QString orderNumber = m_sandbox.lastOrderNumber();
+    QVERIFY(!ledgerRows(disk.path()).contains(orderNumber));
+    const QString artifacts = qEnvironmentVariable("TALLYPORT_ARTIFACTS", QDir::tempPath());
+    QDir().mkpath(artifacts);
+    m_desktop.screenshot(artifacts + QStringLiteral("/e2e-ledger-disk-full.png"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_desktop.windowWithSize("Tallyport", kCheckoutSize).isEmpty(), kTimeoutMs);
+
+    // Room again: the next sale (refused by the gateway) writes both, and the line goes.
+    disk.makeRoom();
+    m_desktop.run("xdotool", {"key", "ctrl+F9"});
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(main = m_desktop.windowWithSize("Tallyport", kCheckoutSize)).isEmpty(), kTimeoutMs);
+    pay(main, QStringLiteral("9.9"), QStringLiteral("134567890123456789"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_desktop.visibleWindows(QStringLiteral("LastingLine")).isEmpty(), kTimeoutMs);
+    const QString rows = ledgerRows(disk.path());
+    QVERIFY2(rows.contains(QStringLiteral("|1250|**************6780|%1|paid|").arg(orderNumber)),
+        qPrintable(rows));
+    QVERIFY2(rows.contains(QStringLiteral("|990|**************6789||refused|")), qPrintable(rows));
+    till.terminate();
+    if (!till.waitForFinished(5000))
+        till.kill();
+    till.waitForFinished(2000);
 }
 
 QTEST_GUILESS_MAIN(TestE2eLedger)

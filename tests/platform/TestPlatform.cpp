@@ -1,7 +1,9 @@
-// The platform services on this machine: one instance per lock, finding and ending helper
-// programs by name, playing a sound to its end within a bound, and the autostart entry.
+// The platform services on this machine: one instance per lock (and no lock left by a dead
+// process in the way), finding and ending helper programs by name, playing a sound to its end
+// within a bound, and the autostart entry.
 #include "AutoStart.h"
 #include "ProcessControl.h"
+#include "ProcessLock.h"
 #include "SingleInstance.h"
 #include "Voice.h"
 #include "WavFile.h"
@@ -15,6 +17,9 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,6 +54,21 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// CPU time this process has used, user and system, in milliseconds.
+long long cpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000LL
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
 QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteArray &body)
 {
     const QString path = dir.filePath(name);
@@ -68,6 +88,9 @@ class TestPlatform : public QObject
 
 private slots:
     void secondInstanceFindsTheLockTaken();
+    void lockLeftByADeadProcessIsTakenOver_data();
+    void lockLeftByADeadProcessIsTakenOver();
+    void tillStartedAfterAKilledOneHearsTheAsk();
     void helperProgramIsFoundAndEndedByName();
     void voiceLengthComesFromTheWavHeader();
     void voicePlaysThroughTheConfiguredPlayer();
@@ -92,6 +115,11 @@ void TestPlatform::secondInstanceFindsTheLockTaken()
     QVERIFY(SingleInstance::isHeld());
     QVERIFY(SingleInstance::askHolderToLeave());
     QTRY_COMPARE(asked, 1);
+    // Heard, the ask leaves the holder idle while it leaves (no busy wait on the pipe).
+    const long long before = cpuMs();
+    QTest::qWait(500);
+    QVERIFY2(cpuMs() - before < 200, qPrintable(QString::number(cpuMs() - before)));
+    QCOMPARE(asked, 1);
     QVERIFY(SingleInstance::askHolderToLeave());
     QTRY_COMPARE(asked, 2);
     QVERIFY(!SingleInstance::askHolderToLeave(QStringLiteral("NoSuchTill.exe")));
@@ -105,6 +133,75 @@ void TestPlatform::secondInstanceFindsTheLockTaken()
     QVERIFY(SingleInstance::askHolderToLeave());
     QTRY_COMPARE(asked, 12);
     QCOMPARE(asked, 12);
+    qunsetenv("TALLYPORT_LOCK_DIR");
+}
+
+void TestPlatform::lockLeftByADeadProcessIsTakenOver_data()
+{
+    QTest::addColumn<QByteArray>("leftBehind");
+    QTest::newRow("empty (a power cut between create and write)") << QByteArray();
+    QTest::newRow("garbage") << QByteArray("\x01\xff\x00zz", 5);
+    QTest::newRow("another machine's lock") << QByteArray("4242\nother-till\nTallyport\nb00t\n");
+    QTest::newRow("this machine's, a pid that is gone") << QByteArray("999999\n");
+}
+
+void TestPlatform::lockLeftByADeadProcessIsTakenOver()
+{
+    QFETCH(QByteArray, leftBehind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ledger.lock"));
+    QVERIFY(writeFile(path, leftBehind));
+    auto lock = std::make_unique<ProcessLock>(path);
+    QCOMPARE(lock->acquire(), ProcessLock::Result::TakenOver);
+    QVERIFY(!lock->takenOverFrom().isEmpty()); // for the run log
+    QVERIFY(ProcessLock::isHeld(path));
+    // A second holder is still refused while the first lives.
+    ProcessLock second(path);
+    QCOMPARE(second.acquire(), ProcessLock::Result::Held);
+    lock.reset();
+    QVERIFY(!QFile::exists(path)); // a holder that ends well leaves nothing behind
+    QCOMPARE(second.acquire(), ProcessLock::Result::Taken);
+
+    // Held by another living process (one process, with an flock as the till holds it):
+    // refused; once that process is gone, taken over.
+    second.release();
+    QVERIFY(writeFile(path, leftBehind));
+    QProcess holder;
+    holder.start(QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+            QStringLiteral("exec 9<>\"$0\" && flock 9 && echo held && exec sleep 30"), path});
+    QVERIFY(holder.waitForReadyRead());
+    QVERIFY(ProcessLock::isHeld(path));
+    QCOMPARE(second.acquire(), ProcessLock::Result::Held);
+    holder.kill();
+    QVERIFY(holder.waitForFinished());
+    QCOMPARE(second.acquire(), ProcessLock::Result::TakenOver);
+
+    // The single-instance lock: a file left by a dead till never keeps the next one out.
+    qputenv("TALLYPORT_LOCK_DIR", dir.path().toLocal8Bit());
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("Tallyport.exe.lock")), leftBehind));
+    SingleInstance instance;
+    QVERIFY(instance.acquire());
+    QVERIFY(!instance.takenOverFrom().isEmpty());
+    SingleInstance another;
+    QVERIFY(!another.acquire());
+    qunsetenv("TALLYPORT_LOCK_DIR");
+}
+
+void TestPlatform::tillStartedAfterAKilledOneHearsTheAsk()
+{
+    // A till killed while it held the lock leaves its lock file and its leave pipe behind.
+    QTemporaryDir dir;
+    qputenv("TALLYPORT_LOCK_DIR", dir.path().toLocal8Bit());
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("Tallyport.exe.lock")), "31337\n"));
+    QCOMPARE(
+        ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("Tallyport.exe.leave"))), 0600), 0);
+    SingleInstance till;
+    QVERIFY(till.acquire());
+    int asked = 0;
+    QVERIFY(till.listenForLeave([&asked] { ++asked; }));
+    QVERIFY(SingleInstance::askHolderToLeave());
+    QTRY_COMPARE(asked, 1);
     qunsetenv("TALLYPORT_LOCK_DIR");
 }
 

@@ -4,6 +4,7 @@
 #include "LoginSession.h"
 #include "MetaTypes.h"
 #include "Resources.h"
+#include "Text.h"
 #include "WindowScaling.h"
 
 #include <QSize>
@@ -17,6 +18,8 @@ bool GatewayClientFixture::startGateway()
     if (!m_sandbox.start() || !m_sandbox.loginDemo(login))
         return false;
     GatewaySession::set({login.appid, login.key, login.sid});
+    // As the login window does: the ledger compares times on the gateway's clock.
+    LedgerStore::shared().noteGatewayTime(Text::wideToUtf8(login.apiTime));
     m_appid = QString::fromStdWString(login.appid);
     m_key = QString::fromStdWString(login.key);
     m_sid = QString::fromStdWString(login.sid);

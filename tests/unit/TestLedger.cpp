@@ -8,6 +8,7 @@
 #include "OrdinaryFileAccess.h"
 #include "PayTransaction.h"
 #include "SandboxProcess.h"
+#include "SmallDisk.h"
 #include "TempHome.h"
 #include "Text.h"
 
@@ -109,18 +110,23 @@ private slots:
     void masksTheCode();
     void fileIsOwnerOnlyWal();
     void restartLeavesNothingInFlight();
-    void prunesOldRows();
+    void prunesOnlyDecidedRows();
     void readOnlyDirectoryKeepsPaymentsGoing();
     void queriesOfTheWindows();
     void oneOrderNumberOneRow();
     void refundsAreRecorded();
     void upgradesALedgerOfTheFirstVersion();
+    void orderIndexIsCheckedAtEveryOpen();
     void matcher_data();
     void matcher();
     void listRange_data();
     void listRange();
     void statusDecision_data();
     void statusDecision();
+
+    void candidatesOnTheGatewaysClock_data();
+    void candidatesOnTheGatewaysClock();
+    void keepsWhatTheDiskWillNotTake();
 
     void followUpAgainstTheSandbox();
     void stoppedWorkerReportsNothingMore();
@@ -269,26 +275,88 @@ void TestLedger::restartLeavesNothingInFlight()
     QCOMPARE(ledger.row(paid).state, std::string("paid"));
     QCOMPARE(ledger.followUpRows({}).size(), std::size_t(2));
     // A refund cut short is not known either: it is never sent again without a look.
-    const std::optional<RefundRow> refund = ledger.unresolvedRefund("20261207090000000009");
+    const std::optional<RefundRow> refund = ledger.unsettledRefund("20261207090000000009");
     QVERIFY(refund);
+    QCOMPARE(refund->state, std::string("unresolved"));
     QCOMPARE(refund->message, std::string(LedgerStore::kRefundStopped));
 }
 
-void TestLedger::prunesOldRows()
+void TestLedger::prunesOnlyDecidedRows()
 {
+    const auto told = [](const char *gatewayTime) { return std::to_string(at(gatewayTime)); };
+    const auto record = [](LedgerStore &ledger, State state) {
+        const long long id = ledger.recordAttempt(LedgerStore::Source::Checkout, 100, "1", "S1");
+        if (state == State::Matched) {
+            ledger.update(id, State::Unresolved, {}, "lost");
+            ledger.noteCandidate(id, [](const LedgerStore::Snapshot &) {
+                return std::optional<LedgerStore::Candidate>({"M", {}});
+            });
+        } else if (state != State::Sending) {
+            ledger.update(id, state, state == State::Paid ? "P" + std::to_string(id) : "", "x");
+        }
+        return id;
+    };
+    long long oldPaid = 0, oldOpen = 0, oldMatched = 0, cmosPaid = 0, cmosOpen = 0;
+    long long futurePaid = 0, futureRefund = 0;
     {
+        // Right clocks, 93 days before the last start.
+        s_now = at("2026-09-05 10:00:00");
         LedgerStore ledger(testClock);
         QVERIFY(ledger.open(m_path.toStdString()));
-        ledger.recordAttempt(LedgerStore::Source::Checkout, 100, "134567890123456780");
-        s_now += 3600;
-        ledger.recordAttempt(LedgerStore::Source::Checkout, 200, "134567890123456780");
+        ledger.noteGatewayTime(told("2026-09-05 10:00:00"));
+        oldPaid = record(ledger, State::Paid);
+        oldOpen = record(ledger, State::Unresolved);
+        oldMatched = record(ledger, State::Matched);
     }
-    // 90 days after the first row, and 30 minutes: only the second is kept.
-    s_now = at("2026-12-07 10:30:00") + 90 * 24 * 3600;
-    LedgerStore ledger(testClock);
-    QVERIFY(ledger.open(m_path.toStdString()));
-    QCOMPARE(ledger.row(1).id, 0LL);
-    QCOMPARE(ledger.row(2).amountMinor, 200LL);
+    {
+        // A clock far ahead, before any login: no time on the gateway's clock.
+        s_now = at("2030-01-01 10:00:00");
+        LedgerStore ledger(testClock);
+        QVERIFY(ledger.open(m_path.toStdString()));
+        futurePaid = record(ledger, State::Paid);
+        futureRefund = ledger.recordRefund("S1", "P1", std::nullopt);
+        ledger.updateRefund(futureRefund, LedgerStore::RefundState::Refunded, "ok");
+        QVERIFY(ledger.row(futurePaid).gatewayAt.empty());
+    }
+    {
+        // A dead CMOS battery: the till's clock says 2000, the gateway tells the right time.
+        s_now = at("2000-01-01 10:00:00");
+        LedgerStore ledger(testClock);
+        QVERIFY(ledger.open(m_path.toStdString()));
+        ledger.noteGatewayTime(told("2026-12-01 10:00:00"));
+        cmosPaid = record(ledger, State::Paid);
+        cmosOpen = record(ledger, State::Unresolved);
+        QCOMPARE(ledger.row(cmosPaid).gatewayAt, std::string("2026-12-01 10:00:00"));
+        // 87 days old on the gateway's clock; a clock that far off dates nothing by itself.
+        QCOMPARE(ledger.row(oldPaid).state, std::string("paid"));
+        QCOMPARE(ledger.row(futurePaid).updatedAt, std::string("2030-01-01 10:00:00"));
+    }
+    const auto kept = [](LedgerStore &ledger, long long id) { return ledger.row(id).id == id; };
+    {
+        s_now = at("2026-12-07 10:00:00");
+        LedgerStore ledger(testClock);
+        QVERIFY(ledger.open(m_path.toStdString()));
+        // Nothing goes before the gateway has told the time.
+        QVERIFY(kept(ledger, oldPaid));
+        ledger.noteGatewayTime(told("2026-12-07 10:00:05"));
+        QVERIFY(!kept(ledger, oldPaid));
+        for (const long long id : {oldOpen, oldMatched, cmosPaid, cmosOpen, futurePaid})
+            QVERIFY2(kept(ledger, id), qPrintable(QString::number(id)));
+        // Dated in the future of a clock the gateway agrees with: as if written now.
+        QCOMPARE(ledger.row(futurePaid).updatedAt, std::string("2026-12-07 10:00:00"));
+        QCOMPARE(ledger.refund(futureRefund).updatedAt, std::string("2026-12-07 10:00:00"));
+    }
+    {
+        s_now = at("2026-12-07 10:00:00") + 91 * 24 * 3600;
+        LedgerStore ledger(testClock);
+        QVERIFY(ledger.open(m_path.toStdString()));
+        ledger.noteGatewayTime(std::to_string(s_now));
+        for (const long long id : {cmosPaid, futurePaid})
+            QVERIFY2(!kept(ledger, id), qPrintable(QString::number(id)));
+        QCOMPARE(ledger.refund(futureRefund).id, 0LL);
+        for (const long long id : {oldOpen, oldMatched, cmosOpen})
+            QVERIFY2(kept(ledger, id), qPrintable(QString::number(id)));
+    }
 }
 
 void TestLedger::readOnlyDirectoryKeepsPaymentsGoing()
@@ -302,8 +370,7 @@ void TestLedger::readOnlyDirectoryKeepsPaymentsGoing()
     LedgerStore ledger(testClock);
     QVERIFY(!ledger.open(QDir(locked).filePath(QStringLiteral("ledger.db")).toStdString()));
     QVERIFY(ledger.notRecording());
-    QVERIFY(ledger.takeNotice());
-    QVERIFY(!ledger.takeNotice());
+    QVERIFY(!ledger.recordingNotice().empty());
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < 3; ++i) {
@@ -346,6 +413,11 @@ void TestLedger::queriesOfTheWindows()
     const long long closed = attempt("2026-12-07 09:20:00", 500, State::Closed, "C");
     const long long recovered = attempt("2026-12-07 09:30:00", 700, State::Unresolved, "D");
     attempt("2026-12-07 09:40:00", 900, State::Refused, {});
+    s_now = at("2026-12-07 09:45:00");
+    const long long otherStore
+        = ledger.recordAttempt(LedgerStore::Source::Checkout, 410, "12345", "S2", "wx");
+    ledger.update(otherStore, State::Unresolved, {}, "why");
+    const long long alsoLost = attempt("2026-12-07 09:48:00", 400, State::Unresolved, {});
     const long long guessed = attempt("2026-12-07 09:50:00", 400, State::Unresolved, {});
     s_now = at("2026-12-07 09:55:00");
     QVERIFY(ledger.noteFollowUp(recovered, State::Paid, {}, "支付成功", "2026-12-07 09:31:00"));
@@ -377,8 +449,9 @@ void TestLedger::queriesOfTheWindows()
     };
     // Every attempt still unresolved or waiting for the cashier's word needs a look, however
     // old; of those a follow-up decided, the day's, by when it decided.
-    QCOMPARE(ids(ledger.attentionRows(QDate(2026, 12, 7))),
-        (QList<long long> {earlier, lateNight, closed, lost, recovered, guessed}));
+    QCOMPARE(ids(ledger.attentionRows(QDate(2026, 12, 7), "S1")),
+        (QList<long long> {earlier, lateNight, closed, alsoLost, lost, recovered, guessed}));
+    QCOMPARE(ids(ledger.attentionRows(QDate(2026, 12, 7), "S2")), (QList<long long> {otherStore}));
     // The notices of the store: what a follow-up decided and nobody has read, in that order.
     QCOMPARE(ids(ledger.noticeRows("S1")),
         (QList<long long> {closedEarlier, lateNight, closed, recovered, guessed}));
@@ -399,19 +472,19 @@ void TestLedger::queriesOfTheWindows()
         = ledger.paidRowsMissingFrom(QDate(2026, 12, 6), QDate(2026, 12, 7), {"B", "F", "X"});
     QCOMPARE(ids(missing), (QList<long long> {yesterday, recovered}));
 
-    // A payment of 4.00 now may be a retry of the guessed one; of 2.50, of nothing unknown.
+    // A payment of 4.00 now may be a retry of the newest unknown one; of 2.50, of nothing.
     QCOMPARE(ledger.unknownAttemptOfAmount(400, "S1").value_or(LedgerRow()).id, guessed);
     QVERIFY(!ledger.unknownAttemptOfAmount(250, "S1"));
     QVERIFY(!ledger.unknownAttemptOfAmount(400, "S2"));
     s_now = at("2026-12-07 10:05:01");
     QVERIFY(!ledger.unknownAttemptOfAmount(400, "S1")); // 15 minutes on
 
-    // 24 hours after the lost attempt, it is no longer followed up; another store's never.
+    // 24 hours after the lost attempt, it is no longer followed up; each store follows its own.
     s_now = at("2026-12-08 09:10:00");
-    QCOMPARE(ids(ledger.followUpRows("S1")), (QList<long long> {lost}));
-    QVERIFY(ledger.followUpRows("S2").empty());
+    QCOMPARE(ids(ledger.followUpRows("S1")), (QList<long long> {lost, alsoLost}));
+    QCOMPARE(ids(ledger.followUpRows("S2")), (QList<long long> {otherStore}));
     s_now += 1;
-    QVERIFY(ledger.followUpRows("S1").empty());
+    QCOMPARE(ids(ledger.followUpRows("S1")), (QList<long long> {alsoLost}));
 }
 
 void TestLedger::oneOrderNumberOneRow()
@@ -462,22 +535,38 @@ void TestLedger::oneOrderNumberOneRow()
     QCOMPARE(ledger.row(lost).message, std::string(LedgerStore::kCandidateTaken));
     QVERIFY(!ledger.noteCandidate(lost, candidate("Z")));
 
-    // A number a proven row holds is refused to another answer, and the row stays as it was.
+    // A number a proven row holds (paid, refused or closed) is refused to another answer; both
+    // rows stay as they were.
     const long long other = attempt();
     QVERIFY(!ledger.update(other, State::Paid, "Y", "ok"));
     QCOMPARE(ledger.row(other).state, std::string("sending"));
     QVERIFY(!ledger.noteFollowUp(lost, State::Paid, "Y", "ok"));
+    const long long refused = attempt();
+    QVERIFY(ledger.update(refused, State::Refused, "R", "no"));
+    const long long closed = attempt();
+    QVERIFY(ledger.update(closed, State::Unresolved, "C", "lost"));
+    QVERIFY(ledger.noteFollowUp(closed, State::Closed, {}, "closed"));
+    for (const auto &[holder, number, state] :
+        {std::tuple(refused, "R", "refused"), std::tuple(closed, "C", "closed")}) {
+        QVERIFY(!ledger.update(other, State::Paid, number, "ok"));
+        QCOMPARE(ledger.row(holder).state, std::string(state));
+        QCOMPARE(ledger.row(holder).outTradeNo, std::string(number));
+    }
 
     // The cashier's word: 不是 lets the number go for good; 是这笔 makes it a payment.
     QVERIFY(ledger.noteCandidate(lost, candidate("W")));
-    QVERIFY(ledger.rejectCandidate(lost));
+    QVERIFY(!ledger.rejectCandidate(lost, "Z")); // not the order shown now
+    QCOMPARE(ledger.row(lost).state, std::string("matched"));
+    QVERIFY(ledger.rejectCandidate(lost, "W"));
     QCOMPARE(ledger.row(lost).state, std::string("unresolved"));
     QVERIFY(ledger.row(lost).wasRejected("W"));
     QVERIFY(ledger.row(lost).wasRejected("Z"));
     QVERIFY(!ledger.noteCandidate(lost, candidate("W")));
     QVERIFY(ledger.noteCandidate(lost, candidate("V")));
-    QVERIFY(!ledger.confirmCandidate(retry));
-    QVERIFY(ledger.confirmCandidate(lost));
+    QVERIFY(!ledger.confirmCandidate(retry, "Y"));
+    QVERIFY(!ledger.confirmCandidate(lost, "W"));
+    QCOMPARE(ledger.row(lost).state, std::string("matched"));
+    QVERIFY(ledger.confirmCandidate(lost, "V"));
     QCOMPARE(ledger.row(lost).state, std::string("paid"));
     QCOMPARE(ledger.row(lost).outTradeNo, std::string("V"));
     QVERIFY(ledger.row(lost).needsNotice()); // now its receipt may be printed
@@ -493,14 +582,20 @@ void TestLedger::refundsAreRecorded()
     QVERIFY(!ledger.refund(whole).amountMinor);
     QCOMPARE(ledger.refund(part).amountMinor.value_or(0), 250LL);
 
+    // On its way, it stands before any other refund of the order.
+    QCOMPARE(ledger.unsettledRefund("N1").value_or(RefundRow()).id, whole);
     QVERIFY(ledger.updateRefund(whole, LedgerStore::RefundState::Refunded, "ok"));
     QVERIFY(!ledger.updateRefund(whole, LedgerStore::RefundState::Unresolved, "late"));
     QVERIFY(ledger.updateRefund(part, LedgerStore::RefundState::Unresolved, "lost"));
-    QVERIFY(!ledger.unresolvedRefund("N1"));
-    QCOMPARE(ledger.unresolvedRefund("N2").value_or(RefundRow()).id, part);
-    // A look at the order settles it.
+    QVERIFY(!ledger.unsettledRefund("N1"));
+    QCOMPARE(ledger.unsettledRefund("N2").value_or(RefundRow()).id, part);
+    // A look that could not settle it is counted; one that could settles it.
+    QVERIFY(ledger.noteRefundCheck(part, "cannot tell"));
+    QCOMPARE(ledger.refund(part).checks, 1);
+    QCOMPARE(ledger.refund(part).state, std::string("unresolved"));
     QVERIFY(ledger.updateRefund(part, LedgerStore::RefundState::Refused, "not refunded"));
-    QVERIFY(!ledger.unresolvedRefund("N2"));
+    QVERIFY(!ledger.unsettledRefund("N2"));
+    QVERIFY(!ledger.noteRefundCheck(part, "late"));
 }
 
 void TestLedger::upgradesALedgerOfTheFirstVersion()
@@ -534,62 +629,108 @@ void TestLedger::upgradesALedgerOfTheFirstVersion()
     QVERIFY(!ledger.update(id, State::Paid, "Y", "ok"));
     QVERIFY(ledger.update(id, State::Paid, "Q", "ok"));
     QVERIFY(ledger.recordRefund("S1", "Q", std::nullopt) > 0);
-    QCOMPARE(readPragma(m_path, "PRAGMA user_version"), QStringLiteral("2"));
+    QCOMPARE(readPragma(m_path, "PRAGMA user_version"), QStringLiteral("3"));
     ledger.close();
     QVERIFY(ledger.open(m_path.toStdString()));
     QCOMPARE(ledger.row(id).outTradeNo, std::string("Q"));
+}
+
+void TestLedger::orderIndexIsCheckedAtEveryOpen()
+{
+    // A file of the second layout left without its index (a kill between the upgrade's commit
+    // and the index): the next open makes the index, in the upgrade's transaction.
+    {
+        LedgerStore ledger(testClock);
+        QVERIFY(ledger.open(m_path.toStdString()));
+        QVERIFY(ledger.update(
+            ledger.recordAttempt(LedgerStore::Source::Checkout, 1, "1"), State::Paid, "A", "ok"));
+    }
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(m_path.toUtf8().constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "DROP INDEX payments_order; PRAGMA user_version = 2", nullptr,
+                 nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+    for (int start = 0; start < 2; ++start) {
+        LedgerStore ledger(testClock);
+        QVERIFY(ledger.open(m_path.toStdString()));
+        QCOMPARE(
+            readPragma(m_path, "SELECT count(*) FROM sqlite_master WHERE name = 'payments_order'"),
+            QStringLiteral("1"));
+        QCOMPARE(readPragma(m_path, "PRAGMA user_version"), QStringLiteral("3"));
+        const long long id = ledger.recordAttempt(LedgerStore::Source::Checkout, 1, "1");
+        QVERIFY(!ledger.update(id, State::Paid, "A", "ok"));
+    }
 }
 
 void TestLedger::matcher_data()
 {
     QTest::addColumn<QStringList>("orders"); // "number total [service [status]]" each
     QTest::addColumn<QStringList>("held");
-    QTest::addColumn<QString>("otherOpenRow"); // created_at of another row of 1250, and its number
+    // The time on the gateway's clock of another row of 1250, and its number.
+    QTest::addColumn<QString>("otherOpenRow");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("wallet"); // the row's, as its code told it
 
-    // The row: 12.50 by WeChat Pay, attempted at 2026-12-07 10:00:00; 202612071000070000009
-    // was offered before and the cashier said it is another payment.
+    // The row: 12.50 by WeChat Pay, attempted at 2026-12-07 10:00:00 on the gateway's clock
+    // (10:00:30 on the till's, 30 s fast); 202612071000070000009 was offered before and the
+    // cashier said it is another payment.
     QTest::newRow("one match") << QStringList {"202612071000030000001 1250"} << QStringList {}
-                               << QString() << "202612071000030000001";
+                               << QString() << "202612071000030000001" << QStringLiteral("wx");
     QTest::newRow("none") << QStringList {"202612071000030000001 1251"} << QStringList {}
-                          << QString() << QString();
+                          << QString() << QString() << QStringLiteral("wx");
     QTest::newRow("several") << QStringList {"202612071000030000001 1250",
         "202612071001000000002 1250"}
-                             << QStringList {} << QString() << QString();
+                             << QStringList {} << QString() << QString() << QStringLiteral("wx");
     QTest::newRow("held by another row")
         << QStringList {"202612071000030000001 1250", "202612071001000000002 1250"}
-        << QStringList {"202612071000030000001"} << QString() << "202612071001000000002";
+        << QStringList {"202612071000030000001"} << QString() << "202612071001000000002"
+        << QStringLiteral("wx");
     QTest::newRow("said to be another payment")
-        << QStringList {"202612071000070000009 1250"} << QStringList {} << QString() << QString();
-    QTest::newRow("another wallet") << QStringList {"202612071000030000001 1250 ali"}
-                                    << QStringList {} << QString() << QString();
+        << QStringList {"202612071000070000009 1250"} << QStringList {} << QString() << QString()
+        << QStringLiteral("wx");
+    QTest::newRow("another wallet")
+        << QStringList {"202612071000030000001 1250 ali"} << QStringList {} << QString()
+        << QString() << QStringLiteral("wx");
     QTest::newRow("another wallet beside")
         << QStringList {"202612071000030000001 1250 ali", "202612071000040000002 1250 wx"}
-        << QStringList {} << QString() << "202612071000040000002";
+        << QStringList {} << QString() << "202612071000040000002" << QStringLiteral("wx");
     QTest::newRow("a number with a tab is no order")
-        << QStringList {"20261207100003\t0000001 1250"} << QStringList {} << QString() << QString();
-    QTest::newRow("not paid in the list") << QStringList {"202612071000030000001 1250 wx 4"}
-                                          << QStringList {} << QString() << QString();
-    QTest::newRow("paid, shown as 2") << QStringList {"202612071000030000001 1250 wx 2"}
-                                      << QStringList {} << QString() << "202612071000030000001";
+        << QStringList {"20261207100003\t0000001 1250"} << QStringList {} << QString() << QString()
+        << QStringLiteral("wx");
+    QTest::newRow("not paid in the list")
+        << QStringList {"202612071000030000001 1250 wx 4"} << QStringList {} << QString()
+        << QString() << QStringLiteral("wx");
+    QTest::newRow("paid, shown as 2")
+        << QStringList {"202612071000030000001 1250 wx 2"} << QStringList {} << QString()
+        << "202612071000030000001" << QStringLiteral("wx");
     QTest::newRow("another open row could be it")
         << QStringList {"202612071000030000001 1250"} << QStringList {} << "2026-12-07 09:59:30"
-        << QString();
+        << QString() << QStringLiteral("wx");
     QTest::newRow("another open row with its own number")
         << QStringList {"202612071000030000001 1250"} << QStringList {}
         << "2026-12-07 09:59:30 202612070959300000005"
-        << "202612071000030000001";
+        << "202612071000030000001" << QStringLiteral("wx");
     QTest::newRow("another open row out of reach")
         << QStringList {"202612071000030000001 1250"} << QStringList {} << "2026-12-07 10:03:00"
-        << "202612071000030000001";
+        << "202612071000030000001" << QStringLiteral("wx");
     QTest::newRow("5 s before") << QStringList {"202612070959550000001 1250"} << QStringList {}
-                                << QString() << "202612070959550000001";
+                                << QString() << "202612070959550000001" << QStringLiteral("wx");
     QTest::newRow("6 s before") << QStringList {"202612070959540000001 1250"} << QStringList {}
-                                << QString() << QString();
+                                << QString() << QString() << QStringLiteral("wx");
     QTest::newRow("120 s after") << QStringList {"202612071002000000001 1250"} << QStringList {}
-                                 << QString() << "202612071002000000001";
+                                 << QString() << "202612071002000000001" << QStringLiteral("wx");
     QTest::newRow("121 s after") << QStringList {"202612071002010000001 1250"} << QStringList {}
-                                 << QString() << QString();
+                                 << QString() << QString() << QStringLiteral("wx");
+    QTest::newRow("a number with a blank is no order")
+        << QStringList {"20261207100003<blank>0000001 1250"} << QStringList {} << QString()
+        << QString() << QStringLiteral("wx");
+    QTest::newRow("a code that told no wallet: any wallet")
+        << QStringList {"202612071000030000001 1250 ali"} << QStringList {} << QString()
+        << "202612071000030000001" << QString();
+    QTest::newRow("a code that told no wallet, two wallets")
+        << QStringList {"202612071000030000001 1250 ali", "202612071000040000002 1250 wx"}
+        << QStringList {} << QString() << QString() << QString();
 }
 
 void TestLedger::matcher()
@@ -598,26 +739,31 @@ void TestLedger::matcher()
     QFETCH(QStringList, held);
     QFETCH(QString, otherOpenRow);
     QFETCH(QString, expected);
+    QFETCH(QString, wallet);
 
     LedgerStore::Snapshot snapshot;
     LedgerRow &row = snapshot.row;
     row.id = 1;
-    row.createdAt = "2026-12-07 10:00:00";
+    row.createdAt = "2026-12-07 10:00:30";
+    row.gatewayAt = "2026-12-07 10:00:00";
     row.amountMinor = 1250;
-    row.wallet = "wx";
+    row.wallet = wallet.toStdString();
     row.rejected = "202612071000070000009";
     snapshot.open = {row};
     if (!otherOpenRow.isEmpty()) {
         LedgerRow other = row;
         other.id = 2;
-        other.createdAt = otherOpenRow.left(19).toStdString();
+        other.gatewayAt = otherOpenRow.left(19).toStdString();
         other.outTradeNo = otherOpenRow.mid(20).toStdString();
         snapshot.open.push_back(other);
     }
     std::vector<OrderRecord> records;
     for (const QString &text : orders) {
         const QStringList parts = text.split(' ');
-        OrderRecord record = order(parts.at(0).toStdString(), parts.at(1).toStdString());
+        OrderRecord record = order(QString(parts.at(0))
+                                       .replace(QStringLiteral("<blank>"), QStringLiteral(" "))
+                                       .toStdString(),
+            parts.at(1).toStdString());
         record.service = parts.value(2, QStringLiteral("wx")).toStdString();
         record.status = parts.value(3, QStringLiteral("1")).toStdString();
         records.push_back(record);
@@ -635,11 +781,12 @@ void TestLedger::matcher()
 
 void TestLedger::listRange_data()
 {
-    QTest::addColumn<QString>("createdAt");
+    QTest::addColumn<QString>("gatewayAt");
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
 
-    // The whole days the row's window touches: from 5 s before it to 120 s after it.
+    // The whole days the row's window touches on the gateway's clock: from 5 s before it to
+    // 120 s after it. The till's own clock (created_at, a day off here) plays no part.
     QTest::newRow("mid-morning") << "2026-12-07 10:00:00"
                                  << "20261207000000"
                                  << "20261207235959";
@@ -649,19 +796,21 @@ void TestLedger::listRange_data()
     QTest::newRow("a minute before midnight") << "2026-12-07 23:59:00"
                                               << "20261207000000"
                                               << "20261208235959";
+    QTest::newRow("made before the gateway told its time") << QString() << QString() << QString();
 }
 
 void TestLedger::listRange()
 {
-    QFETCH(QString, createdAt);
+    QFETCH(QString, gatewayAt);
     QFETCH(QString, from);
     QFETCH(QString, to);
 
     LedgerRow row;
-    row.createdAt = createdAt.toStdString();
-    const auto [first, last] = LedgerFollowUp::listRange(row);
-    QCOMPARE(QString::fromStdString(first), from);
-    QCOMPARE(QString::fromStdString(last), to);
+    row.createdAt = "2026-12-08 10:00:00";
+    row.gatewayAt = gatewayAt.toStdString();
+    const auto range = LedgerFollowUp::listRange(row);
+    QCOMPARE(QString::fromStdString(range ? range->first : std::string()), from);
+    QCOMPARE(QString::fromStdString(range ? range->second : std::string()), to);
 }
 
 void TestLedger::statusDecision_data()
@@ -691,6 +840,139 @@ void TestLedger::statusDecision()
     QCOMPARE(LedgerFollowUp::decideStatus(reply.toStdString()).state, state);
 }
 
+void TestLedger::candidatesOnTheGatewaysClock_data()
+{
+    QTest::addColumn<int>("tillAhead"); // seconds the till's clock is ahead of the gateway's
+    QTest::addColumn<QString>("told"); // how the login told the gateway's time; empty: not yet
+
+    QTest::newRow("right") << 0 << "unix";
+    QTest::newRow("30 s fast") << 30 << "unix";
+    QTest::newRow("5 min slow") << -300 << "unix";
+    QTest::newRow("8 h off: the till on UTC, told as seconds") << -8 * 3600 << "unix";
+    QTest::newRow("8 h off, told as a wall time") << -8 * 3600 << "wall";
+    QTest::newRow("not told yet") << 0 << QString();
+}
+
+void TestLedger::candidatesOnTheGatewaysClock()
+{
+    QFETCH(int, tillAhead);
+    QFETCH(QString, told);
+    const std::time_t gateway = at("2026-12-07 10:00:00");
+    LedgerStore ledger(testClock);
+    QVERIFY(ledger.open(m_path.toStdString()));
+    s_now = gateway + tillAhead;
+    if (told == "unix")
+        ledger.noteGatewayTime(std::to_string(gateway));
+    else if (told == "wall")
+        ledger.noteGatewayTime("2026-12-07 10:00:00");
+    // Two answers of 12.50 lost 40 s apart and one of 8.00 ten minutes on; the gateway took
+    // each a second after the till recorded it.
+    const auto lost = [&ledger, gateway, tillAhead](int second, long long amount) {
+        s_now = gateway + second + tillAhead;
+        const long long id = ledger.recordAttempt(
+            LedgerStore::Source::Checkout, amount, "134567890123456780", "S1", "wx");
+        ledger.update(id, State::Unresolved, {}, "lost");
+        return id;
+    };
+    const long long first = lost(5, 1250);
+    const long long second = lost(45, 1250);
+    const long long third = lost(600, 800);
+    const std::vector<OrderRecord> orders {order("202612071000060000001", "1250"),
+        order("202612071000460000002", "1250"), order("202612071010010000003", "800")};
+    s_now = gateway + 900 + tillAhead;
+    QStringList offered;
+    for (const long long id : {first, second, third}) {
+        const std::optional<LedgerStore::Candidate> found
+            = ledger.noteCandidate(id, [&orders](const LedgerStore::Snapshot &now) {
+                  return LedgerFollowUp::candidate(now, orders);
+              });
+        offered << QString::fromStdString(found ? found->orderNumber : "-");
+    }
+    // Each row its own order or nothing: the look-alikes are left for a person, and nothing is
+    // offered before the gateway has told its time.
+    QCOMPARE(offered, (QStringList {"-", "-", told.isEmpty() ? "-" : "202612071010010000003"}));
+    // The retry question and the follow-up count on the same clock.
+    QCOMPARE(ledger.unknownAttemptOfAmount(1250, "S1").value_or(LedgerRow()).id, second);
+    QCOMPARE(int(ledger.followUpRows("S1").size()), told.isEmpty() ? 3 : 2);
+}
+
+void TestLedger::keepsWhatTheDiskWillNotTake()
+{
+    SmallDisk disk(m_home->filePath(QStringLiteral("disk")));
+    if (!SmallDisk::unavailableReason().isEmpty())
+        QSKIP(qPrintable(SmallDisk::unavailableReason()));
+    QVERIFY(disk.isValid());
+    const std::string path = disk.filePath(QStringLiteral("ledger.db")).toStdString();
+    LedgerStore ledger(testClock);
+    QVERIFY(ledger.open(path));
+    int changes = 0;
+    ledger.setListener([&changes] { ++changes; });
+    const auto attempt = [&ledger](long long amount) {
+        return ledger.recordAttempt(
+            LedgerStore::Source::Checkout, amount, "134567890123456780", "S1", "wx");
+    };
+    const long long before = attempt(100);
+    QVERIFY(ledger.update(before, State::Paid, "A", "ok"));
+    QVERIFY(!ledger.holding());
+
+    // Full: what the till learns is kept in memory, in order, and read back from there.
+    QVERIFY(disk.fill());
+    const long long paid = attempt(200);
+    QCOMPARE(paid, before + 1);
+    QVERIFY(ledger.holding());
+    QVERIFY(ledger.notRecording());
+    QVERIFY(!ledger.recordingNotice().empty());
+    QVERIFY(ledger.update(paid, State::Paid, "B", "ok"));
+    const long long lost = attempt(300);
+    QVERIFY(ledger.update(lost, State::Unresolved, {}, "lost"));
+    QCOMPARE(ledger.row(paid).state, std::string("paid"));
+    QCOMPARE(ledger.row(before).outTradeNo, std::string("A"));
+    QCOMPARE(ledger.unknownAttemptOfAmount(300, "S1").value_or(LedgerRow()).id, lost);
+    QVERIFY(!ledger.update(lost, State::Paid, "A", "ok")); // one number, one row, still
+    QVERIFY(!ledger.retryHeld());
+    const int whileFull = changes;
+
+    // Room again: the next try writes it all, and the line goes by itself.
+    disk.makeRoom();
+    QVERIFY(ledger.retryHeld());
+    QVERIFY(!ledger.holding());
+    QVERIFY(ledger.recordingNotice().empty());
+    QVERIFY(changes > whileFull);
+    // Full again, then room: a new write is the next try.
+    QVERIFY(disk.fill());
+    const long long later = attempt(400);
+    QVERIFY(ledger.holding());
+    disk.makeRoom();
+    QVERIFY(ledger.update(later, State::Refused, {}, "no"));
+    QVERIFY(!ledger.holding());
+    ledger.close();
+
+    // In the file, as the next start reads it.
+    LedgerStore again(testClock);
+    QVERIFY(again.open(path));
+    QCOMPARE(again.row(paid).state, std::string("paid"));
+    QCOMPARE(again.row(paid).outTradeNo, std::string("B"));
+    QCOMPARE(again.row(lost).state, std::string("unresolved"));
+    QCOMPARE(again.row(later).state, std::string("refused"));
+    QFile log(m_home->filePath(QStringLiteral("tallyport.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    QCOMPARE(text.count("payment ledger cannot write"), 2);
+    QCOMPARE(text.count("payment ledger writes again"), 2);
+
+    // A till that ends while the disk is full names in the log what the file never took.
+    QVERIFY(disk.fill());
+    const long long unwritten
+        = again.recordAttempt(LedgerStore::Source::Checkout, 500, "134567890123456780", "S1", "wx");
+    QVERIFY(again.holding());
+    again.close();
+    QVERIFY(log.seek(0));
+    QVERIFY(log.readAll().contains("payment ledger: not written: INSERT INTO payments"));
+    disk.makeRoom();
+    QVERIFY(again.open(path));
+    QCOMPARE(again.row(unwritten).id, 0LL);
+}
+
 void TestLedger::loginAt(SandboxProcess &sandbox, LoginSession &session)
 {
     QVERIFY(sandbox.start());
@@ -708,9 +990,11 @@ void TestLedger::followUpAgainstTheSandbox()
     const std::string sid = Text::wideToUtf8(session.sid);
     const LedgerWorker::Target target {sandbox.url("/api/face"), sandbox.caPath().toStdString()};
 
-    // Each attempt is recorded as a window records it, at the time the sandbox sees it.
+    // Each attempt is recorded as a window records it, on the clock the login told.
     LedgerStore ledger;
     QVERIFY(ledger.open(m_path.toStdString()));
+    ledger.noteGatewayTime(Text::wideToUtf8(session.apiTime));
+    QVERIFY(ledger.gatewayNow());
     const auto pay = [&](const QByteArray &fault, const std::string &code, long long total) {
         if (!fault.isEmpty() && !sandbox.injectFault(fault))
             return 0LL;
@@ -763,8 +1047,10 @@ void TestLedger::followUpAgainstTheSandbox()
         QCOMPARE(ledger.row(id).checks, 1);
     }
     QVERIFY(ledger.row(twinA).outTradeNo.empty());
+    // A query that finds it still pending leaves its reason as it was.
+    QCOMPARE(ledger.row(waiting).message, std::string("轮询结束"));
     // Confirmed, its receipt is that of the order the list gave.
-    QVERIFY(ledger.confirmCandidate(lost));
+    QVERIFY(ledger.confirmCandidate(lost, ledger.row(lost).outTradeNo));
     const QString receipt
         = QString::fromStdWString(LedgerFollowUp::receiptOrder(ledger.row(lost)).receiptMessage());
     QVERIFY2(receipt.contains(QStringLiteral("#wx#12.34#")), qPrintable(receipt));

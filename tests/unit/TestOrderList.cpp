@@ -330,6 +330,7 @@ void TestOrderList::refundDecisions_data()
     QTest::addColumn<bool>("check"); // a status answer about the order, else a refund answer
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("decided"); // "state|message"; "" for a check that tells nothing
+    QTest::addColumn<int>("refunded"); // of the refund checked, in minor units; 0: the whole order
 
     const auto status = [](const char *number, const char *code, const char *orderStatus) {
         return QByteArray(R"({"code":")") + code + R"(","msg":"ok","data":{"out_trade_no":")"
@@ -342,21 +343,35 @@ void TestOrderList::refundDecisions_data()
     const QString lost = QStringLiteral("unresolved|") + RefundTexts::kLedgerNoAnswer;
 
     QTest::newRow("refunded") << false << QByteArray(R"({"code":"100","msg":"退款成功"})")
-                              << "refunded|退款成功";
+                              << "refunded|退款成功" << 0;
     QTest::newRow("refused") << false << QByteArray(R"({"code":"405","msg":"已退款"})")
-                             << "refused|已退款";
-    QTest::newRow("no answer") << false << QByteArray() << lost;
-    QTest::newRow("not JSON") << false << QByteArray("<html>502</html>") << lost;
-    QTest::newRow("wrong shape") << false << QByteArray(R"({"code":["100"]})") << lost;
-    QTest::newRow("check: refunded") << true << status("1", "100", "2") << checkedRefunded;
-    QTest::newRow("check: normal") << true << status("1", "100", "1") << checkedNot;
-    QTest::newRow("check: cancelled") << true << status("1", "100", "0") << checkedNot;
-    QTest::newRow("check: another status") << true << status("1", "100", "5") << "";
-    QTest::newRow("check: another order") << true << status("2", "100", "2") << "";
-    QTest::newRow("check refused") << true << status("1", "404", "2") << "";
+                             << "refused|已退款" << 0;
+    QTest::newRow("no answer") << false << QByteArray() << lost << 0;
+    QTest::newRow("not JSON") << false << QByteArray("<html>502</html>") << lost << 0;
+    QTest::newRow("wrong shape") << false << QByteArray(R"({"code":["100"]})") << lost << 0;
+    QTest::newRow("check: refunded") << true << status("1", "100", "2") << checkedRefunded << 0;
+    QTest::newRow("check: normal") << true << status("1", "100", "1") << checkedNot << 0;
+    QTest::newRow("check: cancelled") << true << status("1", "100", "0") << checkedNot << 0;
+    QTest::newRow("check: another status") << true << status("1", "100", "5") << "" << 0;
+    QTest::newRow("check: another order") << true << status("2", "100", "2") << "" << 0;
+    QTest::newRow("check refused") << true << status("1", "404", "2") << "" << 0;
     QTest::newRow("check: no order status")
-        << true << QByteArray(R"({"code":"100","msg":"ok","data":{"out_trade_no":"1"}})") << "";
-    QTest::newRow("check: not JSON") << true << QByteArray("<html>502</html>") << "";
+        << true << QByteArray(R"({"code":"100","msg":"ok","data":{"out_trade_no":"1"}})") << ""
+        << 0;
+    QTest::newRow("check: not JSON") << true << QByteArray("<html>502</html>") << "" << 0;
+    // A refund of part of the order: the order's status does not tell its outcome. Of as much
+    // as the order's total, it does.
+    const QString cannotTell
+        = QStringLiteral("unresolved|") + RefundTexts::kLedgerCheckedPartialUnknown;
+    QTest::newRow("check: partial, refunded")
+        << true << status("1", "100", "2") << cannotTell << 100;
+    QTest::newRow("check: partial, normal") << true << status("1", "100", "1") << cannotTell << 100;
+    QTest::newRow("check: all of the order's total")
+        << true << status("1", "100", "2") << checkedRefunded << 400;
+    QTest::newRow("check: partial, no total")
+        << true << QByteArray(R"({"code":"100","data":{"out_trade_no":"1","orderStatus":"2"}})")
+        << cannotTell << 100;
+    QTest::newRow("check: partial, another status") << true << status("1", "100", "5") << "" << 100;
 }
 
 void TestOrderList::refundDecisions()
@@ -364,12 +379,17 @@ void TestOrderList::refundDecisions()
     QFETCH(bool, check);
     QFETCH(QByteArray, body);
     QFETCH(QString, decided);
+    QFETCH(int, refunded);
     const auto text = [](const RefundLedger::Decision &decision) {
         return QString::fromUtf8(LedgerStore::refundStateName(decision.state)) + '|'
             + QString::fromStdString(decision.message);
     };
     if (check) {
-        const auto found = RefundLedger::decideCheck(body.toStdString(), "1");
+        RefundRow earlier;
+        earlier.outTradeNo = "1";
+        if (refunded > 0)
+            earlier.amountMinor = refunded;
+        const auto found = RefundLedger::decideCheck(body.toStdString(), earlier);
         QCOMPARE(found ? text(*found) : QString(), decided);
     } else {
         const std::optional<RefundReply> answer

@@ -1,7 +1,9 @@
-// The window of today's payments that need a look, over a real ledger file: which attempts it
-// lists and what each column says, read again on show and on 刷新.
+// The window of today's payments that need a look, over a real ledger file: which attempts of
+// the logged-in store it lists and what each column says, read again on show and on 刷新; and
+// that it and the notice answer only about the order they showed.
 #include "LedgerAttentionWin.h"
 #include "LedgerStore.h"
+#include "RecoveredNotice.h"
 #include "Resources.h"
 #include "TempHome.h"
 
@@ -27,6 +29,7 @@ private slots:
     void initTestCase();
     void listsWhatNeedsALook_data();
     void listsWhatNeedsALook();
+    void answersOnlyTheOrderShown();
 };
 
 void TestLedgerAttentionWin::initTestCase()
@@ -79,7 +82,7 @@ void TestLedgerAttentionWin::listsWhatNeedsALook()
     LedgerStore ledger;
     QVERIFY(ledger.open(home.filePath(QStringLiteral("ledger.db")).toStdString()));
     const long long id
-        = ledger.recordAttempt(LedgerStore::Source::Checkout, 1250, "134567890123456780");
+        = ledger.recordAttempt(LedgerStore::Source::Checkout, 1250, "134567890123456780", "S1");
     QVERIFY(ledger.update(id, answered, number.toStdString(), message.toStdString()));
     if (checked != State::Sending) {
         QVERIFY(ledger.noteFollowUp(
@@ -88,6 +91,7 @@ void TestLedgerAttentionWin::listsWhatNeedsALook()
 
     // Shown: the ledger as it is now.
     LedgerAttentionWin window(ledger);
+    window.setStore("S1");
     window.show();
     const auto *table = window.findChild<QTableWidget *>(QStringLiteral("tableWidget_attention"));
     QCOMPARE(table->rowCount(), listed.isEmpty() ? 0 : 1);
@@ -102,14 +106,56 @@ void TestLedgerAttentionWin::listsWhatNeedsALook()
         QCOMPARE(cells.mid(1), QStringList({"12.50", "**************6780"}) + listed);
     }
 
-    // 刷新 reads it again: an answer lost since then is listed too.
+    // 刷新 reads it again: an answer lost since then is listed too, another store's is not.
     const long long lost
-        = ledger.recordAttempt(LedgerStore::Source::SingleWindow, 800, "281234567890123450");
+        = ledger.recordAttempt(LedgerStore::Source::SingleWindow, 800, "281234567890123450", "S1");
     QVERIFY(ledger.update(lost, State::Unresolved, "", LedgerStore::kNoAnswer));
+    const long long elsewhere
+        = ledger.recordAttempt(LedgerStore::Source::SingleWindow, 900, "281234567890123450", "S2");
+    QVERIFY(ledger.update(elsewhere, State::Unresolved, "", LedgerStore::kNoAnswer));
     QTest::mouseClick(
         window.findChild<QPushButton *>(QStringLiteral("pushButton_refresh")), Qt::LeftButton);
     QCOMPARE(table->rowCount(), listed.isEmpty() ? 1 : 2);
     QCOMPARE(table->item(table->rowCount() - 1, 1)->text(), QStringLiteral("8.00"));
+}
+
+void TestLedgerAttentionWin::answersOnlyTheOrderShown()
+{
+    TempHome home;
+    LedgerStore ledger;
+    QVERIFY(ledger.open(home.filePath(QStringLiteral("ledger.db")).toStdString()));
+    const auto attempt = [&ledger] {
+        return ledger.recordAttempt(
+            LedgerStore::Source::Checkout, 1250, "134567890123456780", "S1", "wx");
+    };
+    const auto offer = [&ledger](long long id, const std::string &number) {
+        return ledger.noteCandidate(id, [number](const LedgerStore::Snapshot &) {
+            return std::optional<LedgerStore::Candidate>({number, {}});
+        });
+    };
+    const long long lost = attempt();
+    QVERIFY(ledger.update(lost, State::Unresolved, {}, "lost"));
+    QVERIFY(offer(lost, "X"));
+    LedgerAttentionWin window(ledger);
+    window.setStore("S1");
+    window.show();
+    auto *table = window.findChild<QTableWidget *>(QStringLiteral("tableWidget_attention"));
+    table->selectRow(0);
+    RecoveredNotice notice(ledger);
+    notice.reload("S1");
+
+    // Meanwhile the gateway's answer about another attempt names X, and the next look at the
+    // list offers Y: 是这笔 on what was shown books nothing.
+    QVERIFY(ledger.update(attempt(), State::Paid, "X", "ok"));
+    QVERIFY(offer(lost, "Y"));
+    window.OnConfirm();
+    notice.findChild<QPushButton *>(QStringLiteral("pushButton_confirm"))->click();
+    QCOMPARE(ledger.row(lost).state, std::string("matched"));
+    // Both show the row as it is now; an answer is about Y.
+    QVERIFY(notice.waiting().size() == 1 && notice.waiting().front().outTradeNo == "Y");
+    notice.findChild<QPushButton *>(QStringLiteral("pushButton_reject"))->click();
+    QCOMPARE(ledger.row(lost).state, std::string("unresolved"));
+    QVERIFY(ledger.row(lost).wasRejected("Y"));
 }
 
 QTEST_MAIN(TestLedgerAttentionWin)

@@ -6,6 +6,8 @@
 #include "LedgerStore.h"
 #include "MessageBoxWin.h"
 #include "NoteWin.h"
+#include "OrderPages.h"
+#include "OrderQueryWin.h"
 #include "ParamSettingWin.h"
 #include "PayWin.h"
 #include "ReFundWin.h"
@@ -19,6 +21,7 @@
 #include "collectionWin.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -437,6 +440,9 @@ void TestTallyport::leavingWaitsForAFollowedPayment_data()
                                                << "134567890123456780" << false << false;
     QTest::newRow("refund, left at once") << "refund"
                                           << "" << true << false;
+    QTest::newRow("refund from the order list, left at once")
+        << "list refund"
+        << "134567890123456780" << true << false;
 }
 
 void TestTallyport::leavingWaitsForAFollowedPayment()
@@ -461,6 +467,27 @@ void TestTallyport::leavingWaitsForAFollowedPayment()
         setField(payWin->reFundWin(), "lineEdit_orderno", "202612071015000000001");
         payWin->reFundWin()->OnInputYes();
         QVERIFY(payWin->reFundWin()->busy());
+        unknown = QStringLiteral("退出时退款请求仍在进行, 结果未知");
+    } else if (work == "list refund") {
+        named = QStringLiteral("退款正在进行");
+        // Today's newest order, paid at the checkout, refunded from the order list.
+        setField(checkout, "lineEdit_money", "5");
+        setField(checkout, "lineEdit_paycode", code);
+        checkout->OnInputYes();
+        QTRY_VERIFY_WITH_TIMEOUT(checkout->resultCard()->isVisible(), 10000);
+        OrderQueryWin *orders = payWin->orderQueryWin();
+        orders->QueryTimeout();
+        QTRY_VERIFY_WITH_TIMEOUT(!orders->busy(), 10000);
+        while (orders->pages().currentPage() < orders->pages().pageCount())
+            orders->OnNextPage();
+        const int row = (orders->pages().recordCount() - 1) % OrderPages::kRowsPerPage;
+        orders
+            ->findChild<QCheckBox *>(
+                row == 0 ? QStringLiteral("checkBox") : QStringLiteral("checkBox_%1").arg(row + 1))
+            ->setChecked(true);
+        QVERIFY(m_sandbox.injectFault(R"({"kind":"delay","ms":1500,"count":1})"));
+        orders->OnRefund();
+        QVERIFY(orders->refunding());
         unknown = QStringLiteral("退出时退款请求仍在进行, 结果未知");
     } else if (work == "single" || work == "request") {
         // The single-window form's or the checkout's pay request, held back by the sandbox.
