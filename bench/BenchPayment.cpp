@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -33,6 +34,8 @@
 namespace {
 
 const std::string kCode = "134567890123456780"; // paid at once
+// Longer than the HTTP client's own time-out: an answer, or the failure card, comes before.
+constexpr int kAnswerMs = 40000;
 
 struct Gateway
 {
@@ -59,6 +62,21 @@ Gateway &gateway()
         return g;
     }();
     return instance;
+}
+
+// Confirms the sale in the checkout's fields and runs the event loop until the window has taken
+// the pay answer: the request runs beside the window and its answer comes back as an event,
+// which ends the wait at once. True when that answer showed the success card.
+bool payAndWaitForCard(CheckStandWin *checkout)
+{
+    checkout->OnInputYes();
+    QTimer deadline; // its event also ends a wait whose answer never comes
+    deadline.setSingleShot(true);
+    deadline.start(kAnswerMs);
+    while (checkout->paying() && deadline.isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return !checkout->paying() && checkout->resultCard()->isVisible()
+        && checkout->resultCard()->successShown();
 }
 
 void bareRoundTrip(benchmark::State &state)
@@ -96,9 +114,10 @@ void checkoutPayment(benchmark::State &state)
     for (auto _ : state) {
         amount->setText(QStringLiteral("12.5"));
         code->setText(QString::fromStdString(kCode));
-        checkout->OnInputYes();
-        if (!checkout->resultCard()->isVisible() || !checkout->resultCard()->successShown())
+        if (!payAndWaitForCard(checkout)) {
             state.SkipWithError("no success card");
+            break;
+        }
         checkout->resultCard()->hide();
     }
 }
@@ -145,8 +164,7 @@ void longDay(benchmark::State &state)
         for (int i = 1; i <= count && !failed; ++i) {
             amount->setText(QStringLiteral("12.5"));
             code->setText(QString::fromStdString(kCode));
-            checkout->OnInputYes();
-            failed = !checkout->resultCard()->successShown();
+            failed = !payAndWaitForCard(checkout);
             checkout->resultCard()->hide();
             if (i % paymentsPerQuery == 0) {
                 orders.OnQuery();
@@ -188,11 +206,6 @@ void receiptLatency(benchmark::State &state)
         state.SkipWithError("sandbox not available");
         return;
     }
-    const QString unavailable = CupsQueue::unavailableReason();
-    if (!unavailable.isEmpty()) {
-        state.SkipWithError(unavailable.toStdString().c_str());
-        return;
-    }
     static CupsQueue cups;
     if (!cups.start()) {
         state.SkipWithError("no spooler");
@@ -207,13 +220,12 @@ void receiptLatency(benchmark::State &state)
         const int before = acceptedJobs();
         amount->setText(QStringLiteral("12.5"));
         code->setText(QString::fromStdString(kCode));
-        checkout->OnInputYes();
-        QElapsedTimer sinceCard;
-        sinceCard.start();
-        if (!checkout->resultCard()->successShown()) {
+        if (!payAndWaitForCard(checkout)) {
             state.SkipWithError("no success card");
             return;
         }
+        QElapsedTimer sinceCard;
+        sinceCard.start();
         while (acceptedJobs() <= before && sinceCard.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (sinceCard.elapsed() >= 10000) {
@@ -228,10 +240,9 @@ void receiptLatency(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(bareRoundTrip)->Unit(benchmark::kMillisecond);
-BENCHMARK(checkoutPayment)->Unit(benchmark::kMillisecond);
-BENCHMARK(receiptLatency)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(15);
-BENCHMARK(longDay)->Unit(benchmark::kMillisecond)->Iterations(1);
+// CPU time is the whole process's: the checkout's request runs on a worker thread.
+BENCHMARK(bareRoundTrip)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(checkoutPayment)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 int main(int argc, char **argv)
 {
@@ -240,6 +251,18 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     Resources::initialise();
     benchmark::Initialize(&argc, argv);
+    // Any error a benchmark reports fails its test run; a machine that cannot run a spooler of
+    // its own (without root, or without CUPS) leaves the receipt out instead.
+    const QString noSpooler = CupsQueue::unavailableReason();
+    if (noSpooler.isEmpty()) {
+        benchmark::RegisterBenchmark("receiptLatency", receiptLatency)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(15);
+    } else {
+        std::fprintf(stderr, "receiptLatency left out: %s\n", qPrintable(noSpooler));
+    }
+    benchmark::RegisterBenchmark("longDay", longDay)->Unit(benchmark::kMillisecond)->Iterations(1);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

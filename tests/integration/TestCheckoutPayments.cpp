@@ -1,11 +1,15 @@
 // Payments from the checkout page against the sandbox gateway over real HTTPS: the signed pay
 // request byte for byte, every pay and polling outcome on the result card, the receipt and
-// floating-icon signals, the main window after the countdown, network failures and the voice.
+// floating-icon signals, the main window after the countdown, network failures and the voice;
+// with the till's ledger, the follow-up woken by an unknown outcome and the retry question.
 #include "CheckStandWin.h"
 #include "HttpClient.h"
+#include "LedgerStore.h"
 #include "LoginRequest.h"
+#include "NoteWin.h"
 #include "PayingWin.h"
 #include "Reply.h"
+#include "RetryQuestion.h"
 #include "GatewayClientFixture.h"
 #include "collectionWin.h"
 
@@ -99,6 +103,9 @@ private slots:
     void networkFailure_data();
     void networkFailure();
     void payRequestTimeOut();
+    void unknownOutcomeIsFollowedUpAtOnce_data();
+    void unknownOutcomeIsFollowedUpAtOnce();
+    void sameAmountIsAskedAboutAtEveryRetry();
     void paymentVoice_data();
     void paymentVoice();
 
@@ -690,6 +697,77 @@ void TestCheckoutPayments::payRequestTimeOut()
     QTRY_VERIFY_WITH_TIMEOUT(card->isVisible(), 45000);
     verifyFailureCard(kRequestFailed, QStringLiteral("订单号：无"));
     verifyFieldsCleared();
+}
+
+void TestCheckoutPayments::unknownOutcomeIsFollowedUpAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("fault");
+    QTest::addColumn<QString>("payCode");
+    QTest::addColumn<bool>("unresolved");
+
+    // Status 4: the customer has yet to confirm the payment on the phone.
+    const QByteArray awaitingPayment(
+        R"({"kind":"body","body":"{\"code\":\"100\",\"msg\":\"ok\",\"data\":{\"status\":\"4\",)"
+        R"(\"out_trade_no\":\"202612080000000000412\"}}"})");
+    QTest::newRow("paid") << QByteArray() << kWeChatPaid << false;
+    QTest::newRow("refused") << QByteArray() << kWeChatRefused << false;
+    QTest::newRow("answer lost") << QByteArray(R"({"kind":"drop_reply"})") << kWeChatPaid << true;
+    QTest::newRow("code 100 without an order number")
+        << QByteArray(R"({"kind":"body","body":"{\"code\":\"100\",\"msg\":\"ok\"}"})")
+        << kWeChatPaid << true;
+    QTest::newRow("awaiting payment") << awaitingPayment << kWeChatPaid << true;
+}
+
+void TestCheckoutPayments::unknownOutcomeIsFollowedUpAtOnce()
+{
+    // With the till's ledger (a login opens it), an answer that leaves the outcome open wakes the
+    // ledger's follow-up at once instead of leaving the attempt for its next pass.
+    QFETCH(QByteArray, fault);
+    QFETCH(QString, payCode);
+    QFETCH(bool, unresolved);
+    QVERIFY(LedgerStore::shared().openDefault());
+    if (!fault.isEmpty())
+        QVERIFY(m_sandbox.injectFault(fault));
+    QSignalSpy updated(m_win, &CheckStandWin::ledgerUpdated);
+    enter(QStringLiteral("4.12"), payCode);
+
+    confirm();
+
+    QVERIFY(m_win->resultCard()->isVisible());
+    QCOMPARE(updated.count(), 1);
+    QCOMPARE(updated.first().at(0).toBool(), unresolved);
+    QCOMPARE(LedgerStore::shared().row(1).state == "unresolved", unresolved);
+}
+
+void TestCheckoutPayments::sameAmountIsAskedAboutAtEveryRetry()
+{
+    // The cashier's 确定 is for the one payment it was asked about, not for the amount.
+    QVERIFY(LedgerStore::shared().openDefault());
+    // The answer is lost: the customer may have paid 9.97.
+    QVERIFY(m_sandbox.injectFault(R"({"kind":"drop_reply"})"));
+    enter(QStringLiteral("9.97"), kWeChatPaid);
+    confirm();
+    QCOMPARE(LedgerStore::shared().row(1).state, std::string("unresolved"));
+    const int paysBefore = faceRequests(QStringLiteral("auto_pay")).size();
+
+    // The next sale of 9.97 is asked about; the cashier takes it (确定) and it is paid.
+    NoteWin *question = m_win->retryQuestion()->prompt();
+    enter(QStringLiteral("9.97"), kAlipayPaid);
+    m_win->OnInputYes();
+    QVERIFY(question->isVisible());
+    QVERIFY(!m_win->paying());
+    question->OnBtnYes();
+    QVERIFY(question->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_win->paying(), kOutcomeMs);
+    QVERIFY(m_win->resultCard()->successShown());
+    QCOMPARE(faceRequests(QStringLiteral("auto_pay")).size(), paysBefore + 1);
+
+    // The first attempt is still unknown: the sale after that is asked about again, not paid.
+    enter(QStringLiteral("9.97"), kWeChatPaid);
+    m_win->OnInputYes();
+    QVERIFY(question->isVisible());
+    QVERIFY(!m_win->paying());
+    QCOMPARE(faceRequests(QStringLiteral("auto_pay")).size(), paysBefore + 1);
 }
 
 void TestCheckoutPayments::paymentVoice_data()

@@ -172,11 +172,12 @@ void TestKeyHook::windowsHookKeys_data()
     QTest::addColumn<QStringList>("presses");
     QTest::addColumn<QStringList>("codes");
 
-    const auto typed = [](const QString &digits, int gapMs) {
+    // The main row's digits are 0x30 to 0x39, the keypad's 0x60 to 0x69.
+    const auto typed = [](const QString &digits, int gapMs, int digit0 = 0x30) {
         QStringList presses;
         int ms = 1000;
         for (const QChar digit : digits) {
-            presses << QStringLiteral("%1@%2").arg(0x30 + digit.digitValue(), 0, 16).arg(ms);
+            presses << QStringLiteral("%1@%2").arg(digit0 + digit.digitValue(), 0, 16).arg(ms);
             ms += gapMs;
         }
         presses << QStringLiteral("d@%1").arg(ms);
@@ -185,6 +186,8 @@ void TestKeyHook::windowsHookKeys_data()
     QTest::newRow("a scanner's code")
         << typed("2812345678901230", 10) << QStringList {"2812345678901230"};
     QTest::newRow("keypad digits") << QStringList {"62@0", "68@5", "d@10"} << QStringList {"28"};
+    QTest::newRow("a scanner's code on the keypad, every digit")
+        << typed("2891234567890123", 10, 0x60) << QStringList {"2891234567890123"};
     QTest::newRow("a person's pace starts over") << typed("12", 300) << QStringList {};
     QTest::newRow("another key starts over")
         << QStringList {"31@0", "41@5", "32@10", "d@15"} << QStringList {"2"};
