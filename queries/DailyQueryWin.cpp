@@ -308,7 +308,7 @@ void DailyQueryWin::askListedOrders()
             std::vector<std::string> paid;
             for (const OrderRecord &order : list->records) {
                 listed.insert(order.orderNumber);
-                if (order.status == "1" || order.status == "2")
+                if (order.paid())
                     paid.push_back(order.orderNumber);
             }
             LedgerStore &ledger = LedgerStore::shared();

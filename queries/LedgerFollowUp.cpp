@@ -50,7 +50,7 @@ bool couldBe(const LedgerRow &row, const OrderRecord &order)
         || std::any_of(order.orderNumber.begin(), order.orderNumber.end(),
             [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7f'; }))
         return false;
-    if (order.status != "1" && order.status != "2")
+    if (!order.paid())
         return false;
     if (!row.wallet.empty() && order.service != row.wallet)
         return false;

@@ -8,6 +8,11 @@ std::string OrderRecord::amountText() const
     return Amount::fromMinorUnits(totalFee).value_or(totalFee);
 }
 
+bool OrderRecord::paid() const
+{
+    return status == "1" || status == "2";
+}
+
 bool OrderRecord::refundable() const
 {
     return status == "1" && orderStatus == "1";

@@ -25,6 +25,8 @@ struct OrderRecord
     // The amount in the currency's unit, exactly ("1" -> "0.01", "250000000" -> "2500000");
     // a total that is not a plain decimal number is shown as it came.
     std::string amountText() const;
+    // Paid at the gateway (status "1" or "2"), whether refunded since or not.
+    bool paid() const;
     // Refund and re-print need a paid order in normal state: status "1", order status "1".
     bool refundable() const;
     // The re-print request in the order-list layout: slot 9, slot 29, the service, the amount

@@ -12,7 +12,9 @@
 #include "LedgerStore.h"
 #include "OrderQueryWin.h"
 #include "PayTransaction.h"
+#include "QueryRequests.h"
 #include "ReFundWin.h"
+#include "Signing.h"
 #include "GatewayClientFixture.h"
 #include "HandOffWait.h"
 #include "collectionWin.h"
@@ -809,6 +811,17 @@ void TestQueryWindows::tillFiguresBesideTheGateways()
     QVERIFY(!number.isEmpty());
     const QString anotherTills = pay(Alipay, QStringLiteral("1.5"), 2);
     QVERIFY(!anotherTills.isEmpty());
+    // And one it has refunded since.
+    const QString refundedThere = pay(WeChat, QStringLiteral("0.5"), 3);
+    std::string refundReply;
+    HttpClient(m_sandbox.caPath().toStdString())
+        .Post(m_sandbox.url(PayTransaction::kFacePath),
+            QueryRequests::refund(refundedThere.toStdString(), std::nullopt, std::nullopt,
+                Signing::nonce(), QueryRequests::currentSession())
+                .body,
+            refundReply, "json");
+    QVERIFY2(refundReply.find("\"code\":\"100\"") != std::string::npos, refundReply.c_str());
+    m_refunded[WeChat] += 50;
     const auto record = [&ledger](long long minor, LedgerStore::State state, const QString &order) {
         const long long id = ledger.recordAttempt(
             LedgerStore::Source::Checkout, minor, payCode(WeChat, 1).toStdString());
@@ -845,8 +858,10 @@ void TestQueryWindows::tillFiguresBesideTheGateways()
     QVERIFY2(expectedText.match(till->text()).hasMatch(), qPrintable(till->text()));
     // The gateway's paid order no row holds is named in the tooltip, the other till's among
     // them.
-    if (shown.contains(QLatin1Char('#')))
-        QVERIFY2(till->toolTip().contains(anotherTills), qPrintable(till->toolTip()));
+    if (shown.contains(QLatin1Char('#'))) {
+        for (const QString &unheld : {anotherTills, refundedThere})
+            QVERIFY2(till->toolTip().contains(unheld), qPrintable(till->toolTip()));
+    }
 
     // The order list of the same dates, from the first one's midnight to the last one's
     // 23:59:59, every status.

@@ -126,6 +126,7 @@ private slots:
 
     void candidatesOnTheGatewaysClock_data();
     void candidatesOnTheGatewaysClock();
+    void windowsFollowTheGatewaysClock();
     void keepsWhatTheDiskWillNotTake();
 
     void followUpAgainstTheSandbox();
@@ -894,6 +895,30 @@ void TestLedger::candidatesOnTheGatewaysClock()
     // The retry question and the follow-up count on the same clock.
     QCOMPARE(ledger.unknownAttemptOfAmount(1250, "S1").value_or(LedgerRow()).id, second);
     QCOMPARE(int(ledger.followUpRows("S1").size()), told.isEmpty() ? 3 : 2);
+}
+
+void TestLedger::windowsFollowTheGatewaysClock()
+{
+    // A dead CMOS battery: the till's clock says 2000 when the cashier logs in and pays.
+    LedgerStore ledger(testClock);
+    QVERIFY(ledger.open(m_path.toStdString()));
+    s_now = at("2000-01-01 08:00:00");
+    ledger.noteGatewayTime("2026-12-07 10:00:00");
+    const auto attempt = [&ledger](State state, const std::string &number) {
+        const long long id = ledger.recordAttempt(
+            LedgerStore::Source::Checkout, 1250, "134567890123456780", "S1", "wx");
+        ledger.update(id, state, number, "x");
+        return id;
+    };
+    const long long lost = attempt(State::Unresolved, {});
+    attempt(State::Paid, "P");
+    // The network time arrives five minutes later and the next answer tells the time again:
+    // the rows are as old as the gateway's clock says, and of its day.
+    s_now = at("2026-12-07 10:05:00");
+    ledger.noteGatewayTime(std::to_string(s_now));
+    QCOMPARE(ledger.followUpRows("S1").size(), std::size_t(1));
+    QCOMPARE(ledger.unknownAttemptOfAmount(1250, "S1").value_or(LedgerRow()).id, lost);
+    QCOMPARE(ledger.paidTotals(QDate(2026, 12, 7), QDate(2026, 12, 7)).count, 1LL);
 }
 
 void TestLedger::keepsWhatTheDiskWillNotTake()
