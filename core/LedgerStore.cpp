@@ -673,7 +673,8 @@ bool LedgerStore::writeHeld()
         closeFile();
         return false;
     }
-    RunLog::write("payment ledger writes again: %zu kept changes written", written);
+    RunLog::write(
+        "payment ledger writes again: %lld kept changes written", static_cast<long long>(written));
     m_held.clear();
     dropMirror();
     notify();
