@@ -93,7 +93,7 @@ void LeaveFlow::OnLeaveAnyway()
     if (!m_pending)
         return;
     for (const QString &line : m_work().unknownOutcomeLines())
-        RunLog::write("%s", Text::toLocal(line).c_str());
+        RunLog::write("%s", line.toUtf8().constData());
     finish(*m_pending);
 }
 

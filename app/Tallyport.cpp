@@ -5,6 +5,7 @@
 #include "AutoStart.h"
 #include "CheckStandWin.h"
 #include "ConfigStore.h"
+#include "ConnectionSettings.h"
 #include "DailyQueryWin.h"
 #include "HostSettings.h"
 #include "HttpClient.h"
@@ -156,10 +157,7 @@ Tallyport::Tallyport(QWidget *parent)
         LedgerStore::shared().openDefault();
         m_ledgerNotices->showRecording();
         setWindowIcon(QIcon(QStringLiteral("://Tallyport//skin//vela_logo.ico")));
-        if (m_settings.connMode == 0 && !ProcessControl::isRunning(kKeyHook)) {
-            ProcessControl::startDetached(
-                QDir::current().filePath(kKeyHook), {}, QDir::currentPath());
-        }
+        ensureKeyHook(m_settings.connMode);
     });
 }
 
@@ -274,6 +272,14 @@ void Tallyport::applyTexts()
         Language::pick(l, " 账号", " Account number", "Tài khoản"));
     m_ui->lineEdit_password->setPlaceholderText(
         Language::pick(l, " 密码", " Password", "Mật khẩu"));
+}
+
+void Tallyport::ensureKeyHook(int connMode)
+{
+    // Beside the program: the till works in its own folder (main.cpp makes it the working
+    // directory where the system starts it elsewhere, as the Run value does).
+    if (connMode == 0 && !ProcessControl::isRunning(kKeyHook))
+        ProcessControl::startDetached(QDir::current().filePath(kKeyHook), {}, QDir::currentPath());
 }
 
 void Tallyport::setLoginButtonBusy(bool busy)
@@ -471,6 +477,9 @@ void Tallyport::OnLogin()
     connect(m_showWin->payWin()->singleWin(), &SingleWin::ledgerUpdated, m_ledgerNotices,
         &LedgerNotices::onLedgerUpdated);
     m_ledgerNotices->start(Text::wideToUtf8(m_session.sid));
+    // A logout ended the keyboard hook: every login makes sure it runs, as the start does, in
+    // the mode the checkout now reads.
+    ensureKeyHook(ConnectionSettings::get().connMode);
 
     s_busy = false;
     setLoginButtonBusy(false);

@@ -109,6 +109,8 @@ private:
     void buildTray();
     NoteWin *exitPrompt();
     void applyTexts();
+    // In connection mode 0 the keyboard-hook program runs while the till does.
+    void ensureKeyHook(int connMode);
     void setLoginButtonBusy(bool busy);
     void showFailureNotice();
     QLineEdit *keypadTarget() const;

@@ -14,10 +14,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QMessageBox>
 
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -44,7 +42,7 @@ bool runAgain(const Start &start, SingleInstance &instance, std::unique_ptr<Proc
     instance.release();
     if (ProcessControl::startAgain(start.arguments, start.directory))
         return true;
-    RunLog::write("重启失败: %s", std::strerror(errno));
+    RunLog::write("重启失败: 无法在 %s 再次启动本程序", start.directory.toUtf8().constData());
     return false;
 }
 
@@ -66,8 +64,7 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (!instance.acquire())
         return 0;
-    const Start start {
-        std::vector<std::string>(argv, argv + argc), QFile::encodeName(QDir::currentPath())};
+    const Start start {std::vector<std::string>(argv, argv + argc), QDir::currentPath()};
 
     int status = 0;
     bool restart = false;
@@ -75,6 +72,7 @@ int main(int argc, char *argv[])
     {
         QApplication app(argc, argv);
         app.setQuitOnLastWindowClosed(false);
+        System::workInProgramDirectory(QCoreApplication::applicationDirPath());
         Resources::initialise();
         MetaTypes::registerAll();
         // An installed program keeps its configuration and logs in the user's data directory.
@@ -83,10 +81,9 @@ int main(int argc, char *argv[])
             qWarning("tallyport: %s", qPrintable(notReady));
 
         if (!instance.takenOverFrom().isEmpty()) {
-            RunLog::write("%s",
-                Text::toLocal(QStringLiteral("接管遗留的单实例锁 %1 (原内容: %2)")
-                                  .arg(instance.lockPath(), instance.takenOverFrom()))
-                    .c_str());
+            RunLog::write("接管遗留的单实例锁 %s (原内容: %s)",
+                instance.lockPath().toUtf8().constData(),
+                instance.takenOverFrom().toUtf8().constData());
         }
         // One till per data directory, for the life of the process: a second one would settle
         // the first one's payments under way as interrupted. It says so and changes nothing. A
@@ -98,20 +95,17 @@ int main(int argc, char *argv[])
             const QString text = QStringLiteral("另一个收银程序正在使用数据目录\n%1\n"
                                                 "本程序不会启动，请使用已打开的收银程序。")
                                      .arg(AppDir::dataPath());
-            RunLog::write("%s", Text::toLocal(QStringLiteral("未启动: ") + text).c_str());
+            RunLog::write("未启动: %s", text.toUtf8().constData());
             QMessageBox::warning(nullptr, QStringLiteral("系统消息"), text);
             return 1;
         }
         case ProcessLock::Result::TakenOver:
-            RunLog::write("%s",
-                Text::toLocal(QStringLiteral("接管遗留的数据目录锁 %1 (原内容: %2)")
-                                  .arg(dataLock->path(), dataLock->takenOverFrom()))
-                    .c_str());
+            RunLog::write("接管遗留的数据目录锁 %s (原内容: %s)",
+                dataLock->path().toUtf8().constData(),
+                dataLock->takenOverFrom().toUtf8().constData());
             break;
         case ProcessLock::Result::Failed:
-            RunLog::write("%s",
-                Text::toLocal(QStringLiteral("无法建立数据目录锁 %1").arg(dataLock->path()))
-                    .c_str());
+            RunLog::write("无法建立数据目录锁 %s", dataLock->path().toUtf8().constData());
             break;
         case ProcessLock::Result::Taken:
             break;

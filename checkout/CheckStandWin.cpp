@@ -346,7 +346,7 @@ void CheckStandWin::receiveDataFromShowWin(QString data)
     qDebug() << "receivce  ===   " << data;
     if (const std::optional<QString> amount = DisplayAmount::extract(data)) {
         m_ui->lineEdit_money->setText(*amount);
-        RunLog::write("收到客显金额 %s", Text::toLocal(*amount).c_str());
+        RunLog::write("收到客显金额 %s", amount->toUtf8().constData());
     }
 }
 
@@ -644,7 +644,7 @@ void CheckStandWin::abandonPayment()
         m_pollThread.join();
     const std::string orderNumber = Text::wideToLocal(m_order.orderNumber);
     if (!polledOrderDecided()) {
-        RunLog::write("停止查询订单 %s, 支付结果未知", orderNumber.c_str());
+        RunLog::write("停止查询订单 %s, 支付结果未知", Text::localToUtf8(orderNumber).c_str());
         LedgerStore::shared().update(
             m_ledgerId, LedgerStore::State::Unresolved, orderNumber, LedgerStore::kCutShort);
         endOfPoll();
@@ -653,8 +653,8 @@ void CheckStandWin::abandonPayment()
     }
     // Decided just before: its card is still on its way to this thread, which may not live to
     // show it, so the log keeps the outcome.
-    RunLog::write("停止查询订单 %s, 支付结果已返回: status=%s", orderNumber.c_str(),
-        Text::wideToLocal(polledOrder().status).c_str());
+    RunLog::write("停止查询订单 %s, 支付结果已返回: status=%s",
+        Text::localToUtf8(orderNumber).c_str(), Text::wideToUtf8(polledOrder().status).c_str());
 }
 
 void CheckStandWin::endOfPoll()
@@ -693,7 +693,7 @@ void CheckStandWin::FailNote()
     const bool failed = order.status == L"0";
     if (!failed) {
         RunLog::write(
-            "订单 %s 查询次数已用完, 支付结果未知", Text::wideToLocal(order.orderNumber).c_str());
+            "订单 %s 查询次数已用完, 支付结果未知", Text::wideToUtf8(order.orderNumber).c_str());
     }
     setCardMethod(order.payType);
     showCard(false,
@@ -756,7 +756,8 @@ void CheckStandWin::onRecvBarCode()
     // keys, which would then be typed behind it).
     const QWidget *focus = QApplication::focusWidget();
     if (qobject_cast<const QLineEdit *>(focus) && focus->isActiveWindow()) {
-        RunLog::write("键盘钩子条码 %s 的按键已输入本程序的输入框, 不再处理", text->c_str());
+        RunLog::write("键盘钩子条码 %s 的按键已输入本程序的输入框, 不再处理",
+            Text::localToUtf8(*text).c_str());
         return;
     }
     ProcessInputCode(*text);
@@ -774,13 +775,13 @@ void CheckStandWin::OnFacePayCode(QString sCode)
     if (sCode.length() < SerialHex::kLongForm) {
         const std::string newString = SerialHex::decodeShort(sCode);
         qDebug() << "newString -----------------  " << QByteArray::fromStdString(newString);
-        RunLog::write("收到串口数据------------   %s", newString.c_str());
+        RunLog::write("收到串口数据------------   %s", Text::localToUtf8(newString).c_str());
         ProcessInputCode(newString);
         return;
     }
     const std::string code = SerialHex::decodeLong(sCode);
     qDebug() << "receive Code ==========" << Text::fromLocal(code);
-    RunLog::write("收到串口数据------------   %s", Text::toLocal(sCode).c_str());
+    RunLog::write("收到串口数据------------   %s", sCode.toUtf8().constData());
     ProcessInputCode(code);
 }
 
@@ -796,10 +797,10 @@ void CheckStandWin::ProcessInputCode(const std::string &s)
 
     switch (input.kind) {
     case InputCode::Kind::WeChat:
-        RunLog::write("收到微信付款条码 ===== %s", input.text.c_str());
+        RunLog::write("收到微信付款条码 ===== %s", Text::localToUtf8(input.text).c_str());
         break;
     case InputCode::Kind::Alipay:
-        RunLog::write("收到支付宝付款条码 ===== %s", input.text.c_str());
+        RunLog::write("收到支付宝付款条码 ===== %s", Text::localToUtf8(input.text).c_str());
         break;
     case InputCode::Kind::OrderNumber:
         emit SendReceiveRefundCode(input.text);
@@ -812,7 +813,8 @@ void CheckStandWin::ProcessInputCode(const std::string &s)
     // is under way or paid is not put back into the emptied field.
     if (Text::fromLocal(input.text) == m_sent.payCode
         && (m_payRequest.busy() || polling() || m_sentCodePaid)) {
-        RunLog::write("付款码 %s 已用于刚发送的收款, 不再放入", input.text.c_str());
+        RunLog::write(
+            "付款码 %s 已用于刚发送的收款, 不再放入", Text::localToUtf8(input.text).c_str());
         return;
     }
 
@@ -823,7 +825,7 @@ void CheckStandWin::ProcessInputCode(const std::string &s)
     m_ui->lineEdit_paycode->setText(Text::fromLocal(input.text));
     const QString money = m_ui->lineEdit_money->text();
     const std::string sMoney = Text::toLocal(money);
-    RunLog::write("sMoney=%s", sMoney.c_str());
+    RunLog::write("sMoney=%s", money.toUtf8().constData());
     RunLog::write("sMoney.length() = %d", static_cast<int>(sMoney.size()));
     if (money.isEmpty()) {
         activateWindow();

@@ -16,9 +16,10 @@ constexpr int kHookPort = 1234;
 const char *const kHookHost = "127.0.0.1";
 
 // A printable copy of a received text for the run log, up to its first zero byte.
+// What a device sent, as far as a C string goes, read in the local code page.
 std::string logText(const QByteArray &bytes)
 {
-    return std::string(bytes.constData());
+    return Text::localToUtf8(std::string(bytes.constData()));
 }
 
 } // namespace
@@ -149,17 +150,18 @@ void PayCodeSources::startNetworkSource()
 void PayCodeSources::startSerialSource()
 {
     const std::string com = ConnectionSettings::get().com;
-    RunLog::write("打开串口: %s", com.c_str());
+    const std::string comUtf8 = Text::localToUtf8(com);
+    RunLog::write("打开串口: %s", comUtf8.c_str());
     SerialReader::Options options;
     options.port = Text::fromLocal(com);
     options.stopBits = 1;
     SerialReader::Callbacks callbacks;
     callbacks.received = [this](const QByteArray &bytes) { onSerialBytes(bytes); };
-    callbacks.stateChanged = [com](bool open) {
+    callbacks.stateChanged = [comUtf8](bool open) {
         if (open)
-            RunLog::write("串口已重新打开: %s", com.c_str());
+            RunLog::write("串口已重新打开: %s", comUtf8.c_str());
         else
-            RunLog::write("串口读取失败, 稍后重新打开: %s", com.c_str());
+            RunLog::write("串口读取失败, 稍后重新打开: %s", comUtf8.c_str());
     };
     m_serialReader = std::make_unique<SerialReader>(options, callbacks);
     const SerialReader::OpenResult result = m_serialReader->start();

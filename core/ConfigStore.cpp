@@ -7,7 +7,6 @@
 #include "Text.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -21,8 +20,6 @@ namespace {
 
 constexpr int kWideReadLimit = 259; // a 260-character buffer with its terminator
 constexpr std::size_t kNarrowReadLimit = 59; // a 60-byte buffer with its terminator
-
-constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 IniDocument decode(const QByteArray &bytes)
 {
@@ -103,9 +100,8 @@ std::shared_ptr<const IniDocument> load(const QString &path)
 void logWriteFailure(const QString &path, const QString &section, const QString &key,
     const char *what, const QString &reason)
 {
-    RunLog::write("配置未保存 [%s] %s: %s %s (%s)", Text::toLocal(section).c_str(),
-        Text::toLocal(key).c_str(), what, Text::toLocal(path).c_str(),
-        Text::toLocal(reason).c_str());
+    RunLog::write("配置未保存 [%s] %s: %s %s (%s)", section.toUtf8().constData(),
+        key.toUtf8().constData(), what, path.toUtf8().constData(), reason.toUtf8().constData());
 }
 
 // The leading integer of a text the way the C conversions read it: leading blanks, an
@@ -228,17 +224,11 @@ bool ConfigStore::writeString(
     document->setValue(section, key, value);
 
     // Atomic when the directory allows it; a file in a read-only directory is written in place.
-    QSaveFile file(m_path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        logWriteFailure(m_path, section, key, "无法写入", file.errorString());
-        return false;
-    }
+    // Owner-only at every moment: the file holds the cashier's password.
     const std::string bytes = Text::toLocal(document->toText());
-    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    file.setPermissions(kOwnerOnly);
-    if (!file.commit()) {
-        logWriteFailure(m_path, section, key, "无法写入", file.errorString());
+    QString why;
+    if (!System::writePrivateFile(m_path, QByteArray::fromStdString(bytes), why)) {
+        logWriteFailure(m_path, section, key, "无法写入", why);
         return false;
     }
     return true;

@@ -1,7 +1,6 @@
 #include "HostSettings.h"
 
 #include "ConfigStore.h"
-#include "Text.h"
 
 namespace {
 
@@ -24,8 +23,10 @@ HostSettings HostSettings::load(const ConfigStore &store)
     settings.gatewayHost = baseUrl(store, "GATEWAY_HOST", "gateway_host");
     settings.tradeHost = baseUrl(store, "TRADE_HOST", "trade_host");
     settings.upgradeHost = baseUrl(store, "UPGRADE_HOST", "upgrade_host");
+    // A path of any characters, as UTF-8: it is opened as a QString, never as bytes of the
+    // local code page.
     settings.caBundle
-        = Text::toLocal(store.readString(QStringLiteral("CA_BUNDLE"), QStringLiteral("ca_bundle")));
+        = store.readString(QStringLiteral("CA_BUNDLE"), QStringLiteral("ca_bundle")).toStdString();
     return settings;
 }
 

@@ -13,7 +13,7 @@ struct HostSettings
     std::string gatewayHost = kDefaultHost;
     std::string tradeHost = kDefaultHost;
     std::string upgradeHost = kDefaultHost;
-    std::string caBundle; // PEM file trusted in addition to the system's CAs; may be empty
+    std::string caBundle; // PEM file trusted in addition to the system's CAs, UTF-8; may be empty
 
     static HostSettings load(const ConfigStore &store);
     static HostSettings load(); // from the file in the application directory

@@ -3,6 +3,8 @@
 #include "HostSettings.h"
 #include "RunLog.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 
@@ -185,9 +187,10 @@ ExtraTrust extraTrust(const std::string &bundle, const std::string &url)
 {
     if (!usableBundle(bundle))
         return ExtraTrust::None;
-    const std::size_t slash = bundle.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : bundle.substr(0, slash);
-    if (!QFileInfo::exists(QString::fromStdString(directory + "/ca-key.pem")))
+    // Beside the bundle, whatever separators its path is written with.
+    const QFileInfo key(
+        QFileInfo(QString::fromStdString(bundle)).absoluteDir(), QStringLiteral("ca-key.pem"));
+    if (!key.exists())
         return ExtraTrust::Everywhere;
     const std::string host = hostOf(url);
     if (isLoopback(host))
@@ -352,10 +355,26 @@ int HttpClient::perform(
     c.easySetopt(handle, CURLOPT_USERAGENT, kUserAgent);
     c.easySetopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     c.easySetopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    const ExtraTrust trust = extraTrust(m_caBundle, url);
+    ExtraTrust trust = extraTrust(m_caBundle, url);
+    // The bundle is read here and handed over as bytes: its path may hold any character
+    // (C:\Users\张三\…), and libcurl would open a file through the ANSI code page on Windows.
+    QByteArray bundle;
+    curl_blob bundleBlob {};
+    if (trust != ExtraTrust::None) {
+        QFile file(QString::fromStdString(m_caBundle));
+        if (file.open(QIODevice::ReadOnly))
+            bundle = file.readAll();
+        if (bundle.isEmpty())
+            trust = ExtraTrust::None;
+        bundleBlob = {bundle.data(), std::size_t(bundle.size()), CURL_BLOB_COPY};
+    }
     if (trust != ExtraTrust::None)
-        c.easySetopt(handle, CURLOPT_CAINFO, m_caBundle.c_str());
+        c.easySetopt(handle, CURLOPT_CAINFO_BLOB, &bundleBlob);
     c.easySetopt(handle, CURLOPT_CAPATH, systemCaPath());
+    // Windows (Schannel) checks revocation: a counter that cannot reach the CA's revocation
+    // servers, or a certificate that names none, is not refused for that alone; a certificate
+    // found revoked still is. Other TLS libraries do not read this option.
+    c.easySetopt(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
 
     curl_slist *headers = c.slistAppend(nullptr, "Content-Type:application/json");
     if (json)

@@ -5,16 +5,10 @@
 #include "HostSettings.h"
 #include "RunLog.h"
 #include "Settings.h"
+#include "System.h"
 
 #include <QDir>
 #include <QFile>
-
-namespace {
-
-constexpr QFileDevice::Permissions kOwnerOnly
-    = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-
-} // namespace
 
 namespace InstalledData {
 
@@ -48,9 +42,9 @@ QString prepareIn(const QString &dataDirectory, const QString &programDirectory)
 {
     if (!QDir().mkpath(dataDirectory))
         return QStringLiteral("cannot create %1").arg(dataDirectory);
-    if (!QFile::setPermissions(dataDirectory, kOwnerOnly))
+    if (!System::makePrivateDirectory(dataDirectory))
         return QStringLiteral("cannot make %1 owner-only").arg(dataDirectory);
-    RunLog::setDirectory(QFile::encodeName(dataDirectory).toStdString());
+    RunLog::setDirectory(dataDirectory.toStdString());
     if (!QDir::setCurrent(programDirectory))
         return QStringLiteral("cannot change to %1").arg(programDirectory);
     if (!writeFirstConfiguration(dataDirectory + QStringLiteral("/TallyportConfig.ini"),

@@ -16,7 +16,8 @@ public:
     LogFile(const LogFile &) = delete;
     LogFile &operator=(const LogFile &) = delete;
 
-    // Appends `line`; 0, or EOF when the file cannot be opened or written.
+    // Appends `line` to the file `path` (UTF-8); 0, or EOF when the file cannot be opened or
+    // written.
     int append(const std::string &path, const std::string &line);
 
 private:

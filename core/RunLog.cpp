@@ -34,20 +34,11 @@ std::string &logDirectory()
     return directory;
 }
 
-// The format is a literal of the sources (UTF-8) and the arguments are texts in the local code
-// page (GBK on a Chinese Windows): the format is brought to the local code page too, so that a
-// line is in one encoding.
-std::string formatMessage(const char *utf8Format, va_list args)
+// The format and the arguments are UTF-8 (the sources' literals, texts as the program holds
+// them); the formatted line is brought to the local code page as a whole (GBK on a Chinese
+// Windows), so that a line is in one encoding whatever its arguments.
+std::string formatMessage(const char *format, va_list args)
 {
-    std::string localFormat;
-    const char *format = utf8Format;
-    for (const char *c = utf8Format; *c; ++c) {
-        if (static_cast<unsigned char>(*c) >= 0x80) {
-            localFormat = Text::utf8ToLocal(utf8Format);
-            format = localFormat.c_str();
-            break;
-        }
-    }
     va_list copy;
     va_copy(copy, args);
     const int length = std::vsnprintf(nullptr, 0, format, copy);
@@ -57,6 +48,10 @@ std::string formatMessage(const char *utf8Format, va_list args)
     std::string message(static_cast<std::size_t>(length) + 1, '\0');
     std::vsnprintf(message.data(), message.size(), format, args);
     message.resize(static_cast<std::size_t>(length));
+    for (const char c : message) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return Text::utf8ToLocal(message);
+    }
     return message;
 }
 

@@ -216,7 +216,7 @@ void ReFundWin::keyPressEvent(QKeyEvent *event)
 
 void ReFundWin::receiveRefundOrder(std::string orderNo)
 {
-    RunLog::write("收到订单号  =====  %s", orderNo.c_str());
+    RunLog::write("收到订单号  =====  %s", Text::localToUtf8(orderNo).c_str());
     emit SendShowRefund();
     if (parentWidget())
         parentWidget()->show();

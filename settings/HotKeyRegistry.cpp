@@ -77,7 +77,7 @@ HotKeyResult HotKeyRegistry::registerCombination(HotKey hotKey, int modifiers, i
         return HotKeyResult::NoKey;
 
     const std::string combination
-        = Text::toLocal(HotKeyTable::combinationText(modifiers, virtualKey));
+        = HotKeyTable::combinationText(modifiers, virtualKey).toUtf8().toStdString();
     for (HotKey other : kHotKeys) {
         const Entry &held = m_entries[slotOf(other)];
         if (other != hotKey && held.active && held.virtualKey == virtualKey

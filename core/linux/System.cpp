@@ -1,6 +1,7 @@
 #include "System.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <cerrno>
 
@@ -36,6 +37,30 @@ bool createPrivateFile(const QString &path, bool mustBeNew)
     return made;
 }
 
+bool writePrivateFile(const QString &path, const QByteArray &bytes, QString &why)
+{
+    // Atomic when the directory allows it; a file in a read-only directory is written in place.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        why = file.errorString();
+        return false;
+    }
+    file.write(bytes);
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!file.commit()) {
+        why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool makePrivateDirectory(const QString &path)
+{
+    return QFile::setPermissions(
+        path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 std::optional<FileStamp> stampOf(const QString &path)
 {
     struct stat status
@@ -53,6 +78,11 @@ std::optional<FileStamp> stampOf(const QString &path)
 void exitNow()
 {
     ::_exit(EXIT_SUCCESS);
+}
+
+void workInProgramDirectory(const QString &)
+{
+    // Kept: see System.h.
 }
 
 } // namespace System

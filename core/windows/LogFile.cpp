@@ -21,7 +21,7 @@ LogFile::~LogFile() = default;
 
 int LogFile::append(const std::string &path, const std::string &line)
 {
-    const std::wstring name = QString::fromLocal8Bit(path.c_str()).toStdWString();
+    const std::wstring name = QString::fromStdString(path).toStdWString();
     const HANDLE file = CreateFileW(name.c_str(), FILE_APPEND_DATA,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_NORMAL, nullptr);

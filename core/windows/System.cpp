@@ -104,4 +104,9 @@ void exitNow()
         Sleep(INFINITE);
 }
 
+void workInProgramDirectory(const QString &programDirectory)
+{
+    QDir::setCurrent(programDirectory);
+}
+
 } // namespace System

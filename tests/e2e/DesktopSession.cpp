@@ -4,6 +4,9 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QFile>
+#include <QVector>
+#include <QXmlStreamReader>
 
 DesktopSession::DesktopSession() = default;
 
@@ -20,14 +23,14 @@ DesktopSession::~DesktopSession()
         QDir(m_lockDir).removeRecursively();
 }
 
-bool DesktopSession::start()
+bool DesktopSession::start(const QString &screen)
 {
     // -displayfd 1: Xvfb picks a free display and prints its number once it accepts clients.
     // -noreset: when the last client leaves (a client ended between two steps), the server
     // stays up instead of resetting, which would refuse the next client for a moment.
     m_xvfb.start(QStringLiteral("Xvfb"),
         {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-            QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1366x768x24"),
+            QStringLiteral("-screen"), QStringLiteral("0"), screen + QStringLiteral("x24"),
             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_xvfb.waitForStarted(5000))
         return false;
@@ -149,4 +152,39 @@ bool DesktopSession::screenshot(const QString &path) const
     process.start(
         QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
     return process.waitForFinished(15000) && process.exitCode() == 0;
+}
+
+void DesktopSession::click(const QString &windowId, QPoint at) const
+{
+    const QPoint target = windowGeometry(windowId).topLeft() + at;
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("0"),
+            QStringLiteral("0"), QStringLiteral("mousemove"), QStringLiteral("--sync"),
+            QString::number(target.x()), QString::number(target.y()), QStringLiteral("click"),
+            QStringLiteral("1")});
+}
+
+QPoint DesktopSession::formWidgetCentre(const QString &form, const QString &objectName)
+{
+    QFile file(QStringLiteral(TALLYPORT_FORMS_DIR "/") + form + QStringLiteral(".ui"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QPoint();
+    QXmlStreamReader xml(&file);
+    QVector<QPair<QString, QPoint>> open; // the widgets around, with their origins in the form
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("widget")) {
+            open.append({xml.attributes().value(QLatin1String("name")).toString(), QPoint()});
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("widget")) {
+            open.removeLast();
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("rect") && open.size() > 1) {
+            int rect[4] = {}; // x, y, width, height
+            for (int i = 0; i < 4 && xml.readNextStartElement(); ++i)
+                rect[i] = xml.readElementText().toInt();
+            open.last().second = open.at(open.size() - 2).second + QPoint(rect[0], rect[1]);
+            if (open.last().first == objectName)
+                return open.last().second + QPoint(rect[2] / 2, rect[3] / 2);
+        }
+    }
+    return QPoint();
 }

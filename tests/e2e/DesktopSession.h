@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 
 #include <QProcess>
+#include <QPoint>
 #include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
@@ -20,8 +21,8 @@ public:
     DesktopSession(const DesktopSession &) = delete;
     DesktopSession &operator=(const DesktopSession &) = delete;
 
-    // Starts Xvfb at 1366 x 768; false when it does not come up.
-    bool start();
+    // Starts Xvfb at 1366 x 768, or at `screen` ("WIDTHxHEIGHT"); false when it does not come up.
+    bool start(const QString &screen = QStringLiteral("1366x768"));
     QString display() const { return m_display; }
 
     // The environment a client on this display runs with: TALLYPORT_HOME, a private lock
@@ -53,6 +54,12 @@ public:
     void input(const QString &id, const QStringList &command) const;
     // A screenshot of the whole display.
     bool screenshot(const QString &path) const;
+    // A click at `at` in the window's coordinates. The pointer comes from elsewhere: a second
+    // click where it already is does not reach Qt's widget.
+    void click(const QString &windowId, QPoint at) const;
+    // The centre of a widget of a designed form (forms/FORM.ui) in the form's coordinates,
+    // which screens up to 1440 pixels wide keep; a null point when it is not there.
+    static QPoint formWidgetCentre(const QString &form, const QString &objectName);
 
 private:
     ChildProcess m_xvfb;

@@ -44,7 +44,6 @@ private slots:
     void aFullDiskThatGetsRoomAgainLosesNothing();
 
 private:
-    void click(const QString &windowId, QPoint at);
     QString ledgerRows(const QString &home = QString()) const;
     void pay(const QString &window, const QString &amount, const QString &code);
 
@@ -54,16 +53,6 @@ private:
     QTemporaryDir m_home;
     ChildProcess m_client;
 };
-
-void TestE2eLedger::click(const QString &windowId, QPoint at)
-{
-    // The pointer comes from elsewhere: a second click where it already is does not reach Qt's
-    // widget.
-    const QPoint target = m_desktop.windowGeometry(windowId).topLeft() + at;
-    m_desktop.run("xdotool",
-        {"mousemove", "--sync", "0", "0", "mousemove", "--sync", QString::number(target.x()),
-            QString::number(target.y()), "click", "1"});
-}
 
 QString TestE2eLedger::ledgerRows(const QString &home) const
 {
@@ -131,11 +120,11 @@ void TestE2eLedger::lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt()
 
     // A guess until the cashier says it is this payment.
     QVERIFY(ledgerRows().contains(QStringLiteral("|matched|")));
-    click(notice, kConfirmButton);
+    m_desktop.click(notice, kConfirmButton);
     QTRY_VERIFY_WITH_TIMEOUT(ledgerRows().contains(QStringLiteral("|paid|")), kTimeoutMs);
     QVERIFY(!m_desktop.visibleWindows(kNotice).isEmpty());
 
-    click(notice, kPrintButton);
+    m_desktop.click(notice, kPrintButton);
     QVERIFY2(m_cups.waitForPdfs(1), m_cups.errorLog().constData());
     const QString pdf = m_cups.outputDir() + '/' + m_cups.pdfFiles().value(0);
     const QString text = QString::fromUtf8(ChildProcess::output("pdftotext", {pdf, "-"}));
@@ -144,7 +133,7 @@ void TestE2eLedger::lostAnswerFoundPaidShowsTheNoticeAndPrintsItsReceipt()
         QVERIFY2(text.contains(expected), qPrintable(expected + " in:\n" + text));
     }
 
-    click(notice, kDismissButton);
+    m_desktop.click(notice, kDismissButton);
     QTRY_VERIFY_WITH_TIMEOUT(m_desktop.visibleWindows(kNotice).isEmpty(), kTimeoutMs);
 }
 

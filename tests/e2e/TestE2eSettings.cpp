@@ -12,7 +12,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -41,33 +40,6 @@ QStringList scannedCodes(const QString &pdf)
         }
     }
     return codes;
-}
-
-// The centre of a widget of the settings page in the page's coordinates, read from the
-// designed form (which screens up to 1440 pixels wide keep); a null point when not there.
-QPoint settingsWidgetCentre(const QString &objectName)
-{
-    QFile file(QStringLiteral(TALLYPORT_FORMS_DIR "/ParamSettingWin.ui"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QPoint();
-    QXmlStreamReader xml(&file);
-    QVector<QPair<QString, QPoint>> open; // the widgets around, with their origins in the page
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("widget")) {
-            open.append({xml.attributes().value(QLatin1String("name")).toString(), QPoint()});
-        } else if (xml.isEndElement() && xml.name() == QLatin1String("widget")) {
-            open.removeLast();
-        } else if (xml.isStartElement() && xml.name() == QLatin1String("rect") && open.size() > 1) {
-            int rect[4] = {}; // x, y, width, height
-            for (int i = 0; i < 4 && xml.readNextStartElement(); ++i)
-                rect[i] = xml.readElementText().toInt();
-            open.last().second = open.at(open.size() - 2).second + QPoint(rect[0], rect[1]);
-            if (open.last().first == objectName)
-                return open.last().second + QPoint(rect[2] / 2, rect[3] / 2);
-        }
-    }
-    return QPoint();
 }
 
 } // namespace
@@ -99,7 +71,6 @@ private:
     // Keys pressed while the other program's window has the keyboard focus.
     void press(const QString &keys) { m_desktop.input(m_otherWindow, {"key", keys}); }
     void onlyTheNewCashKeyWorks(const QString &newKeys, const QString &oldKeys);
-    void click(const QString &windowId, QPoint at);
     void openSettingsPage();
     void clickOnSettingsPage(const QString &objectName);
     void pay(const QString &amount);
@@ -131,29 +102,19 @@ void TestE2eSettings::onlyTheNewCashKeyWorks(const QString &newKeys, const QStri
     QTRY_VERIFY_WITH_TIMEOUT(!window(kCheckoutSize).isEmpty(), kTimeoutMs);
 }
 
-void TestE2eSettings::click(const QString &windowId, QPoint at)
-{
-    // The pointer comes from elsewhere: a second click where it already is does not reach Qt's
-    // widget.
-    const QPoint target = m_desktop.windowGeometry(windowId).topLeft() + at;
-    m_desktop.run("xdotool",
-        {"mousemove", "--sync", "0", "0", "mousemove", "--sync", QString::number(target.x()),
-            QString::number(target.y()), "click", "1"});
-}
-
 void TestE2eSettings::openSettingsPage()
 {
     QString main;
     QTRY_VERIFY_WITH_TIMEOUT(!(main = window(kCheckoutSize)).isEmpty(), kTimeoutMs);
-    click(main, QPoint(30, 4 * kMenuItemHeight + kMenuItemHeight / 2));
+    m_desktop.click(main, QPoint(30, 4 * kMenuItemHeight + kMenuItemHeight / 2));
     QTRY_VERIFY_WITH_TIMEOUT(!window(kSettingsSize).isEmpty(), kTimeoutMs);
 }
 
 void TestE2eSettings::clickOnSettingsPage(const QString &objectName)
 {
-    const QPoint centre = settingsWidgetCentre(objectName);
+    const QPoint centre = DesktopSession::formWidgetCentre("ParamSettingWin", objectName);
     QVERIFY2(!centre.isNull(), qPrintable(objectName));
-    click(window(kSettingsSize), kPageOrigin + centre);
+    m_desktop.click(window(kSettingsSize), kPageOrigin + centre);
 }
 
 void TestE2eSettings::pay(const QString &amount)

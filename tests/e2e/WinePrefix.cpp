@@ -4,9 +4,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-WinePrefix::WinePrefix(QString display, Programs programs)
+WinePrefix::WinePrefix(QString display, Programs programs, QString userName)
     : m_display(std::move(display))
     , m_programs(programs)
+    , m_userName(std::move(userName))
 { }
 
 WinePrefix::~WinePrefix()
@@ -33,6 +34,9 @@ QProcessEnvironment WinePrefix::environment() const
     environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
     environment.insert(QStringLiteral("DISPLAY"), m_display);
     environment.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+    // Wine names the profile after the Unix user of its first boot.
+    if (!m_userName.isEmpty())
+        environment.insert(QStringLiteral("USER"), m_userName);
     return environment;
 }
 

@@ -18,7 +18,10 @@ public:
     // plug-ins (scripts/wine-run.sh), or installed ones, with nothing but what they brought.
     enum class Programs { CrossBuild, Installed };
 
-    explicit WinePrefix(QString display, Programs programs = Programs::CrossBuild);
+    // `userName`: the Windows user's name, which names the profile's folders (C:\users\张三 on a
+    // Chinese counter PC); empty: the Linux user's.
+    explicit WinePrefix(
+        QString display, Programs programs = Programs::CrossBuild, QString userName = QString());
     ~WinePrefix();
     WinePrefix(const WinePrefix &) = delete;
     WinePrefix &operator=(const WinePrefix &) = delete;
@@ -46,6 +49,7 @@ public:
 private:
     QString m_display;
     Programs m_programs;
+    QString m_userName;
     static QString endScript();
 
     QTemporaryDir m_dir;

@@ -7,8 +7,12 @@
 //     a Windows installer;
 //  4. asks the running till to leave (it finishes the payment or refund under way first) and
 //     waits for it to end;
-//  5. starts the installer silently (/S /RESTART) and ends: the installer waits for this
-//     program to end, installs, and starts the till again.
+//  5. copies DownloadRelay.exe out of the program folder (%LOCALAPPDATA%\tallyport\updater),
+//     starts the copy with the installer, the SHA-256 of the bytes checked in 3 and the till,
+//     and ends. The relay (DownloadRelay.cpp), which runs as this user as this program does,
+//     checks the installer's bytes again while holding it, starts it silently (/S /RESTART),
+//     waits for it, removes it and starts the till again: as the person who asked for the
+//     upgrade, never with the installer's rights.
 // Each refusal is said to the person and written to the run log; nothing refused is run. Where
 // installers do not run (Linux, where the till comes as a package), it says how to upgrade.
 // Without a display (or on the offscreen platform) it only prints what it was given.
@@ -19,11 +23,12 @@
 #include "ProcessControl.h"
 #include "RunLog.h"
 #include "SingleInstance.h"
-#include "Text.h"
+#include "System.h"
 #include "UpdaterRules.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -41,10 +46,11 @@
 namespace {
 
 const QString kTitle = QStringLiteral("Tallyport 升级");
-// The till's lock, whose holder is asked to leave, and this program's own, which the installer
-// waits for.
+// The till's lock, whose holder is asked to leave, this program's own, which the installer
+// waits for, and the relay's, held while it carries an upgrade out.
 const QString kTill = QStringLiteral("Tallyport.exe");
 const QString kUpdater = QStringLiteral("Download.exe");
+const QString kRelay = QStringLiteral("DownloadRelay.exe");
 constexpr long kFetchConnectMs = 10000;
 constexpr long kFetchTotalMs = 15 * 60 * 1000;
 constexpr int kTillCheckMs = 250;
@@ -64,7 +70,7 @@ bool canShowWindows()
 
 void log(const QString &line)
 {
-    RunLog::write("升级: %s", Text::toLocal(line).c_str());
+    RunLog::write("升级: %s", line.toUtf8().constData());
 }
 
 QMessageBox::StandardButton say(QMessageBox::Icon icon, const QString &text,
@@ -202,6 +208,11 @@ int update(const QStringList &parameters)
     const QString notInstaller = UpdaterRules::installerRefusal(file);
     if (!notInstaller.isEmpty())
         return refuse(notInstaller + QStringLiteral(": ") + offer->url);
+    // What the relay finds in the file before it runs it must be these bytes.
+    const QString checked = QString::fromLatin1(
+        QCryptographicHash::hash(QByteArray::fromRawData(file.data(), int(file.size())),
+            QCryptographicHash::Sha256)
+            .toHex());
     QSaveFile saved(installer);
     if (!saved.open(QIODevice::WriteOnly)
         || saved.write(file.data(), static_cast<qint64>(file.size()))
@@ -214,10 +225,28 @@ int update(const QStringList &parameters)
         QFile::remove(installer);
         return EXIT_FAILURE;
     }
-    if (!ProcessControl::startInstaller(
-            installer, QStringLiteral("/S /RESTART"), AppDir::dataPath()))
-        return refuse(QStringLiteral("安装程序 %1 无法启动").arg(installer));
-    log(QStringLiteral("安装程序已启动: %1 (版本 %2)").arg(installer, offer->version));
+    // The relay runs from a copy outside the program folder, which the installer replaces.
+    const QString relayDirectory = AppDir::userDataPath() + QStringLiteral("/updater");
+    const QString relay = relayDirectory + QLatin1Char('/') + kRelay;
+    if (QDir().mkpath(relayDirectory))
+        System::makePrivateDirectory(relayDirectory);
+    QFile::remove(relay);
+    const QString till = QDir::toNativeSeparators(AppDir::filePath(kTill));
+    // Said before the relay starts: its own lines follow in the same log, never beside this one.
+    log(QStringLiteral("安装交给升级中继 %1 (版本 %2)")
+            .arg(QDir::toNativeSeparators(relay), offer->version));
+    if (!QFile::copy(AppDir::filePath(kRelay), relay)
+        || !ProcessControl::startDetached(relay,
+            {installer, checked, till, QDir::toNativeSeparators(AppDir::dataPath()),
+                QString::number(QCoreApplication::applicationPid())},
+            relayDirectory)) {
+        QFile::remove(installer);
+        log(QStringLiteral("升级中继 %1 无法启动").arg(QDir::toNativeSeparators(relay)));
+        say(QMessageBox::Warning,
+            QStringLiteral("无法升级：升级中继无法启动。\n\n没有运行任何安装程序，"
+                           "请从开始菜单重新启动 Tallyport。"));
+        return EXIT_FAILURE;
+    }
     return EXIT_SUCCESS;
 }
 
@@ -228,9 +257,7 @@ int main(int argc, char *argv[])
     // The parameters come from the network: they are taken as they came, before Qt sees any of
     // them, and Qt is given the program name alone, so that words such as "-reverse",
     // "-style X" or "-display H:0" stay parameters and never become options of the toolkit.
-    QStringList parameters;
-    for (int i = 1; i < argc; ++i)
-        parameters.append(QString::fromLocal8Bit(argv[i]));
+    const QStringList parameters = ProcessControl::ownParameters(argc, argv);
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
 
@@ -242,9 +269,8 @@ int main(int argc, char *argv[])
     const DownloadRecord record(parameters);
     const QString directory = AppDir::dataPath();
     if (!QDir(directory).exists() && QDir().mkpath(directory))
-        QFile::setPermissions(
-            directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    RunLog::setDirectory(QFile::encodeName(directory).toStdString());
+        System::makePrivateDirectory(directory);
+    RunLog::setDirectory(directory.toStdString());
     const QString path = directory + QStringLiteral("/Download.jsonl");
     if (!record.appendTo(path))
         std::fprintf(stderr, "Download: cannot record the parameters in %s\n", qPrintable(path));
@@ -253,9 +279,10 @@ int main(int argc, char *argv[])
         std::printf("%s\n", qPrintable(record.describe()));
         return EXIT_SUCCESS;
     }
-    // One updater at a time; the installer waits for this lock to go.
+    // One updater at a time, and none while a relay carries an upgrade out; the installer
+    // waits for this lock to go.
     SingleInstance updater(kUpdater);
-    if (!updater.acquire()) {
+    if (SingleInstance::isHeld(kRelay) || !updater.acquire()) {
         say(QMessageBox::Information, QStringLiteral("升级程序已在运行。"));
         return EXIT_SUCCESS;
     }
