@@ -17,15 +17,12 @@ LedgerNotices::LedgerNotices(LedgerStore &ledger, int language, QWidget *windowP
     // payments to check and the lasting line are read again once, on this thread.
     m_ledger.setListener([this] {
         if (!m_changePosted.exchange(true)) {
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    m_changePosted = false;
-                    if (!m_sid.empty())
-                        reload();
-                    showRecording();
-                },
-                Qt::QueuedConnection);
+            m_handOff.post([this] {
+                m_changePosted = false;
+                if (!m_sid.empty())
+                    reload();
+                showRecording();
+            });
         }
     });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HandOff.h"
+
 #include <QObject>
 
 #include <atomic>
@@ -56,6 +58,7 @@ private:
     std::string m_sid;
     std::unique_ptr<RecoveredNotice> m_notice;
     std::unique_ptr<LastingLine> m_recordingLine;
+    HandOff m_handOff; // the ledger's news, from whichever thread, to this one
     std::atomic<bool> m_changePosted {false};
     LedgerAttentionWin *m_attention = nullptr;
     std::unique_ptr<LedgerWorker> m_worker;

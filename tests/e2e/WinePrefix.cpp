@@ -1,8 +1,10 @@
 #include "WinePrefix.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 WinePrefix::WinePrefix(QString display, Programs programs, QString userName)
     : m_display(std::move(display))
@@ -129,11 +131,27 @@ bool WinePrefix::startProgram(ChildProcess &process, const QStringList &argument
 
 QString WinePrefix::registryValue(const QString &key, const QString &name) const
 {
-    // "    NAME    REG_SZ    DATA"
-    const QString output = run(QStringLiteral("wine"),
-        {QStringLiteral("reg"), QStringLiteral("query"), key, QStringLiteral("/v"), name});
-    const QRegularExpression line(QStringLiteral("^\\s+") + QRegularExpression::escape(name)
-            + QStringLiteral("\\s+REG_\\w+\\s+(.*?)\\s*$"),
+    // Exported to a file (UTF-16, whatever the value holds): `reg query` prints through the
+    // console's code page, which turns a path in Chinese into question marks.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("value.reg"));
+    int code = -1;
+    run(QStringLiteral("wine"),
+        {QStringLiteral("reg"), QStringLiteral("export"), key, QStringLiteral("Z:") + file,
+            QStringLiteral("/y")},
+        &code);
+    QFile exported(file);
+    if (code != 0 || !exported.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray bytes = exported.readAll();
+    const QString text = QString::fromUtf16(
+        reinterpret_cast<const char16_t *>(bytes.constData()), bytes.size() / 2);
+    // "NAME"="DATA", DATA with \\ and \" escaped; the first line of the key holding it.
+    const QRegularExpression line(QStringLiteral("^\"") + QRegularExpression::escape(name)
+            + QStringLiteral("\"=\"((?:[^\"\\\\]|\\\\.)*)\"\\s*$"),
         QRegularExpression::MultilineOption);
-    return line.match(output).captured(1);
+    QString value = line.match(text).captured(1);
+    value.replace(QStringLiteral("\\\""), QStringLiteral("\""));
+    value.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+    return value;
 }

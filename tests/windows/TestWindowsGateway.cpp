@@ -1,17 +1,20 @@
 // The gateway client of the Windows till: HTTPS through Schannel against the sandbox gateway,
 // which runs on the Linux side (scripts/sandbox-fixture.sh) and is given here by its directory:
-// a signed login and payment whose request reaches the gateway byte for byte, a certificate
-// for another host refused, and a request that outlasts its time-out abandoned.
+// a signed login and payment whose request reaches the gateway byte for byte, the CA bundle
+// read from a folder named in Chinese, a certificate for another host refused, and a request
+// that outlasts its time-out abandoned.
 #include "HttpClient.h"
 #include "LoginRequest.h"
 #include "LoginSession.h"
 #include "PayTransaction.h"
 #include "Text.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -51,6 +54,7 @@ class TestWindowsGateway : public QObject
 private slots:
     void initTestCase();
     void signedLoginAndPayment();
+    void bundleInAChineseFolderIsRead();
     void certificateForAnotherHostIsRefused();
     void requestOutlastingItsTimeOutIsAbandoned();
 
@@ -90,6 +94,22 @@ void TestWindowsGateway::signedLoginAndPayment()
     // What the gateway received is what was signed.
     QCOMPARE(lastBody(QString::fromLatin1(PayTransaction::kFacePath)),
         QString::fromStdString(request->body));
+}
+
+void TestWindowsGateway::bundleInAChineseFolderIsRead()
+{
+    // The path as the till keeps it (UTF-8), of a folder outside the ANSI code page too.
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("收银 台 Ωμ"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString bundle = folder + QStringLiteral("/ca.pem");
+    QVERIFY(QFile::copy(QString::fromStdString(m_ca), bundle));
+    HttpClient client(bundle.toStdString());
+    std::string reply;
+    QCOMPARE(client.Post(m_url + LoginRequest::kPath,
+                 LoginRequest::body("13800000000", LoginRequest::passwordProof("123456")), reply,
+                 "json"),
+        200);
 }
 
 void TestWindowsGateway::certificateForAnotherHostIsRefused()
