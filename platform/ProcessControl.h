@@ -33,15 +33,15 @@ bool openWithParameters(const QString &program, const QString &parameters);
 // as a defunct process; returns how many still run.
 int reapChildren();
 
-// True where a downloaded Windows installer can be started (Windows); on Linux the till comes
-// as a package, upgraded by the system's package manager.
+// True where a downloaded Windows installer can be started (Windows, through the updater's
+// relay, tools/download/DownloadRelay.cpp); on Linux the till comes as a package, upgraded by
+// the system's package manager.
 bool startsInstallers();
-// Starts `installer` with the parameter line `parameters` (words without blanks), detached, in
-// `workingDirectory`, through the shell, so that an installer that asks for administrator
-// rights gets the system's prompt for them. False when it could not be started or
-// startsInstallers() is false.
-bool startInstaller(
-    const QString &installer, const QString &parameters, const QString &workingDirectory);
+
+// The words this program was started with, after its name, as the system keeps them: on
+// Windows the wide command line (GetCommandLineW, split by CommandLineToArgvW), so that no
+// character outside the ANSI code page is lost; on Linux `argv` in the local encoding.
+QStringList ownParameters(int argc, char *argv[]);
 
 // Starts this program again with `arguments` (the first the program's name, as it came) in
 // `directory`: in place of this process where the system allows it (it does not return then),

@@ -1,14 +1,18 @@
 ; TallyportSetup-VERSION.exe: installs the Windows till into Program Files\Tallyport.
 ; Built by the Windows build's `installer` target (packaging/windows/CMakeLists.txt), which
-; defines VERSION, OUTFILE, BIN (the till's programs), QT, RUNTIME and CURL (the prefix's DLLs
-; and plugins) and MARKER.
+; defines VERSION, OUTFILE and FILES: files.nsh, written from the build's one list of the
+; program's files, which the install section puts in place and the uninstall section removes.
 ;   TallyportSetup-VERSION.exe [/S] [/D=DIRECTORY]       install; /S silently
-;   TallyportSetup-VERSION.exe /S /RESTART               an upgrade started by Download.exe:
-;                                                          waits for the updater to end, says
-;                                                          why it cannot go on even when silent,
-;                                                          and starts the till again
+;   TallyportSetup-VERSION.exe /S /RESTART               an upgrade started by the updater's
+;                                                          relay (DownloadRelay.exe): waits for
+;                                                          Download.exe to end and says why it
+;                                                          cannot go on even when silent; the
+;                                                          relay, which runs as the user who
+;                                                          asked, starts the till again
 ;   uninstall.exe [/S] [/REMOVEDATA]                       remove the program; the shop's data
 ;                                                          stay unless asked for
+; Nothing here starts the till: this program runs with administrator rights, perhaps those of
+; another account than the cashier's, and a till started from it would run so too.
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -29,10 +33,13 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 BrandingText "${PRODUCT} ${VERSION}"
 
+!include "${FILES}"
+
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Tallyport.exe"
+; No "run Tallyport" box: it would start the till with this installer's rights (see above).
+!define MUI_FINISHPAGE_TEXT "Tallyport ${VERSION} 已安装。请从开始菜单的 Tallyport 启动收银台。$\r$\n$\r$\nTallyport ${VERSION} is installed. Start it from the Start menu: Tallyport."
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -51,10 +58,9 @@ BrandingText "${PRODUCT} ${VERSION}"
   ${EndIf}
 !macroend
 
-Var Restart
-
 ; Download.exe holds the named mutex Download.exe until it ends; its DLLs are in use until then.
-; It ends right after starting this installer: up to 30 s are waited for.
+; It ends right after starting its relay, which waits for it before starting this installer;
+; up to 30 s more are waited for here.
 !macro WaitForTheUpdater
   StrCpy $1 0
   ${Do}
@@ -82,10 +88,7 @@ Function .onInit
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/RESTART" $1
-  ${If} ${Errors}
-    StrCpy $Restart 0
-  ${Else}
-    StrCpy $Restart 1
+  ${IfNot} ${Errors}
     !insertmacro WaitForTheUpdater
     ; The person asked for the upgrade and waits for the till: a refusal is said, not silent.
     System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Tallyport.exe") p .r0'
@@ -99,44 +102,11 @@ Function .onInit
   !insertmacro RefuseWhileTheTillRuns
 FunctionEnd
 
-; An upgrade through Download.exe ends with the till running again (without /RESTART the
-; finish page offers it).
-Function .onInstSuccess
-  ${If} $Restart == 1
-    Exec '"$INSTDIR\Tallyport.exe"'
-  ${EndIf}
-FunctionEnd
-
 Section "Tallyport"
   SetShellVarContext all
   ; KeyHook.exe runs as long as a till started it; an upgrade replaces it.
   nsExec::Exec 'taskkill /im KeyHook.exe /f'
-  SetOutPath "$INSTDIR"
-  File "${BIN}/Tallyport.exe"
-  File "${BIN}/KeyHook.exe"
-  File "${BIN}/Download.exe"
-  File "${BIN}/pay.wav"
-  File "/oname=installed" "${MARKER}"
-  File "${QT}/bin/Qt5Core.dll"
-  File "${QT}/bin/Qt5Gui.dll"
-  File "${QT}/bin/Qt5Widgets.dll"
-  File "${QT}/bin/Qt5Network.dll"
-  File "${QT}/bin/Qt5PrintSupport.dll"
-  File "${RUNTIME}/libgcc_s_seh-1.dll"
-  File "${RUNTIME}/libstdc++-6.dll"
-  File "${RUNTIME}/libwinpthread-1.dll"
-  File "${RUNTIME}/zlib1.dll"
-  File "${CURL}/libcurl-4.dll"
-  SetOutPath "$INSTDIR\platforms"
-  File "${QT}/plugins/platforms/qwindows.dll"
-  SetOutPath "$INSTDIR\styles"
-  File "${QT}/plugins/styles/qwindowsvistastyle.dll"
-  ; The window icon is an .ico.
-  SetOutPath "$INSTDIR\imageformats"
-  File "${QT}/plugins/imageformats/qico.dll"
-  SetOutPath "$INSTDIR\printsupport"
-  File "${QT}/plugins/printsupport/windowsprintersupport.dll"
-  SetOutPath "$INSTDIR"
+  !insertmacro InstallProgramFiles
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateDirectory "$SMPROGRAMS\Tallyport"
@@ -164,26 +134,25 @@ FunctionEnd
 Section "Uninstall"
   SetShellVarContext all
   nsExec::Exec 'taskkill /im KeyHook.exe /f'
-  Delete "$INSTDIR\Tallyport.exe"
-  Delete "$INSTDIR\KeyHook.exe"
-  Delete "$INSTDIR\Download.exe"
-  Delete "$INSTDIR\pay.wav"
-  Delete "$INSTDIR\installed"
-  Delete "$INSTDIR\*.dll"
-  RMDir /r "$INSTDIR\platforms"
-  RMDir /r "$INSTDIR\styles"
-  RMDir /r "$INSTDIR\printsupport"
-  RMDir /r "$INSTDIR\imageformats"
+  !insertmacro UninstallProgramFiles
   Delete "$INSTDIR\uninstall.exe"
+  ; The folder goes only when nothing is left in it: a file of another program stays.
   RMDir "$INSTDIR"
-  RMDir /r "$SMPROGRAMS\Tallyport"
+  Delete "$SMPROGRAMS\Tallyport\Tallyport.lnk"
+  Delete "$SMPROGRAMS\Tallyport\卸载 Tallyport.lnk"
+  RMDir "$SMPROGRAMS\Tallyport"
   ; Start at logon: the till's value and the training till's.
   DeleteRegValue HKCU "${RUN_KEY}" "Tallyport"
   DeleteRegValue HKCU "${RUN_KEY}" "Tallyport-training"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 
-  ; The shop's configuration, logs and ledger stay unless the person asks for them to go.
+  ; What an upgrade may have left (the downloaded installer, the updater's relay) is the
+  ; program's, not the shop's data: it goes with the program.
   SetShellVarContext current
+  Delete "$LOCALAPPDATA\tallyport\TallyportSetup-upgrade.exe"
+  Delete "$LOCALAPPDATA\tallyport\updater\DownloadRelay.exe"
+  RMDir "$LOCALAPPDATA\tallyport\updater"
+  ; The shop's configuration, logs and ledger stay unless the person asks for them to go.
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/REMOVEDATA" $1

@@ -144,10 +144,12 @@ bool startsInstallers()
     return false;
 }
 
-bool startInstaller(const QString &, const QString &, const QString &)
+QStringList ownParameters(int argc, char *argv[])
 {
-    // A Windows installer has nothing to install here.
-    return false;
+    QStringList parameters;
+    for (int i = 1; i < argc; ++i)
+        parameters.append(QString::fromLocal8Bit(argv[i]));
+    return parameters;
 }
 
 bool startAgain(const std::vector<std::string> &arguments, const QString &directory)

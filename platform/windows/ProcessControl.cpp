@@ -121,17 +121,18 @@ bool startsInstallers()
     return true;
 }
 
-bool startInstaller(
-    const QString &installer, const QString &parameters, const QString &workingDirectory)
+QStringList ownParameters(int, char *[])
 {
-    // CreateProcess would refuse a program whose manifest asks for administrator rights; the
-    // shell asks the person for them instead.
-    const std::wstring file = QDir::toNativeSeparators(installer).toStdWString();
-    const std::wstring line = parameters.toStdWString();
-    const std::wstring where = QDir::toNativeSeparators(workingDirectory).toStdWString();
-    const HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), line.c_str(),
-        where.empty() ? nullptr : where.c_str(), SW_SHOWNORMAL);
-    return reinterpret_cast<INT_PTR>(result) > 32;
+    // Not the C runtime's argv: it went through the ANSI code page, where a memo's characters
+    // outside it became "?".
+    int count = 0;
+    wchar_t **words = CommandLineToArgvW(GetCommandLineW(), &count);
+    QStringList parameters;
+    for (int i = 1; words && i < count; ++i)
+        parameters.append(QString::fromWCharArray(words[i]));
+    if (words)
+        LocalFree(words);
+    return parameters;
 }
 
 int reapChildren()

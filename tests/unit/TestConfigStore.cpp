@@ -1,7 +1,8 @@
 #include "AppDir.h"
 #include "ConfigStore.h"
 #include "IniFileLines.h"
-#include "OrdinaryFileAccess.h"
+#include "System.h"
+#include "Text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,13 +12,100 @@
 #include <memory>
 #include <string>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#else
+#include "OrdinaryFileAccess.h"
+
 #include <sys/stat.h>
+#endif
 
 namespace {
 
 QByteArray q(const std::string &text)
 {
     return QByteArray::fromStdString(text);
+}
+
+// Text in the local code page, as another Windows program stores it (UTF-8 on Linux, GBK on a
+// Chinese Windows).
+QByteArray local(const QString &text)
+{
+    return QByteArray::fromStdString(Text::toLocal(text));
+}
+
+#ifdef Q_OS_WIN
+// Wine keeps no DACL of a file: it shows one made of the file's Unix mode, where the user's
+// bits are the owner's entry, the others' bits an entry for Everyone, and SYSTEM always has
+// one. Under Wine the check is thus that Everyone has none.
+bool underWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+QString sidText(PSID sid)
+{
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return QStringLiteral("?");
+    const QString name = QString::fromWCharArray(text);
+    LocalFree(text);
+    return name;
+}
+#endif
+
+// Why `path` is not its owner's alone, or an empty text when it is. On Linux: its mode is 0600
+// (a directory's 0700). On Windows: this process's user owns it and its DACL grants no one
+// else anything (not SYSTEM, not Administrators, not Everyone).
+QString accessFault(const QString &path)
+{
+#ifdef Q_OS_WIN
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    if (GetNamedSecurityInfoW(name.c_str(), SE_FILE_OBJECT,
+            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &dacl, nullptr,
+            &descriptor)
+        != ERROR_SUCCESS)
+        return QStringLiteral("no security descriptor");
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size);
+    GetTokenInformation(token, TokenUser, user.data(), size, &size);
+    CloseHandle(token);
+    const PSID me = reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid;
+    QStringList faults;
+    if (!owner || !EqualSid(owner, me))
+        faults << QStringLiteral("owned by %1").arg(owner ? sidText(owner) : QStringLiteral("-"));
+    if (!dacl)
+        faults << QStringLiteral("no DACL: everyone may do anything");
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACE_HEADER *header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void **>(&header)))
+            continue;
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            if (header->AceType != ACCESS_DENIED_ACE_TYPE)
+                faults << QStringLiteral("an entry of type %1").arg(header->AceType);
+            continue;
+        }
+        const PSID granted = &reinterpret_cast<ACCESS_ALLOWED_ACE *>(header)->SidStart;
+        if (!EqualSid(granted, me)
+            && !(underWine() && sidText(granted) == QLatin1String("S-1-5-18")))
+            faults << QStringLiteral("grants %1").arg(sidText(granted));
+    }
+    LocalFree(descriptor);
+    return faults.join(QStringLiteral(", "));
+#else
+    const int bits = permissionBits(path);
+    const int expected = QFileInfo(path).isDir() ? 0700 : 0600;
+    return bits == expected ? QString() : QStringLiteral("mode 0%1").arg(bits, 0, 8);
+#endif
 }
 
 } // namespace
@@ -28,6 +116,7 @@ class TestConfigStore : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -45,6 +134,8 @@ private slots:
     void readIntAUsesTheDefaultOnlyWhenMissing();
     void firstWriteCreatesTheFileForTheOwnerOnly();
     void createEmptyMakesAnEmptyOwnerOnlyFile();
+    void writeLeavesAFileOthersCouldReadToItsOwnerAlone();
+    void privateDataDirectoryHandsItsOwnerOnlyRightsDown();
     void createEmptyKeepsAnExistingFile();
     void writeKeepsTheLinesOfOtherPrograms();
     void writeIntoFileWithByteOrderMarkFindsItsSection();
@@ -70,8 +161,16 @@ void TestConfigStore::initTestCase()
 {
     QVERIFY(m_home.isValid());
     qputenv("TALLYPORT_HOME", QFile::encodeName(m_home.path()));
+#ifndef Q_OS_WIN
     // A permissive mask, so a file created without explicit permissions would show it.
     ::umask(022);
+#endif
+}
+
+void TestConfigStore::cleanupTestCase()
+{
+    // Windows removes no directory that is a working directory.
+    QDir::setCurrent(QDir::tempPath());
 }
 
 void TestConfigStore::init()
@@ -122,8 +221,8 @@ void TestConfigStore::readsFilesOfOtherPrograms_data()
     QTest::addColumn<QString>("value");
 
     const QByteArray windowsFile("[USERNAME]\r\nusername=13800138000\r\n"
-                                 "[COLLECTMETHOD]\r\ncollectmethod=手动输入\r\n"
-                                 "[URL]\r\nURL=https://h/d?a=1&b=2\r\n");
+                                 "[COLLECTMETHOD]\r\ncollectmethod="
+        + local(QStringLiteral("手动输入")) + "\r\n[URL]\r\nURL=https://h/d?a=1&b=2\r\n");
     QTest::newRow("crlf") << windowsFile << "USERNAME"
                           << "username"
                           << "13800138000";
@@ -167,7 +266,7 @@ void TestConfigStore::readStringIsCutAt259Characters_data()
     QTest::addColumn<QString>("read");
 
     const QString ascii300(300, QLatin1Char('a'));
-    const QString chinese300(300, QChar(0x6c49)); // 汉, three bytes each in UTF-8
+    const QString chinese300(300, QChar(0x6c49)); // 汉, three bytes each in UTF-8, two in GBK
     QTest::newRow("ascii, 300") << ascii300 << ascii300.left(259);
     QTest::newRow("ascii, 259") << ascii300.left(259) << ascii300.left(259);
     QTest::newRow("ascii, 260") << ascii300.left(260) << ascii300.left(259);
@@ -181,7 +280,7 @@ void TestConfigStore::readStringIsCutAt259Characters()
     QFETCH(QString, stored);
     QFETCH(QString, read);
 
-    writeConfig("[CASH_SOFTWARE]\r\ncash_software=" + stored.toUtf8() + "\r\n");
+    writeConfig("[CASH_SOFTWARE]\r\ncash_software=" + local(stored) + "\r\n");
     QCOMPARE(ConfigStore(configPath())
                  .readString(QStringLiteral("CASH_SOFTWARE"), QStringLiteral("cash_software")),
         read);
@@ -269,12 +368,12 @@ void TestConfigStore::firstWriteCreatesTheFileForTheOwnerOnly()
     QVERIFY(store.writeString(
         QStringLiteral("USERNAME"), QStringLiteral("username"), QStringLiteral("13800138000")));
     QVERIFY(store.exists());
-    QCOMPARE(permissionBits(configPath()), 0600);
+    QCOMPARE(accessFault(configPath()), QString());
     QCOMPARE(readFileBytes(configPath()), QByteArray("[USERNAME]\r\nusername=13800138000\r\n"));
 
     QVERIFY(store.writeString(
         QStringLiteral("PASSWORD"), QStringLiteral("password"), QStringLiteral("secret")));
-    QCOMPARE(permissionBits(configPath()), 0600);
+    QCOMPARE(accessFault(configPath()), QString());
 }
 
 void TestConfigStore::createEmptyMakesAnEmptyOwnerOnlyFile()
@@ -283,11 +382,48 @@ void TestConfigStore::createEmptyMakesAnEmptyOwnerOnlyFile()
     QVERIFY(store.createEmpty());
     QVERIFY(store.exists());
     QCOMPARE(QFileInfo(configPath()).size(), qint64(0));
-    QCOMPARE(permissionBits(configPath()), 0600);
+    QCOMPARE(accessFault(configPath()), QString());
 
     QVERIFY(store.writeString(
         QStringLiteral("PASSWORD"), QStringLiteral("password"), QStringLiteral("secret")));
-    QCOMPARE(permissionBits(configPath()), 0600);
+    QCOMPARE(accessFault(configPath()), QString());
+}
+
+void TestConfigStore::writeLeavesAFileOthersCouldReadToItsOwnerAlone()
+{
+    // Written by another program, or unzipped with the till into a folder every user of the PC
+    // may read (on Windows it takes the folder's rights; under Wine those of its mode).
+    writeConfig("[USERNAME]\r\nusername=13800138000\r\n");
+    QVERIFY(QFile::setPermissions(
+        configPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY2(!accessFault(configPath()).isEmpty(), "the file to start from is not open");
+    const ConfigStore store(configPath());
+    QVERIFY(store.writeString(
+        QStringLiteral("PASSWORD"), QStringLiteral("password"), QStringLiteral("secret")));
+    QCOMPARE(accessFault(configPath()), QString());
+    QCOMPARE(readFileBytes(configPath()),
+        QByteArray("[USERNAME]\r\nusername=13800138000\r\n[PASSWORD]\r\npassword=secret\r\n"));
+    // No file of the write is left beside it.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+        QStringList {QStringLiteral("TallyportConfig.ini")});
+}
+
+void TestConfigStore::privateDataDirectoryHandsItsOwnerOnlyRightsDown()
+{
+    // The installed till's data directory: its logs and ledger are made there by other means
+    // than the store, and take the directory's rights.
+    const QString data = m_dir->filePath(QStringLiteral("tallyport"));
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(System::makePrivateDirectory(data));
+    QCOMPARE(accessFault(data), QString());
+#ifdef Q_OS_WIN
+    // Wine hands no rights down (a file's are made of its Unix mode): Windows alone shows it.
+    if (!underWine()) {
+        const QString log = data + QStringLiteral("/tallyport.log");
+        QVERIFY(writeFileBytes(log, "line\r\n"));
+        QCOMPARE(accessFault(log), QString());
+    }
+#endif
 }
 
 void TestConfigStore::createEmptyKeepsAnExistingFile()
@@ -348,8 +484,8 @@ void TestConfigStore::chineseTextIsStoredInTheLocalCodePage()
     const ConfigStore store(configPath());
     QVERIFY(store.writeString(QStringLiteral("COLLECTMETHOD"), QStringLiteral("collectmethod"),
         QStringLiteral("手动输入")));
-    QCOMPARE(
-        readFileBytes(configPath()), QByteArray("[COLLECTMETHOD]\r\ncollectmethod=手动输入\r\n"));
+    QCOMPARE(readFileBytes(configPath()),
+        "[COLLECTMETHOD]\r\ncollectmethod=" + local(QStringLiteral("手动输入")) + "\r\n");
     QCOMPARE(store.readString(QStringLiteral("COLLECTMETHOD"), QStringLiteral("collectmethod")),
         QStringLiteral("手动输入"));
 }
@@ -433,6 +569,9 @@ void TestConfigStore::valuesNeverBreakTheirLine()
 
 void TestConfigStore::unreadableFileIsNeverReplaced()
 {
+#ifdef Q_OS_WIN
+    QSKIP("permission bits and an ordinary user's access are Linux's (OrdinaryFileAccess)");
+#else
     const QByteArray before = "[USERNAME]\r\nusername=13800000000\r\n[PASSWORD]\r\npassword=1\r\n";
     writeConfig(before);
     QVERIFY(QFile::setPermissions(configPath(), QFile::WriteOwner));
@@ -448,10 +587,14 @@ void TestConfigStore::unreadableFileIsNeverReplaced()
     QCOMPARE(readFileBytes(configPath()), before);
     QVERIFY(readFileBytes(m_home.filePath(QStringLiteral("tallyport.log")))
                 .contains("配置未保存 [NOTE] note: 无法读取 " + QFile::encodeName(configPath())));
+#endif
 }
 
 void TestConfigStore::fileInAReadOnlyDirectoryIsWrittenInPlace()
 {
+#ifdef Q_OS_WIN
+    QSKIP("permission bits and an ordinary user's access are Linux's (OrdinaryFileAccess)");
+#else
     writeConfig("[NOTE]\r\nnote=0\r\n[PRINT]\r\nprint=0\r\n");
     QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
     const ConfigStore store(configPath());
@@ -459,10 +602,14 @@ void TestConfigStore::fileInAReadOnlyDirectoryIsWrittenInPlace()
     QVERIFY(asUser.isValid());
     QVERIFY(store.writeString(QStringLiteral("NOTE"), QStringLiteral("note"), "1"));
     QCOMPARE(readFileBytes(configPath()), QByteArray("[NOTE]\r\nnote=1\r\n[PRINT]\r\nprint=0\r\n"));
+#endif
 }
 
 void TestConfigStore::readOnlyFileInAReadOnlyDirectoryFailsAndSaysSo()
 {
+#ifdef Q_OS_WIN
+    QSKIP("permission bits and an ordinary user's access are Linux's (OrdinaryFileAccess)");
+#else
     writeConfig("[NOTE]\r\nnote=0\r\n");
     QVERIFY(QFile::setPermissions(configPath(), QFile::ReadOwner));
     QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
@@ -477,6 +624,7 @@ void TestConfigStore::readOnlyFileInAReadOnlyDirectoryFailsAndSaysSo()
         m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QVERIFY(readFileBytes(m_home.filePath(QStringLiteral("tallyport.log")))
                 .contains("配置未保存 [NOTE] note: 无法写入"));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestConfigStore)

@@ -1,5 +1,7 @@
 #include "DownloadRecord.h"
 
+#include "System.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -18,12 +20,12 @@ bool DownloadRecord::appendTo(const QString &path) const
         {QStringLiteral("pid"), QCoreApplication::applicationPid()},
         {QStringLiteral("arguments"), QJsonArray::fromStringList(m_arguments)},
     };
+    // Made owner-only before anything goes in.
+    if (!QFile::exists(path) && !System::createPrivateFile(path, false))
+        return false;
     QFile file(path);
-    const bool existed = file.exists();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    if (!existed)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
     return file.write(line) == line.size() && file.flush();
 }

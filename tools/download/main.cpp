@@ -209,10 +209,9 @@ int update(const QStringList &parameters)
     if (!notInstaller.isEmpty())
         return refuse(notInstaller + QStringLiteral(": ") + offer->url);
     // What the relay finds in the file before it runs it must be these bytes.
-    const QString checked = QString::fromLatin1(
-        QCryptographicHash::hash(QByteArray::fromRawData(file.data(), int(file.size())),
-            QCryptographicHash::Sha256)
-            .toHex());
+    const QByteArray bytes = QByteArray::fromRawData(file.data(), int(file.size()));
+    const QString checked
+        = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
     QSaveFile saved(installer);
     if (!saved.open(QIODevice::WriteOnly)
         || saved.write(file.data(), static_cast<qint64>(file.size()))
