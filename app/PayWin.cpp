@@ -238,6 +238,7 @@ void PayWin::switchTo(MenuItem item)
         resize(itemSize(item));
         layOutMenu();
     }
+    WindowScaling::keepOnScreen(this);
 
     QWidget *const pages[5]
         = {m_checkStandWin, m_orderQueryWin, m_dailyQueryWin, m_reFundWin, m_paramSettingWin};

@@ -11,6 +11,7 @@
 #include "System.h"
 #include "Tallyport.h"
 #include "Text.h"
+#include "WindowScaling.h"
 
 #include <QApplication>
 #include <QDir>
@@ -70,6 +71,7 @@ int main(int argc, char *argv[])
     bool restart = false;
     std::unique_ptr<ProcessLock> dataLock;
     {
+        WindowScaling::prepareForDisplay();
         QApplication app(argc, argv);
         app.setQuitOnLastWindowClosed(false);
         System::workInProgramDirectory(QCoreApplication::applicationDirPath());

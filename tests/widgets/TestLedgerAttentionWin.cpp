@@ -7,6 +7,7 @@
 #include "Resources.h"
 #include "TempHome.h"
 
+#include <QLayout>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -117,6 +118,11 @@ void TestLedgerAttentionWin::listsWhatNeedsALook()
         window.findChild<QPushButton *>(QStringLiteral("pushButton_refresh")), Qt::LeftButton);
     QCOMPARE(table->rowCount(), listed.isEmpty() ? 1 : 2);
     QCOMPARE(table->item(table->rowCount() - 1, 1)->text(), QStringLiteral("8.00"));
+    // The summary of a list wraps within the designed width: it never widens the window past
+    // its design, out of the screen it is centred on.
+    window.layout()->activate();
+    QVERIFY2(window.minimumSizeHint().width() <= 960,
+        qPrintable(QString::number(window.minimumSizeHint().width())));
 }
 
 void TestLedgerAttentionWin::answersOnlyTheOrderShown()

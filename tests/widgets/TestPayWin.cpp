@@ -36,6 +36,7 @@ private slots:
     void iconStaysHiddenWhenTheWindowCameBack();
     void escapeAndCloseButtonHide();
     void checkoutAsksToBeShown();
+    void tallerPageKeepsTheWindowOnTheScreen();
 
 private:
     std::unique_ptr<TempHome> m_home;
@@ -217,6 +218,24 @@ void TestPayWin::checkoutAsksToBeShown()
     QCOMPARE(window.currentItem(), PayWin::Checkout);
     QCOMPARE(window.pos(), QPoint((1366 - 671) / 4, (768 - 503) / 2));
     QVERIFY(!window.paramSettingWin()->isVisibleTo(&window));
+}
+
+void TestPayWin::tallerPageKeepsTheWindowOnTheScreen()
+{
+    // A 1366 x 768 screen at 125 % is 1093 x 614 device-independent pixels: the settings page,
+    // taller than the room below the checkout, moves the window up, its buttons on the screen.
+    WindowScaling::setScreenOverride(QSize(1093, 614));
+    PayWin window;
+    window.onShowPayWin();
+    QCOMPARE(window.pos(), QPoint((1093 - 671) / 4, (614 - 503) / 2));
+    window.OnShowParamSetting();
+    QCOMPARE(window.size(), QSize(671, 580));
+    QCOMPARE(window.pos(), QPoint((1093 - 671) / 4, 614 - 580));
+    // On a screen with room, the page opens where the window is.
+    WindowScaling::setScreenOverride(QSize(1366, 768));
+    window.onShowPayWin();
+    window.OnShowParamSetting();
+    QCOMPARE(window.pos(), QPoint((1366 - 671) / 4, (768 - 503) / 2));
 }
 
 QTEST_MAIN(TestPayWin)
