@@ -112,10 +112,9 @@ void ShowWin::startDisplayReader()
     SerialReader::Callbacks callbacks;
     callbacks.received
         = [this](const QByteArray &bytes) { emit sendDataToCheckStand(DisplayLine::text(bytes)); };
+    // Opened on the reader's thread; a port that does not open ends the reader there.
     m_displayReader = std::make_unique<SerialReader>(options, callbacks);
-    const SerialReader::OpenResult result = m_displayReader->start();
-    if (!result.opened)
-        m_displayReader.reset();
+    m_displayReader->start();
 }
 
 QString ShowWin::amountText() const

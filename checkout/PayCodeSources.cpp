@@ -156,6 +156,13 @@ void PayCodeSources::startSerialSource()
     options.port = Text::fromLocal(com);
     options.stopBits = 1;
     SerialReader::Callbacks callbacks;
+    // The port opens on the reader's thread: a port that takes seconds to open (a Bluetooth
+    // port) holds up neither the login nor the checkout. A failed open ends the reader, as
+    // before, only said later.
+    callbacks.opened = [](const SerialReader::OpenResult &result) {
+        if (!result.opened)
+            RunLog::write("打开串口失败, %d", result.error);
+    };
     callbacks.received = [this](const QByteArray &bytes) { onSerialBytes(bytes); };
     callbacks.stateChanged = [comUtf8](bool open) {
         if (open)
@@ -164,11 +171,7 @@ void PayCodeSources::startSerialSource()
             RunLog::write("串口读取失败, 稍后重新打开: %s", comUtf8.c_str());
     };
     m_serialReader = std::make_unique<SerialReader>(options, callbacks);
-    const SerialReader::OpenResult result = m_serialReader->start();
-    if (!result.opened) {
-        RunLog::write("打开串口失败, %d", result.error);
-        m_serialReader.reset();
-    }
+    m_serialReader->start();
 }
 
 // On the serial reader's thread: every byte in hexadecimal; the decimal digits of that text go

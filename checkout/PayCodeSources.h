@@ -36,7 +36,8 @@ public:
     PayCodeSources(const PayCodeSources &) = delete;
     PayCodeSources &operator=(const PayCodeSources &) = delete;
 
-    // Logs the mode and starts its reader; any other mode starts nothing. On the owner's thread.
+    // Logs the mode and starts its reader; any other mode starts nothing. On the owner's thread;
+    // returns at once: the reader connects, or opens its port, on its own thread.
     void start(int connMode);
     void stop();
 

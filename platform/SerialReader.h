@@ -12,9 +12,10 @@ class QThread;
 
 // A serial line read on its own QThread (QSerialPort needs one) at 9600 baud, 8 data bits, no
 // parity: one read is what arrives until the line has been quiet for `quietMs`, at most kReadBytes.
-// Nothing is written to the port. A port that fails while reading (unplugged) is closed and opened
-// again after a back-off of one second growing to thirty; the reader never spins. Callbacks run on
-// the reader thread.
+// Nothing is written to the port. The port is opened on that thread too: a port whose driver
+// takes seconds to open (a Bluetooth port) holds up no window. A port that fails while reading
+// (unplugged) is closed and opened again after a back-off of one second growing to thirty; the
+// reader never spins. Callbacks run on the reader thread; none runs once stop() has returned.
 class SerialReader final
 {
 public:
@@ -29,18 +30,20 @@ public:
         int maxRetryMs = 30000;
     };
 
-    struct Callbacks
-    {
-        // One read with at least one byte.
-        std::function<void(const QByteArray &bytes)> received;
-        // Once per change: false when the open port failed, true when it was opened again.
-        std::function<void(bool open)> stateChanged;
-    };
-
     struct OpenResult
     {
         bool opened = false;
         int error = 0; // the system error number when the port did not open
+    };
+
+    struct Callbacks
+    {
+        // Once, when the first open has succeeded or failed; after a failure the reader ends.
+        std::function<void(const OpenResult &result)> opened;
+        // One read with at least one byte.
+        std::function<void(const QByteArray &bytes)> received;
+        // Once per change: false when the open port failed, true when it was opened again.
+        std::function<void(bool open)> stateChanged;
     };
 
     // "/dev/" + name for a plain name; the path itself otherwise.
@@ -51,14 +54,20 @@ public:
     SerialReader(const SerialReader &) = delete;
     SerialReader &operator=(const SerialReader &) = delete;
 
-    // Opens the port (on the reader thread) and returns once it is open, with the reader
-    // running, or has failed, with no thread left.
-    OpenResult start();
-    // Ends the reader within a fraction of a second and waits for it.
+    // Starts the reader thread, which opens the port and reads it, and returns at once; the
+    // outcome of the open comes through Callbacks::opened. Started once.
+    void start();
+    // Ends the reader within a fraction of a second and waits for it (for an open under way,
+    // as long as the system takes to end it).
     void stop();
 
+    // Tests: each open of a port (Options::port) is made by calling `open` inside the hook, on
+    // the reader thread, which can take its time first as a slow driver does; empty for none.
+    using OpenHook = std::function<void(const QString &port, const std::function<void()> &open)>;
+    static void setOpenHookForTests(OpenHook hook);
+
 private:
-    void run(std::function<void(OpenResult)> opened);
+    void run();
     // Waits for the thread and lets it go.
     void endThread();
 

@@ -4,13 +4,16 @@
 # Runs the two interleaved RUNS times (default 15) and prints each one's median time from the
 # fork to its window mapped, its median resident memory 1.5 s after that, and the ratios.
 #   scripts/bench-startup.sh [RUNS]   (BUILD=dir picks the build, default build/; TILL=program
-#                                      times another till binary against the same floor)
+#                                      times another till binary against the same floor;
+#                                      BEFORE=program times a second till in the same rotation,
+#                                      the old and the new build alternating)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD:-$root/build}"
 runs="${1:-15}"
 till="${TILL:-$build/bin/tallyport}"
-for program in "$till" "$build/bench/StartupFloor" "$build/bench/MapTime"; do
+before="${BEFORE:-}"
+for program in "$till" "$build/bench/StartupFloor" "$build/bench/MapTime" ${before:+"$before"}; do
   [[ -x "$program" ]] || { echo "missing $program: build first" >&2; exit 1; }
 done
 
@@ -43,14 +46,23 @@ mkdir -m 700 "$home"
   https://127.0.0.1:8443 "$home/ca.pem"
 export TALLYPORT_HOME="$home" TALLYPORT_LOCK_DIR="$home"
 
-: >"$work/floor" ; : >"$work/till"
+: >"$work/floor" ; : >"$work/till" ; : >"$work/before"
 # A run whose window does not map (said on stderr) is left out.
 for _ in $(seq "$runs"); do
   "$build/bench/MapTime" Tallyport 1500 "$build/bench/StartupFloor" >>"$work/floor" || true
+  if [[ -n "$before" ]]; then
+    rm -f "$home/Tallyport.exe.lock"
+    (cd "$home" && "$build/bench/MapTime" Tallyport 1500 "$before") >>"$work/before" || true
+  fi
   rm -f "$home/Tallyport.exe.lock"   # left behind by the SIGTERM that ended the last till
   (cd "$home" && "$build/bench/MapTime" Tallyport 1500 "$till") >>"$work/till" || true
 done
 
 # shellcheck source=scripts/startup-report.sh
 . "$root/scripts/startup-report.sh"
+if [[ -n "$before" ]]; then
+  echo "before ($before):"
+  startup_report "$work/floor" "$work/before" "$runs"
+  echo "till ($till):"
+fi
 startup_report "$work/floor" "$work/till" "$runs"

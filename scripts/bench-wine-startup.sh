@@ -9,7 +9,9 @@
 # running between the starts, as Windows is: the times are those of a program's start, not of
 # Wine's.
 #   scripts/bench-wine-startup.sh [RUNS]   (BUILD=dir: the Linux build with MapTime, default
-#                                            build/; WINDOWS_BUILD=dir, default build-windows/)
+#                                            build/; WINDOWS_BUILD=dir, default build-windows/;
+#                                            BEFORE=Tallyport.exe of another build, timed in
+#                                            the same rotation in the installed one's place)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD:-$root/build}"
@@ -17,7 +19,8 @@ windows_build="${WINDOWS_BUILD:-$root/build-windows}"
 runs="${1:-11}"
 setup="$(ls "$windows_build"/package/TallyportSetup-*.exe 2>/dev/null | head -1)"
 floor="$windows_build/bench/StartupFloor.exe"
-for file in "$build/bench/MapTime" "$floor" "$setup"; do
+before="${BEFORE:-}"
+for file in "$build/bench/MapTime" "$floor" "$setup" ${before:+"$before"}; do
   [[ -f "$file" ]] || { echo "missing ${file:-the installer}: build both first" >&2; exit 1; }
 done
 
@@ -45,13 +48,29 @@ wineboot -i >/dev/null 2>&1
 wine "$setup" /S
 program="$prefix/drive_c/Program Files/Tallyport"
 cp "$floor" "$program/StartupFloor.exe"
+# The other build's till beside the installed one, stripped as the installer strips its till
+# (Wine reads a program's debug sections into memory with it); it takes the installed one's
+# name for its runs (a program named otherwise is another till to Windows: its own mutex and
+# Run value), with the same DLLs, plug-ins and data.
+[[ -n "$before" ]] && x86_64-w64-mingw32-strip -o "$program/Tallyport.exe.before" "$before"
+swap() {
+  mv "$program/Tallyport.exe" "$program/Tallyport.exe.swap"
+  mv "$program/Tallyport.exe.before" "$program/Tallyport.exe"
+  mv "$program/Tallyport.exe.swap" "$program/Tallyport.exe.before"
+}
 # The first start writes the first configuration; it is not one of the timed starts.
 "$build/bench/MapTime" Tallyport 1500 wine 'C:\Program Files\Tallyport\Tallyport.exe' >/dev/null
 
-: >"$work/floor" ; : >"$work/till"
+: >"$work/floor" ; : >"$work/till" ; : >"$work/before"
 for _ in $(seq "$runs"); do
   "$build/bench/MapTime" Tallyport 1500 wine 'C:\Program Files\Tallyport\StartupFloor.exe' \
     >>"$work/floor" || true
+  if [[ -n "$before" ]]; then
+    swap
+    "$build/bench/MapTime" Tallyport 1500 wine 'C:\Program Files\Tallyport\Tallyport.exe' \
+      >>"$work/before" || true
+    swap
+  fi
   "$build/bench/MapTime" Tallyport 1500 wine 'C:\Program Files\Tallyport\Tallyport.exe' \
     >>"$work/till" || true
 done
@@ -59,4 +78,9 @@ done
 # shellcheck source=scripts/startup-report.sh
 . "$root/scripts/startup-report.sh"
 echo "installer $(basename "$setup"): $(stat -c %s "$setup") bytes"
+if [[ -n "$before" ]]; then
+  echo "before ($before):"
+  startup_report "$work/floor" "$work/before" "$runs"
+  echo "installed till:"
+fi
 startup_report "$work/floor" "$work/till" "$runs"

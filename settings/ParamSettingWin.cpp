@@ -5,6 +5,7 @@
 #include "ConfigStore.h"
 #include "ConnectionPairs.h"
 #include "ConnectionSettings.h"
+#include "DeviceLists.h"
 #include "GlobalHotKeys.h"
 #include "HotKeyRegistry.h"
 #include "HotKeyTable.h"
@@ -13,8 +14,6 @@
 #include "PrintQueue.h"
 #include "Printers.h"
 #include "PrintDevices.h"
-#include "SerialPortList.h"
-#include "SerialPorts.h"
 #include "SettingSwitch.h"
 #include "Text.h"
 #include "WindowScaling.h"
@@ -22,6 +21,8 @@
 #include <QDebug>
 #include <QEvent>
 #include <QFileDialog>
+#include <QPointer>
+#include <QShowEvent>
 
 #include <chrono>
 #include <utility>
@@ -33,7 +34,8 @@ constexpr int kTimerIntervalMs = 100;
 using SettingSwitch::Sense;
 
 // Runs a window's timer only while the window is shown: a hidden page has nothing to tick for,
-// and an idle till should not wake up for it.
+// and an idle till should not wake up for it. A window destroyed while shown hides after its
+// own members (the timer among them) have gone: the timer is then left alone.
 class TickWhileShown final : public QObject
 {
 public:
@@ -49,15 +51,15 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show)
+        if (m_timer && event->type() == QEvent::Show)
             m_timer->start();
-        else if (event->type() == QEvent::Hide)
+        else if (m_timer && event->type() == QEvent::Hide)
             m_timer->stop();
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    QTimer *m_timer;
+    QPointer<QTimer> m_timer;
 };
 
 // Sets a caption of the language in force; a language the page has no caption for keeps the
@@ -77,6 +79,15 @@ void setTitle(QGroupBox *group, int language, const char *chinese, const char *e
     const QString text = Language::pick(language, chinese, english, vietnamese);
     if (!text.isNull())
         group->setTitle(text);
+}
+
+// The combos whose entries the system lists (printers, serial ports): disabled until the lists
+// are there, so that nothing is chosen from a list still being made.
+void enableDeviceCombos(Ui::ParamSettingWin &ui, bool enabled)
+{
+    for (QComboBox *combo : {ui.comboBox_printname, ui.comboBox_collectmethod_2,
+             ui.comboBox_guestshow_2, ui.comboBox_ComSet})
+        combo->setEnabled(enabled);
 }
 
 // Stores what a check box's new state means for its setting; false for a state that changes
@@ -113,11 +124,10 @@ ParamSettingWin::ParamSettingWin(QWidget *parent)
     m_noteWin->hide();
     connect(m_noteWin, &NoteWin::SendToParamSetting, this, &ParamSettingWin::receiveNote);
 
-    // 4.-6. Switches, the cash software, the printers.
+    // 4.-6. Switches, the cash software; the printers come with the first show.
     m_ui->checkBox_showsuspend->setChecked(
         SettingSwitch::isChecked(m_settings.suspendWindowShow, Sense::ZeroWhenChecked));
     m_ui->lineEdit_cashsoftware->setText(m_settings.cashSoftware);
-    fillPrinters();
     m_ui->checkBox_showmultiwindows->setChecked(
         SettingSwitch::isChecked(m_settings.multiWindowShow, Sense::ZeroWhenChecked));
     m_ui->checkBox_pdxp->setChecked(
@@ -127,11 +137,12 @@ ParamSettingWin::ParamSettingWin(QWidget *parent)
     m_ui->checkBox_zddl->setChecked(
         SettingSwitch::isChecked(m_settings.autoLogin, Sense::OneWhenChecked));
 
-    // 7.-10. Data modes and the serial ports.
+    // 7.-10. Data modes; the serial ports come with the first show.
     m_ui->comboBox_datamodel_2->addItems({QStringLiteral("模式一"), QStringLiteral("模式二"),
         QStringLiteral("模式三"), QStringLiteral("模式四")});
     m_ui->comboBox_datamodel_2->setCurrentIndex(0);
-    fillSerialPorts();
+    m_deviceLists = std::make_unique<DeviceLists>(this);
+    enableDeviceCombos(*m_ui, false);
 
     // 11.-12. Hot-key modifiers and paper width.
     m_ui->radioButton_cashctrl->setChecked(m_settings.cashHotkeyAlt == 1);
@@ -185,19 +196,40 @@ ParamSettingWin::~ParamSettingWin()
     delete m_noteWin;
 }
 
-void ParamSettingWin::fillPrinters()
+void ParamSettingWin::showEvent(QShowEvent *event)
 {
-    // Without a default among the printers, none is shown as chosen.
-    m_ui->comboBox_printname->addItems(Printers::names());
-    m_ui->comboBox_printname->setCurrentIndex(
-        m_ui->comboBox_printname->findText(Printers::defaultName()));
+    if (!m_devicesAsked) {
+        m_devicesAsked = true;
+        askDevices();
+    }
+    QWidget::showEvent(event);
 }
 
-void ParamSettingWin::fillSerialPorts()
+// The printers and ports are asked of the system once, when the page is first shown: the
+// spooler and a port's driver may take seconds, so they are asked off the GUI thread, and a
+// till that never opens its settings never loads what they need.
+void ParamSettingWin::askDevices()
 {
     const QString com = Text::fromLocal(ConnectionSettings::get().com);
-    const SerialPortList ports(
-        SerialPorts::available({m_settings.collectMethod, m_settings.guestShow, com}));
+    m_deviceLists->ask({m_settings.collectMethod, m_settings.guestShow, com},
+        [this, com](const DeviceLists::Answer &answer) {
+            fillPrinters(answer.printers, answer.defaultPrinter);
+            fillSerialPorts(answer.ports, com);
+            enableDeviceCombos(*m_ui, true);
+        });
+}
+
+void ParamSettingWin::fillPrinters(const QStringList &printers, const QString &defaultPrinter)
+{
+    // Without a default among the printers, none is shown as chosen.
+    m_ui->comboBox_printname->addItems(printers);
+    m_ui->comboBox_printname->setCurrentIndex(m_ui->comboBox_printname->findText(defaultPrinter));
+}
+
+void ParamSettingWin::fillSerialPorts(
+    const QList<SerialPortList::Port> &available, const QString &com)
+{
+    const SerialPortList ports(available);
     m_ui->comboBox_collectmethod_2->addItems(ports.collectionList());
     for (const SerialPortList::Choice &choice : ports.portChoices(com))
         m_ui->comboBox_ComSet->addItem(choice.text, choice.name);

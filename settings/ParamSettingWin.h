@@ -3,6 +3,7 @@
 #include "LastReceipt.h"
 #include "MetaTypes.h"
 #include "ReceiptPrinter.h"
+#include "SerialPortList.h"
 #include "Settings.h"
 
 #include <QTimer>
@@ -16,6 +17,7 @@ namespace Ui {
 class ParamSettingWin;
 }
 
+class DeviceLists;
 class GlobalHotKeys;
 class HotKeyRegistry;
 class NoteWin;
@@ -24,7 +26,8 @@ class NoteWin;
 // keys, printer and input options, logout and restart. Every change is written to the
 // configuration file at once. The page also prints the receipts (on the process's print queue,
 // so that no payment waits for the printer and no logout waits for the spooler) and owns the
-// three global hot keys.
+// three global hot keys. Its printer and serial-port lists are asked of the system when the page
+// is first shown, off the GUI thread; their combos wait, disabled, for the answer.
 class ParamSettingWin final : public QWidget
 {
     Q_OBJECT
@@ -95,9 +98,13 @@ public slots:
     void OnLjmsChanged();
     void OnIPChanged();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
-    void fillPrinters();
-    void fillSerialPorts();
+    void askDevices();
+    void fillPrinters(const QStringList &printers, const QString &defaultPrinter);
+    void fillSerialPorts(const QList<SerialPortList::Port> &available, const QString &com);
     void applyCaptions();
     void showConnectionPairs(int connMode);
     void styleWidgets();
@@ -126,4 +133,6 @@ private:
     QTimer m_timer;
     GlobalHotKeys *m_hotKeys = nullptr; // child object: its grabs go with this window
     std::unique_ptr<HotKeyRegistry> m_hotKeyRegistry;
+    bool m_devicesAsked = false;
+    std::unique_ptr<DeviceLists> m_deviceLists; // last: its answer never outlives the widgets
 };

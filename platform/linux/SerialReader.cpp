@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <future>
 #include <thread>
 
 namespace {
@@ -14,7 +13,17 @@ namespace {
 // The slice in which the reader looks at its stop flag.
 constexpr int kSliceMs = 100;
 
-bool openPort(QSerialPort &port, const SerialReader::Options &options, int &error)
+std::mutex openHookMutex;
+SerialReader::OpenHook openHookForTests;
+
+// The test hook as it is now; empty outside tests.
+SerialReader::OpenHook openHook()
+{
+    const std::lock_guard<std::mutex> lock(openHookMutex);
+    return openHookForTests;
+}
+
+bool openNow(QSerialPort &port, const SerialReader::Options &options, int &error)
 {
     errno = 0;
     if (!port.open(QIODevice::ReadWrite)) {
@@ -28,6 +37,17 @@ bool openPort(QSerialPort &port, const SerialReader::Options &options, int &erro
     port.setFlowControl(QSerialPort::NoFlowControl);
     port.clear(QSerialPort::AllDirections);
     return true;
+}
+
+bool openPort(QSerialPort &port, const SerialReader::Options &options, int &error)
+{
+    bool opened = false;
+    const std::function<void()> open = [&] { opened = openNow(port, options, error); };
+    if (const SerialReader::OpenHook hook = openHook())
+        hook(options.port, open);
+    else
+        open();
+    return opened;
 }
 
 } // namespace
@@ -47,25 +67,25 @@ SerialReader::~SerialReader()
     stop();
 }
 
-SerialReader::OpenResult SerialReader::start()
+void SerialReader::setOpenHookForTests(OpenHook hook)
+{
+    const std::lock_guard<std::mutex> lock(openHookMutex);
+    openHookForTests = std::move(hook);
+}
+
+void SerialReader::start()
 {
     if (m_thread)
-        return {true, 0};
+        return;
     m_stop = false;
-    std::promise<OpenResult> promise;
-    std::future<OpenResult> future = promise.get_future();
     // A QThread, not a plain thread: the port's socket notifier belongs to the thread that
     // opens it, and Qt accepts notifiers only on threads it started.
-    m_thread.reset(QThread::create([this, &promise] {
-        run([&promise](OpenResult result) { promise.set_value(result); });
+    m_thread.reset(QThread::create([this] {
+        run();
         std::lock_guard<std::mutex> finished(m_finished);
     }));
     m_thread->setObjectName(QStringLiteral("SerialReader"));
     m_thread->start();
-    const OpenResult result = future.get();
-    if (!result.opened)
-        endThread();
-    return result;
 }
 
 void SerialReader::stop()
@@ -82,16 +102,18 @@ void SerialReader::endThread()
     m_thread.reset();
 }
 
-void SerialReader::run(std::function<void(OpenResult)> opened)
+void SerialReader::run()
 {
     QSerialPort port;
     port.setPortName(devicePath(m_options.port));
     int error = 0;
-    if (!openPort(port, m_options, error)) {
-        opened({false, error});
+    const bool opened = openPort(port, m_options, error);
+    if (m_stop.load())
         return;
-    }
-    opened({true, 0});
+    if (m_callbacks.opened)
+        m_callbacks.opened({opened, opened ? 0 : error});
+    if (!opened)
+        return;
 
     int retryMs = m_options.firstRetryMs;
     QByteArray pending;

@@ -4,7 +4,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <future>
 #include <thread>
 
 #include <windows.h>
@@ -14,8 +13,18 @@ namespace {
 // The slice in which the reader looks at its stop flag: every read returns within it.
 constexpr DWORD kSliceMs = 100;
 
+std::mutex openHookMutex;
+SerialReader::OpenHook openHookForTests;
+
+// The test hook as it is now; empty outside tests.
+SerialReader::OpenHook openHook()
+{
+    const std::lock_guard<std::mutex> lock(openHookMutex);
+    return openHookForTests;
+}
+
 // "\\.\COM7": the device of the port, which also opens ports above COM9.
-HANDLE openPort(const SerialReader::Options &options, int &error)
+HANDLE openNow(const SerialReader::Options &options, int &error)
 {
     const QByteArray device = SerialReader::devicePath(options.port).toLocal8Bit();
     const HANDLE port = CreateFileA(
@@ -48,6 +57,17 @@ HANDLE openPort(const SerialReader::Options &options, int &error)
     return port;
 }
 
+HANDLE openPort(const SerialReader::Options &options, int &error)
+{
+    HANDLE port = nullptr;
+    const std::function<void()> open = [&] { port = openNow(options, error); };
+    if (const SerialReader::OpenHook hook = openHook())
+        hook(options.port, open);
+    else
+        open();
+    return port;
+}
+
 } // namespace
 
 QString SerialReader::devicePath(const QString &port)
@@ -65,23 +85,23 @@ SerialReader::~SerialReader()
     stop();
 }
 
-SerialReader::OpenResult SerialReader::start()
+void SerialReader::setOpenHookForTests(OpenHook hook)
+{
+    const std::lock_guard<std::mutex> lock(openHookMutex);
+    openHookForTests = std::move(hook);
+}
+
+void SerialReader::start()
 {
     if (m_thread)
-        return {true, 0};
+        return;
     m_stop = false;
-    std::promise<OpenResult> promise;
-    std::future<OpenResult> future = promise.get_future();
-    m_thread.reset(QThread::create([this, &promise] {
-        run([&promise](OpenResult result) { promise.set_value(result); });
+    m_thread.reset(QThread::create([this] {
+        run();
         std::lock_guard<std::mutex> finished(m_finished);
     }));
     m_thread->setObjectName(QStringLiteral("SerialReader"));
     m_thread->start();
-    const OpenResult result = future.get();
-    if (!result.opened)
-        endThread();
-    return result;
 }
 
 void SerialReader::stop()
@@ -98,15 +118,19 @@ void SerialReader::endThread()
     m_thread.reset();
 }
 
-void SerialReader::run(std::function<void(OpenResult)> opened)
+void SerialReader::run()
 {
     int error = 0;
     HANDLE port = openPort(m_options, error);
-    if (!port) {
-        opened({false, error});
+    if (m_stop.load()) {
+        if (port)
+            CloseHandle(port);
         return;
     }
-    opened({true, 0});
+    if (m_callbacks.opened)
+        m_callbacks.opened({port != nullptr, port ? 0 : error});
+    if (!port)
+        return;
 
     int retryMs = m_options.firstRetryMs;
     QByteArray pending;

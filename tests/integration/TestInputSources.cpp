@@ -1,14 +1,15 @@
 // Payment codes from real parts into the checkout, with the floating icon, the main window and
 // the checkout as a login builds them: the real KeyHook fed on its standard input (and
 // restarted), a network device that is away, comes, goes and comes back, and a serial scanner
-// and a customer display on socat pty pairs. With auto-pay on, codes are paid against the
-// sandbox gateway.
+// and a customer display on socat pty pairs, also when the scanner's port takes its time to
+// open. With auto-pay on, codes are paid against the sandbox gateway.
 #include "CheckStandWin.h"
 #include "PayWin.h"
 #include "PtyPair.h"
 #include "ReFundWin.h"
 #include "GatewayClientFixture.h"
 #include "ShowWin.h"
+#include "SerialReader.h"
 #include "SingleWin.h"
 #include "SystemMessageBox.h"
 
@@ -17,7 +18,9 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <atomic>
 #include <ctime>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -72,6 +75,67 @@ private:
     QStringList m_warnings;
 };
 
+// The serial readers' opens, watched through the reader's test hook. hold(port) makes each
+// open of that port wait on the reader's thread until answer(), as a Bluetooth port's driver
+// takes seconds, or for at most 20 s, after which heldTooLong() says that the test's own thread
+// was held up. A seam: a pty opens at once, and QSerialPort's open does not block. The open
+// itself is the real one.
+class SerialOpens
+{
+public:
+    explicit SerialOpens(const QString &held = QString())
+        : m_state(std::make_shared<State>())
+    {
+        m_state->answered = m_state->answer.get_future().share();
+        SerialReader::setOpenHookForTests([state = m_state, held](const QString &port,
+                                              const std::function<void()> &open) {
+            state->add(state->begun, port);
+            if (port == held
+                && state->answered.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+                state->heldTooLong = true;
+            open();
+            state->add(state->ended, port);
+        });
+    }
+    ~SerialOpens()
+    {
+        answer();
+        SerialReader::setOpenHookForTests({});
+    }
+    void answer()
+    {
+        std::call_once(m_state->once, [this] { m_state->answer.set_value(); });
+    }
+    // Opens of `port` begun, and ended (opened or not).
+    int begun(const QString &port) const { return m_state->count(m_state->begun, port); }
+    int ended(const QString &port) const { return m_state->count(m_state->ended, port); }
+    bool heldTooLong() const { return m_state->heldTooLong; }
+
+private:
+    struct State
+    {
+        void add(QStringList &list, const QString &port)
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            list << port;
+        }
+        int count(const QStringList &list, const QString &port)
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            return list.count(port);
+        }
+
+        std::promise<void> answer;
+        std::shared_future<void> answered;
+        std::once_flag once;
+        std::mutex mutex;
+        QStringList begun;
+        QStringList ended;
+        std::atomic<bool> heldTooLong {false};
+    };
+    std::shared_ptr<State> m_state;
+};
+
 // The KeyHook helper as a child of the test, fed on its standard input.
 class KeyHook
 {
@@ -117,6 +181,7 @@ private slots:
     void keyHookCodesAndRestart();
     void networkDeviceAwayThenGoneAndBack();
     void serialScannerPaysTheDisplayedAmountAndIsReopened();
+    void slowSerialPortHoldsNothingUp();
 
 private:
     // The sandbox client's configuration with auto-pay on: `adbinfo` holds more lines of that
@@ -277,8 +342,11 @@ void TestInputSources::serialScannerPaysTheDisplayedAmountAndIsReopened()
     QVERIFY(scanner->start());
     QVERIFY(display.start());
     const int paysBefore = m_sandbox.payRequests().size();
+    SerialOpens opens;
     QVERIFY(buildWindows(1, "\r\ncom=" + scanner->portA().toUtf8(),
         {"[COLLECTMETHOD]", "collectmethod=" + display.portA()}));
+    // Both ports open on their readers' threads; what a device sends before is not heard.
+    QTRY_VERIFY(opens.ended(scanner->portA()) == 1 && opens.ended(display.portA()) == 1);
 
     // The display's amount goes to both pay forms and to the floating icon.
     QVERIFY(display.send("\x0c\x1bQA1500\r"));
@@ -308,6 +376,53 @@ void TestInputSources::serialScannerPaysTheDisplayedAmountAndIsReopened()
 
     // Both ports were opened (the scanner twice) on threads Qt accepts for their notifiers.
     QCOMPARE(watch.warnings().filter(QStringLiteral("QSocketNotifier")), QStringList());
+}
+
+void TestInputSources::slowSerialPortHoldsNothingUp()
+{
+    auto scanner = std::make_unique<PtyPair>(m_home->path(), QStringLiteral("scan"));
+    PtyPair display(m_home->path(), QStringLiteral("pole"));
+    QVERIFY(scanner->start());
+    QVERIFY(display.start());
+    const int paysBefore = m_sandbox.payRequests().size();
+    {
+        // The login builds its windows while the scanner's port is still opening, and the
+        // customer display's amount reaches the checkout meanwhile.
+        SerialOpens opens(scanner->portA());
+        QVERIFY(buildWindows(1, "\r\ncom=" + scanner->portA().toUtf8(),
+            {"[COLLECTMETHOD]", "collectmethod=" + display.portA()}));
+        QTRY_VERIFY(opens.begun(scanner->portA()) == 1 && opens.ended(display.portA()) == 1);
+        QVERIFY(display.send("\x0c\x1bQA1500\r"));
+        QTRY_COMPARE(field("lineEdit_money")->text(), QStringLiteral("1500"));
+        QVERIFY2(!opens.heldTooLong() && opens.ended(scanner->portA()) == 0,
+            "the login waited for the port");
+        QVERIFY(logText().contains(QStringLiteral("打开串口: ") + scanner->portA()));
+
+        // Once open, a scan is paid for the displayed amount.
+        opens.answer();
+        QTRY_COMPARE(opens.ended(scanner->portA()), 1);
+        QVERIFY(scanner->send(kWeChatPaid.toLatin1() + "\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_sandbox.payRequests().size(), paysBefore + 1, 20000);
+        QVERIFY2(m_sandbox.payRequests().last().contains("\"total\":\"150000\""),
+            qPrintable(m_sandbox.payRequests().last()));
+        m_icon.reset();
+    }
+
+    // A port that is not there, slow to say so: the failure is logged as ever, once known.
+    scanner.reset();
+    const QString missing = m_home->filePath(QStringLiteral("scanA"));
+    SerialOpens opens(missing);
+    QVERIFY(buildWindows(1, "\r\ncom=" + missing.toUtf8()));
+    QTRY_COMPARE(opens.begun(missing), 1);
+    QVERIFY(!logText().contains(QStringLiteral("打开串口失败")));
+    opens.answer();
+    // ENOENT, after the line that names the port.
+    QTRY_VERIFY(logText().contains(QStringLiteral("打开串口失败, 2 ")));
+    QVERIFY(logText().indexOf(QStringLiteral("打开串口: ") + missing)
+        < logText().indexOf(QStringLiteral("打开串口失败")));
+    QVERIFY(!opens.heldTooLong());
+    QCOMPARE(m_boxes, QStringList());
+    m_icon.reset();
 }
 
 QTEST_MAIN(TestInputSources)

@@ -1,8 +1,9 @@
 // The settings page offscreen: every control writes the configuration the moment it changes
 // (the file's bytes, all sixteen keys in their order), a partially checked box changes
-// nothing, stored port choices are kept or replaced, the connection fields follow the mode and
-// the adbinfo keys are written only by their own controls, the hot keys' signals, and the
-// receipts the page prints without making a payment wait.
+// nothing, the port lists are asked for at the first show and stored port choices are kept or
+// replaced then, the connection fields follow the mode and the adbinfo keys are written only by
+// their own controls, the hot keys' signals, and the receipts the page prints without making a
+// payment wait.
 #include "ConfigStore.h"
 #include "ConnectionSettings.h"
 #include "GlobalHotKeys.h"
@@ -92,6 +93,7 @@ private slots:
     void comboShowsWhatIsInForceAndItsChoiceIsStored();
     void storedChoicesOfPorts_data();
     void storedChoicesOfPorts();
+    void portsAreAskedForAtTheFirstShow();
     void connectionModeShowsItsFields_data();
     void connectionModeShowsItsFields();
     void connectionKeysOnlyByTheirControlsAndOnlyIntoAFile();
@@ -99,7 +101,9 @@ private slots:
     void receiptsNeverMakeThePaymentWait();
 
 private:
-    std::unique_ptr<ParamSettingWin> makeWindow();
+    // The page as the cashier opens it: shown, its printer and port lists in place (nullptr
+    // when they did not come). `shown` false: only built, as at login.
+    std::unique_ptr<ParamSettingWin> makeWindow(bool shown = true);
     QString configPath() const { return m_home->filePath(QStringLiteral("TallyportConfig.ini")); }
     void writeConfig(const QByteArray &bytes);
 
@@ -127,11 +131,17 @@ void TestParamSettingWin::cleanup()
     m_home.reset();
 }
 
-std::unique_ptr<ParamSettingWin> TestParamSettingWin::makeWindow()
+std::unique_ptr<ParamSettingWin> TestParamSettingWin::makeWindow(bool shown)
 {
     auto window = std::make_unique<ParamSettingWin>();
     window->setClerkTel("13800000000");
     window->setSessionInfo(L"演示商户", L"演示门店", L"演示商户", L"021-55550100");
+    if (!shown)
+        return window;
+    window->show();
+    auto *ports = window->findChild<QComboBox *>("comboBox_collectmethod_2");
+    if (!QTest::qWaitFor([ports] { return ports->isEnabled(); }, 10000))
+        return nullptr;
     return window;
 }
 
@@ -181,6 +191,7 @@ void TestParamSettingWin::eachControlWritesItsKeyAtOnce()
     QFETCH(QString, written);
 
     const auto window = makeWindow();
+    QVERIFY(window);
     QSignalSpy width(window.get(), &ParamSettingWin::SendPrintWidthToDailQuery);
     QSignalSpy count(window.get(), &ParamSettingWin::SendPrintCountToOrderQuery);
     QWidget *widget = window->findChild<QWidget *>(control);
@@ -199,6 +210,7 @@ void TestParamSettingWin::eachControlWritesItsKeyAtOnce()
 void TestParamSettingWin::partiallyCheckedBoxesChangeNothing()
 {
     const auto window = makeWindow();
+    QVERIFY(window);
     const QList<QCheckBox *> boxes = window->findChildren<QCheckBox *>();
     QCOMPARE(boxes.size(), 5);
     for (QCheckBox *box : boxes) {
@@ -255,6 +267,7 @@ void TestParamSettingWin::comboShowsWhatIsInForceAndItsChoiceIsStored()
         ConnectionSettings::set(values);
     }
     const auto window = makeWindow();
+    QVERIFY(window);
     auto *combo = window->findChild<QComboBox *>(control);
     QCOMPARE(combo->currentText(), shown);
 
@@ -320,11 +333,38 @@ void TestParamSettingWin::storedChoicesOfPorts()
     if (!collect.isNull())
         writeConfig(stored);
     const auto window = makeWindow();
+    QVERIFY(window);
     QCOMPARE(
         window->findChild<QComboBox *>("comboBox_collectmethod_2")->currentText(), collectShown);
     QCOMPARE(window->findChild<QComboBox *>("comboBox_guestshow_2")->currentText(), displayShown);
     QCOMPARE(fileBytes(configPath()),
         saved ? savedFile({{"collectmethod", "手动输入"}, {"guestshow", display}}) : stored);
+}
+
+void TestParamSettingWin::portsAreAskedForAtTheFirstShow()
+{
+    // At login the page is only built: no port is probed, nothing is chosen or written, also
+    // while the event loop runs (the wait is a window of observation, not a synchronisation).
+    const auto window = makeWindow(false);
+    QTest::qWait(500);
+    const QStringList combos {"comboBox_printname", "comboBox_collectmethod_2",
+        "comboBox_guestshow_2", "comboBox_ComSet"};
+    for (const QString &name : combos) {
+        auto *combo = window->findChild<QComboBox *>(name);
+        QVERIFY2(!combo->isEnabled() && combo->count() == 0, qPrintable(name));
+    }
+    QVERIFY(!QFile::exists(configPath()));
+
+    // Opened: the ports of that moment come (one was unplugged meanwhile), each list in its
+    // combo, and the page's choices with them.
+    SerialPorts::setOverride(kPorts.mid(1));
+    window->show();
+    for (const QString &name : combos)
+        QTRY_VERIFY2(window->findChild<QComboBox *>(name)->isEnabled(), qPrintable(name));
+    // Manual input and two ports; the two ports and the reader's port, which is not there.
+    QCOMPARE(window->findChild<QComboBox *>("comboBox_collectmethod_2")->count(), 3);
+    QCOMPARE(window->findChild<QComboBox *>("comboBox_ComSet")->count(), 3);
+    QCOMPARE(fileBytes(configPath()), savedFile());
 }
 
 void TestParamSettingWin::connectionModeShowsItsFields_data()
@@ -347,6 +387,7 @@ void TestParamSettingWin::connectionModeShowsItsFields()
     values.connMode = running;
     ConnectionSettings::set(values);
     const auto window = makeWindow();
+    QVERIFY(window);
     const QStringList fieldsOf[]
         = {{}, {"label_com", "comboBox_ComSet"}, {"label_8", "lineEditIP"}};
     const auto shown = [&window] {
@@ -371,6 +412,7 @@ void TestParamSettingWin::connectionModeShowsItsFields()
 void TestParamSettingWin::connectionKeysOnlyByTheirControlsAndOnlyIntoAFile()
 {
     const auto window = makeWindow();
+    QVERIFY(window);
     auto *ports = window->findChild<QComboBox *>("comboBox_ComSet");
     auto *ip = window->findChild<QLineEdit *>("lineEditIP");
     auto *modes = window->findChild<QComboBox *>("comboBox_ljms");
@@ -402,6 +444,7 @@ void TestParamSettingWin::connectionKeysOnlyByTheirControlsAndOnlyIntoAFile()
 void TestParamSettingWin::hotKeysAskForTheirPages()
 {
     const auto window = makeWindow();
+    QVERIFY(window);
     // Offscreen there is no X server: the registrations fail, and the log says why.
     QVERIFY(
         fileBytes(m_home->filePath("tallyport.log"))
@@ -429,6 +472,7 @@ void TestParamSettingWin::receiptsNeverMakeThePaymentWait()
     std::promise<void> spoolerAnswers;
     std::shared_future<void> answer = spoolerAnswers.get_future().share();
     auto window = makeWindow();
+    QVERIFY(window);
     window->setPrintDeviceFactory([calls, answer]() -> std::unique_ptr<PrintDevice> {
         answer.wait();
         return std::make_unique<RecordingPrintDevice>(calls.get());
