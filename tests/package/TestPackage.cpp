@@ -148,7 +148,9 @@ void TestPackage::packageHoldsWhatATillNeeds()
     for (const char *file : {"lib/tallyport/pay.wav", "lib/tallyport/installed",
              "share/icons/hicolor/256x256/apps/tallyport.png",
              "share/icons/hicolor/256x256/apps/tallyport-training.png",
-             "share/doc/tallyport/README.md", "share/doc/tallyport/sandbox.md",
+             "share/doc/tallyport/README.md", "share/doc/tallyport/cashier.md",
+             "share/doc/tallyport/operator.md", "share/doc/tallyport/developer.md",
+             "share/doc/tallyport/sandbox.md",
              "share/doc/tallyport/copyright", "share/doc/tallyport/changelog.gz",
              "share/man/man1/tallyport.1.gz", "share/man/man1/tallyport-training.1.gz"})
         QVERIFY2(listed.contains("-rw-r--r-- usr/" + QString(file)), file);
